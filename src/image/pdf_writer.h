@@ -1,0 +1,40 @@
+#pragma once
+// A small PDF 1.3 writer whose pages are JPEG pictures placed unchanged in DCTDecode image
+// objects, each stretched over the whole page. The whole file is assembled in memory: begin a
+// document, add pages, finalize to learn the file length, then write it into one buffer.
+//
+// The writer keeps one current document for the whole process. Progress and skipped pages are
+// reported as lines on standard output only.
+
+#include <cstddef>
+#include <cstdint>
+
+struct PdfDocument;
+
+// Most pages one document holds; the 257th and later are refused.
+constexpr uint32_t kPdfMaxPages = 256;
+
+// Starts a document whose pages measure widthInches x heightInches (72 points per inch,
+// truncated) and makes it the current document. A document begun earlier and not yet written is
+// released first. Returns null when out of memory (there is then no current document).
+PdfDocument* PdfBegin(double widthInches, double heightInches);
+
+// The current document, or null before PdfBegin and after PdfWrite.
+PdfDocument* PdfCurrentDocument();
+
+// Adds one JPEG picture as the next page of the current document (the bytes are copied). A JPEG
+// without a JFIF APP0 header or a baseline frame header is skipped with a warning line.
+void PdfAddJpeg(const uint8_t* jpegData, size_t size);
+
+// Reads the pixel size of a JFIF baseline JPEG. Returns 1 and sets width and height when found,
+// 0 otherwise. Never reads outside data[0 .. size).
+int JpegGetSize(size_t size, const uint8_t* jpegData, uint32_t& width, uint32_t& height);
+
+// Completes the current document and returns the length of the whole file, or 0 when there is
+// no document or it holds no page.
+size_t PdfFinalize();
+
+// Copies the finalized file into buffer (at least PdfFinalize() bytes; may be null to only
+// release), stores the length written in *lengthOut (when not null), and releases the current
+// document.
+void PdfWrite(uint8_t* buffer, size_t* lengthOut);

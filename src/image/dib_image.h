@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "platform/win_types.h"
 
@@ -47,6 +48,11 @@ public:
     // Largest picture any operation creates: a declared size beyond this fails before allocating.
     static constexpr uint64_t kMaxPixels = 512ull * 1024 * 1024;
 
+    // Upper bound for one picture's memory (pixel block and alpha plane); larger declared sizes
+    // fail before anything is allocated.
+    static void SetMaxMemory(uint64_t bytes);
+    static uint64_t GetMaxMemory();
+
     explicit CDibImage(uint32_t type = kDibFormatUnknown);
     CDibImage(const CDibImage& source);
     CDibImage& operator=(const CDibImage& source);
@@ -71,7 +77,7 @@ public:
     uint32_t GetWidth() const;
     uint32_t GetHeight() const;
     uint32_t GetBpp() const;
-    uint32_t GetEffWidth() const;  // stride in bytes
+    uint32_t GetEffWidth() const;   // stride in bytes
     uint32_t GetNumColors() const;  // palette entries (0 for 24 bits)
     uint32_t GetType() const { return type_; }
     // Address of stored row y (0 = bottom row); null when not valid or y >= height.
@@ -84,7 +90,10 @@ public:
     const uint8_t* GetPalette() const;
     bool SetPaletteColor(uint32_t index, uint8_t r, uint8_t g, uint8_t b);
     QvColour GetPaletteColor(uint32_t index) const;
+    // Colour of stored pixel (x, y) (y = 0 is the bottom row); 0 outside the picture.
+    QvColour GetPixelColour(uint32_t x, uint32_t y) const;
     bool IsGreyRamp() const;  // palette entry i == (i, i, i) for every entry
+    void SetGreyRamp();       // evenly spread greys from black to white (i, i, i for 8 bits)
 
     bool HasAlpha() const { return alpha_ != nullptr; }
     bool AlphaCreate();  // opaque plane
@@ -127,9 +136,11 @@ public:
     bool RotateLeft90(CDibImage* destination = nullptr);
     bool RotateRight90(CDibImage* destination = nullptr);
     bool Rotate180(CDibImage* destination = nullptr);
-    bool Rotate(float angle, CDibImage* destination, Interpolation interpolation = kInterpolationBilinear,
-                Overflow overflow = kOverflowBackground, QvColour replacement = QvRgb(255, 255, 255),
-                bool rightAngleShortcut = true, bool keepSize = false);
+    bool Rotate(float angle, CDibImage* destination,
+                Interpolation interpolation = kInterpolationBilinear,
+                Overflow overflow = kOverflowBackground,
+                QvColour replacement = QvRgb(255, 255, 255), bool rightAngleShortcut = true,
+                bool keepSize = false);
     bool Crop(int32_t left, int32_t top, int32_t right, int32_t bottom,
               CDibImage* destination = nullptr);
     bool Crop(const QvRect& rect, CDibImage* destination = nullptr);
@@ -147,11 +158,23 @@ public:
     int Stretch(QPainter* device, const QvRect& rect) const;
     // x: left edge; y: distance of the text box's bottom edge from the top of the picture.
     bool WriteText(QPainter* device, int32_t x, int32_t y, const QString& text, QvColour colour,
-                   const QString& face, int32_t height, int32_t weight, bool italic,
-                   bool underline, bool setAlpha);
+                   const QString& face, int32_t height, int32_t weight, bool italic, bool underline,
+                   bool setAlpha);
+
+    void SetLastError(const char* text);
 
 private:
-    void SetLastError(const char* text);
+    void CopyInfo(const CDibImage& source);
+    static bool CheckSize(uint64_t width, uint64_t height, uint32_t bits, std::string& error);
+    bool CreateLike(const CDibImage& source, uint32_t width, uint32_t height, uint32_t bits);
+    bool Finish(CDibImage& result, CDibImage* destination);
+    bool Fail(const CDibImage& from);
+    bool Turn(bool left, CDibImage* destination);
+    // Bilinear sample at (x, y) in storage coordinates; outside the picture the replacement
+    // colour (kOverflowBackground) or the nearest edge pixel (kOverflowRepeat).
+    QvColour SampleBilinear(float x, float y, Overflow overflow, QvColour replacement) const;
+    static bool DecodeAs(std::FILE* stream, uint32_t type, CDibImage& out, std::string& error);
+    static const char* UnsupportedDecodeText(uint32_t type);
 
     uint8_t* block_ = nullptr;  // header + palette + rows
     uint8_t* alpha_ = nullptr;

@@ -1,0 +1,81 @@
+#include "app/start_options.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+const QString kSimulatedCamera = QStringLiteral("simulated-camera");
+
+// QCommandLineParser knows no option with an optional value: "--simulated-camera=FILE" is
+// split into the plain switch and the file before parsing. Arguments after "--" are left alone.
+QStringList SplitOptionalValue(QStringList arguments, QString* file) {
+    const QString prefix = u"--"_qs + kSimulatedCamera + u'=';
+    for (qsizetype i = 1; i < arguments.size() && arguments[i] != u"--"_qs; ++i) {
+        if (arguments[i].startsWith(prefix)) {
+            *file = arguments[i].mid(prefix.size());
+            arguments[i] = u"--"_qs + kSimulatedCamera;
+        }
+    }
+    return arguments;
+}
+
+}  // namespace
+
+StartRequest ParseStartOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Document camera: photographs, PDF and video."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addOption(QCommandLineOption(
+        kSimulatedCamera,
+        QStringLiteral("Add the simulated document camera. --simulated-camera=FILE lays the "
+                       "picture FILE on its desk instead of the built-in page.")));
+
+    StartRequest request;
+    QString file;
+    if (!parser.parse(SplitOptionalValue(arguments, &file))) {
+        request.action = StartAction::kError;
+        request.message = parser.errorText();
+        return request;
+    }
+    if (parser.isSet(help) || parser.isSet(u"help-all"_qs)) {
+        request.action = StartAction::kShowHelp;
+        request.message = parser.helpText();
+        return request;
+    }
+    if (parser.isSet(version)) {
+        request.action = StartAction::kShowVersion;
+        request.message = QCoreApplication::applicationName() + u' ' + ProgramVersion() + u'\n';
+        return request;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        request.action = StartAction::kError;
+        request.message = u"Unexpected argument: "_qs + parser.positionalArguments().first();
+        return request;
+    }
+    request.options.simulatedCamera =
+        parser.isSet(kSimulatedCamera) ||
+        qEnvironmentVariableIntValue("QUORVANE_SIMULATED_CAMERA") != 0;
+    if (parser.isSet(kSimulatedCamera)) {
+        request.options.simulatedCameraFile = file;
+    }
+    return request;
+}
+
+int PrintStartMessage(const StartRequest& request) {
+    const bool error = request.action == StartAction::kError;
+    QString text = request.message;
+    if (!text.endsWith(u'\n')) {
+        text += u'\n';
+    }
+    std::fputs(text.toLocal8Bit().constData(), error ? stderr : stdout);
+    return error ? 1 : 0;
+}
+
+QString ProgramVersion() {
+    return QStringLiteral(QUORVANE_VERSION);
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The program's command line: --simulated-camera[=FILE] (or QUORVANE_SIMULATED_CAMERA=1 in the
+// environment) adds the simulated document camera, with FILE laid on its desk instead of the
+// built-in page; --help and --version print and end the program.
+
+#include <QString>
+#include <QStringList>
+
+struct StartOptions {
+    bool simulatedCamera = false;
+    QString simulatedCameraFile;  // empty: the built-in page
+};
+
+enum class StartAction { kRun, kShowHelp, kShowVersion, kError };
+
+struct StartRequest {
+    StartAction action = StartAction::kRun;
+    StartOptions options;
+    QString message;  // the help, version or error text to print when not kRun
+};
+
+// arguments as QCoreApplication::arguments() gives them, the program's name first.
+StartRequest ParseStartOptions(const QStringList& arguments);
+
+// Prints the request's message (help and version to stdout, errors to stderr) and returns the
+// program's exit code: 0, or 1 for an error.
+int PrintStartMessage(const StartRequest& request);
+
+QString ProgramVersion();

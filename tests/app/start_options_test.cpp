@@ -1,0 +1,56 @@
+#include "app/start_options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+StartRequest Parse(QStringList arguments) {
+    arguments.prepend(u"quorvane"_qs);
+    return ParseStartOptions(arguments);
+}
+
+class StartOptionsTest : public ::testing::Test {
+protected:
+    void SetUp() override { qunsetenv("QUORVANE_SIMULATED_CAMERA"); }
+    void TearDown() override { qunsetenv("QUORVANE_SIMULATED_CAMERA"); }
+};
+
+TEST_F(StartOptionsTest, SimulatedCameraWithAndWithoutAFile) {
+    StartRequest r = Parse({});
+    EXPECT_EQ(r.action, StartAction::kRun);
+    EXPECT_FALSE(r.options.simulatedCamera);
+
+    r = Parse({u"--simulated-camera"_qs});
+    EXPECT_EQ(r.action, StartAction::kRun);
+    EXPECT_TRUE(r.options.simulatedCamera);
+    EXPECT_TRUE(r.options.simulatedCameraFile.isEmpty());
+
+    r = Parse({u"--simulated-camera=/data/页 1.png"_qs});
+    EXPECT_EQ(r.action, StartAction::kRun);
+    EXPECT_TRUE(r.options.simulatedCamera);
+    EXPECT_EQ(r.options.simulatedCameraFile, u"/data/页 1.png"_qs);
+}
+
+TEST_F(StartOptionsTest, EnvironmentTurnsTheSimulatedCameraOn) {
+    qputenv("QUORVANE_SIMULATED_CAMERA", "1");
+    EXPECT_TRUE(Parse({}).options.simulatedCamera);
+    qputenv("QUORVANE_SIMULATED_CAMERA", "0");
+    EXPECT_FALSE(Parse({}).options.simulatedCamera);
+}
+
+TEST_F(StartOptionsTest, HelpVersionAndErrors) {
+    StartRequest r = Parse({u"--help"_qs});
+    EXPECT_EQ(r.action, StartAction::kShowHelp);
+    EXPECT_TRUE(r.message.contains(u"--simulated-camera"_qs));
+
+    r = Parse({u"--version"_qs});
+    EXPECT_EQ(r.action, StartAction::kShowVersion);
+    EXPECT_TRUE(r.message.contains(ProgramVersion()));
+
+    EXPECT_EQ(Parse({u"--no-such-option"_qs}).action, StartAction::kError);
+    EXPECT_EQ(Parse({u"stray"_qs}).action, StartAction::kError);
+    // After "--" the text is an argument, not the option.
+    EXPECT_EQ(Parse({u"--"_qs, u"--simulated-camera=x"_qs}).action, StartAction::kError);
+}
+
+}  // namespace

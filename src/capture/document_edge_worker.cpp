@@ -1,0 +1,190 @@
+#include "capture/document_edge_worker.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "capture/document_edges.h"
+
+namespace {
+
+// Detection is a background nicety: it must never take time from the live picture.
+void LowerThisThreadsPriority() {
+    setpriority(PRIO_PROCESS, id_t(gettid()), 19);
+}
+
+bool Stopped(const std::function<bool()>& stopRequested) {
+    return stopRequested && stopRequested();
+}
+
+// The point of the straightened picture (size turnedW x turnedH) in the live frame (width x
+// height), turning it back by angle degrees clockwise as seen (y runs downward).
+QvPoint TurnBack(QvPoint p, int32_t angle, int32_t width, int32_t height, int32_t turnedW,
+                 int32_t turnedH) {
+    const float theta = float(angle * std::numbers::pi / 180.0);
+    const float c = std::cos(theta);
+    const float s = std::sin(theta);
+    const float dx = float(p.x - turnedW / 2);
+    const float dy = float(p.y - turnedH / 2);
+    return {int32_t(float(width / 2) + c * dx - s * dy),
+            int32_t(float(height / 2) + s * dx + c * dy)};
+}
+
+}  // namespace
+
+CDocumentEdgeWorker::CDocumentEdgeWorker(Notify notify) : notify_(std::move(notify)) {}
+
+CDocumentEdgeWorker::~CDocumentEdgeWorker() {
+    Stop();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    for (auto& [session, thread] : retired_) {
+        thread.join();
+    }
+}
+
+void CDocumentEdgeWorker::Start() {
+    JoinFinished();
+    if (session_ && !session_->stop) {
+        return;
+    }
+    if (session_) {
+        retired_.emplace_back(std::move(session_), std::move(thread_));
+    }
+    session_ = std::make_shared<Session>();
+    thread_ = std::thread([this, session = session_] { Run(*session); });
+}
+
+void CDocumentEdgeWorker::Stop() {
+    if (!session_ || session_->stop) {
+        return;
+    }
+    {
+        // Under the results lock, so that nothing is published once Stop() has returned.
+        std::lock_guard results(resultsMutex_);
+        std::lock_guard lock(session_->mutex);
+        session_->stop = true;
+    }
+    session_->wake.notify_all();
+}
+
+bool CDocumentEdgeWorker::IsRunning() const {
+    return session_ && !session_->finished;
+}
+
+bool CDocumentEdgeWorker::OfferFrame(const CDibImage& frame) {
+    {
+        std::lock_guard results(resultsMutex_);
+        if (!results_.detected && frame.IsValid()) {
+            const int32_t w = int32_t(frame.GetWidth());
+            const int32_t h = int32_t(frame.GetHeight());
+            results_.cropImageRect = {0, 0, w, h};
+            results_.outlineImagePoints = {QvPoint{0, 0}, {w, 0}, {w, h}, {0, h}};
+        }
+    }
+    Session* session = session_.get();
+    if (!session || session->stop || !session->waiting.load(std::memory_order_acquire)) {
+        return false;
+    }
+    {
+        std::lock_guard lock(session->mutex);
+        session->frame = frame;
+        session->waiting.store(false, std::memory_order_release);
+    }
+    session->wake.notify_one();
+    return true;
+}
+
+DocumentEdgeResults CDocumentEdgeWorker::Results() const {
+    std::lock_guard lock(resultsMutex_);
+    return results_;
+}
+
+void CDocumentEdgeWorker::Run(Session& session) {
+    LowerThisThreadsPriority();
+    const auto stopRequested = [&session] { return session.stop.load(); };
+    for (;;) {
+        {
+            std::unique_lock lock(session.mutex);
+            session.wake.wait(lock, [&session] { return session.stop || !session.waiting; });
+        }
+        if (session.stop) {
+            break;
+        }
+        DocumentEdgeResults found;
+        if (Detect(session.frame, found, stopRequested)) {
+            std::unique_lock results(resultsMutex_);
+            if (session.stop) {
+                break;
+            }
+            found.detected = true;
+            found.serial = results_.serial + 1;
+            results_ = found;
+            results.unlock();
+            if (notify_) {
+                notify_();
+            }
+        }
+        session.waiting.store(true, std::memory_order_release);
+    }
+    session.finished = true;
+}
+
+void CDocumentEdgeWorker::JoinFinished() {
+    std::erase_if(retired_, [](auto& entry) {
+        if (!entry.first->finished) {
+            return false;
+        }
+        entry.second.join();
+        return true;
+    });
+    if (session_ && session_->finished) {
+        thread_.join();
+        session_.reset();
+    }
+}
+
+bool CDocumentEdgeWorker::Detect(CDibImage& frame, DocumentEdgeResults& results,
+                                 const std::function<bool()>& stopRequested) {
+    if (!frame.IsValid() || frame.GetBpp() != 24) {
+        return false;
+    }
+    const int32_t width = int32_t(frame.GetWidth());
+    const int32_t height = int32_t(frame.GetHeight());
+    DocumentEdges tilt;
+    if (!FindDocumentEdges(frame.GetRow(0), width, height, true, tilt) || Stopped(stopRequested)) {
+        return false;
+    }
+    // Straighten the page; the corners the turn adds take the background's grey so that the
+    // box search sees them as background.
+    CDibImage turned;
+    const CDibImage* straight = &frame;
+    if (tilt.angle != 0) {
+        const uint8_t fill = tilt.frameBackground;
+        if (!frame.Rotate(float(-tilt.angle), &turned, CDibImage::kInterpolationBilinear,
+                          CDibImage::kOverflowBackground, QvRgb(fill, fill, fill), true, false)) {
+            return false;
+        }
+        straight = &turned;
+    }
+    if (Stopped(stopRequested)) {
+        return false;
+    }
+    const int32_t turnedW = int32_t(straight->GetWidth());
+    const int32_t turnedH = int32_t(straight->GetHeight());
+    DocumentEdges box;
+    if (!FindDocumentEdges(straight->GetRow(0), turnedW, turnedH, false, box) ||
+        Stopped(stopRequested)) {
+        return false;
+    }
+    results.tiltAngle = -tilt.angle;
+    results.cropImageRect = {box.points[0].x, box.points[0].y, box.points[2].x, box.points[2].y};
+    for (size_t i = 0; i < box.points.size(); ++i) {
+        results.outlineImagePoints[i] =
+            TurnBack(box.points[i], tilt.angle, width, height, turnedW, turnedH);
+    }
+    return true;
+}

@@ -1,0 +1,407 @@
+#include "capture/document_edges.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kMinWidth = 32;
+// Fewer than 20 rows give fewer than 5 grid rows, and the corner blocks would leave the grid.
+constexpr int32_t kMinHeight = 20;
+constexpr int32_t kCornerBlock = 5;
+constexpr int32_t kRunCells = 41;   // a line qualifies with more than 40 unlike cells in a row
+constexpr int32_t kBandLines = 11;  // the box side is the first band of 11 qualifying lines
+constexpr int32_t kMargin = 10;     // pixels added around the box
+constexpr int kEdgeDifference = 25;
+
+// Average of c x c blocks; the usual case (1600 x 1200 -> 400 x 300).
+void ShrinkByBlocks(const uint8_t* pixels, int32_t width, int32_t c, uint8_t* grid, int32_t cw,
+                    int32_t ch) {
+    const size_t stride = DibStride24(width);
+    std::vector<uint32_t> sums(size_t(cw) * 3);
+    for (int32_t r = 0; r < ch; ++r) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int32_t dy = 0; dy < c; ++dy) {
+            const uint8_t* row = pixels + (size_t(r) * c + dy) * stride;
+            uint32_t* sum = sums.data();
+            for (int32_t x = 0; x < cw; ++x, sum += 3) {
+                for (int32_t dx = 0; dx < c; ++dx, row += 3) {
+                    sum[0] += row[0];
+                    sum[1] += row[1];
+                    sum[2] += row[2];
+                }
+            }
+        }
+        uint8_t* cell = grid + size_t(r) * cw * 3;
+        for (size_t i = 0; i < sums.size(); ++i) {
+            cell[i] = uint8_t(sums[i] / uint32_t(c) / uint32_t(c));
+        }
+    }
+}
+
+inline int Lerp64(int a, int b, int u) {
+    return (a * (64 - u) + b * u + 32) >> 6;
+}
+
+// Bilinear sampling in 1/64 pixel steps when the frame does not divide evenly.
+void ShrinkByInterpolation(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* grid,
+                           int32_t cw, int32_t ch) {
+    const size_t stride = DibStride24(width);
+    const int64_t stepX = int64_t(width) * 64 / cw;
+    const int64_t stepY = int64_t(height) * 64 / ch;
+    const size_t gridStride = size_t(cw) * 3;
+    for (int32_t r = 0; r < ch; ++r) {
+        uint8_t* cell = grid + size_t(r) * gridStride;
+        const int64_t sy = r * stepY;
+        const int64_t yi = sy >> 6;
+        if (yi + 1 >= height && r > 0) {
+            std::copy_n(cell - gridStride, gridStride, cell);
+            continue;
+        }
+        const int v = int(sy & 63);
+        const uint8_t* row0 = pixels + size_t(yi) * stride;
+        const uint8_t* row1 = yi + 1 < height ? row0 + stride : row0;
+        for (int32_t c = 0; c < cw; ++c, cell += 3) {
+            const int64_t sx = c * stepX;
+            const int64_t xi = sx >> 6;
+            if (xi + 1 >= width && c > 0) {
+                std::copy_n(cell - 3, 3, cell);
+                continue;
+            }
+            const int u = int(sx & 63);
+            const size_t x0 = size_t(xi) * 3;
+            const size_t x1 = xi + 1 < width ? x0 + 3 : x0;
+            for (int k = 0; k < 3; ++k) {
+                const int top = Lerp64(row0[x0 + k], row0[x1 + k], u);
+                const int bottom = Lerp64(row1[x0 + k], row1[x1 + k], u);
+                cell[k] = uint8_t(Lerp64(top, bottom, v));
+            }
+        }
+    }
+}
+
+// The grey grid with the background level the scans compare against.
+struct GreyGrid {
+    int32_t width = 0;  // of the frame
+    int32_t height = 0;
+    int32_t cw = 0;
+    int32_t ch = 0;
+    std::vector<uint8_t> g;
+    uint8_t background = 0;
+    bool inverted = false;
+    // Grey before stretching: g = smallest + stretched * range / 255.
+    uint8_t smallest = 0;
+    int range = 0;
+
+    uint8_t At(int32_t r, int32_t c) const { return g[size_t(r) * cw + c]; }
+    int Difference(int32_t r, int32_t c) const { return std::abs(int(At(r, c)) - background); }
+};
+
+// Grey by the weights 0.299, 0.587, 0.114 (truncated), then stretched to the full range.
+void MakeGrey(const std::vector<uint8_t>& cells, GreyGrid& grid) {
+    const size_t count = grid.g.size();
+    uint8_t smallest = 255;
+    uint8_t largest = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* cell = &cells[i * 3];
+        const uint8_t grey = uint8_t((114u * cell[0] + 587u * cell[1] + 299u * cell[2]) / 1000u);
+        grid.g[i] = grey;
+        smallest = std::min(smallest, grey);
+        largest = std::max(largest, grey);
+    }
+    const int range = largest - smallest;
+    if (largest == 0 || range == 0) {
+        return;
+    }
+    grid.smallest = smallest;
+    grid.range = range;
+    uint8_t stretch[256];
+    for (int v = 0; v < 256; ++v) {
+        const float q = float(v - smallest) / float(range);
+        stretch[v] = uint8_t(std::clamp(int(255.0f * q), 0, 255));
+    }
+    for (uint8_t& grey : grid.g) {
+        grey = stretch[grey];
+    }
+}
+
+int32_t CornerMean(const GreyGrid& grid, int32_t row0, int32_t col0) {
+    int32_t sum = 0;
+    for (int32_t r = row0; r < row0 + kCornerBlock; ++r) {
+        for (int32_t c = col0; c < col0 + kCornerBlock; ++c) {
+            sum += grid.At(r, c);
+        }
+    }
+    return sum / (kCornerBlock * kCornerBlock);
+}
+
+// Background from the corners; a bright background inverts the grid so that it becomes dark.
+void FindBackground(GreyGrid& grid) {
+    uint64_t squares = 0;
+    for (uint8_t grey : grid.g) {
+        squares += uint64_t(grey) * grey;
+    }
+    const int32_t rms = int32_t(std::sqrt(double(squares) / double(grid.g.size())));
+    const int32_t top = grid.ch - kCornerBlock;
+    const int32_t right = grid.cw - kCornerBlock;
+    const int32_t means[4] = {CornerMean(grid, 0, 0), CornerMean(grid, 0, right),
+                              CornerMean(grid, top, right), CornerMean(grid, top, 0)};
+    int darkCount = 0;
+    int32_t darkLevel = rms;
+    int32_t brightLevel = rms;
+    for (int32_t mean : means) {
+        if (mean < rms) {
+            ++darkCount;
+            darkLevel = std::min(darkLevel, mean);
+        } else if (mean > rms) {
+            brightLevel = std::max(brightLevel, mean);
+        }
+    }
+    if (darkCount >= 2) {
+        grid.background = uint8_t(darkLevel);
+        return;
+    }
+    grid.background = uint8_t(255 - brightLevel);
+    grid.inverted = true;
+    for (uint8_t& grey : grid.g) {
+        grey = uint8_t(255 - grey);
+    }
+}
+
+int Threshold(const GreyGrid& grid) {
+    int d = 0;
+    for (uint8_t grey : grid.g) {
+        d = (d + std::abs(int(grey) - grid.background)) >> 1;
+    }
+    return d >= 5 ? 120 : 20;
+}
+
+// Which rows and columns hold a run of more than 40 cells unlike the background.
+void QualifyLines(const GreyGrid& grid, int threshold, std::vector<uint8_t>& rows,
+                  std::vector<uint8_t>& columns) {
+    rows.assign(grid.ch, 0);
+    columns.assign(grid.cw, 0);
+    std::vector<int32_t> columnRun(grid.cw, 0);
+    for (int32_t r = 0; r < grid.ch; ++r) {
+        int32_t run = 0;
+        for (int32_t c = 0; c < grid.cw; ++c) {
+            if (grid.Difference(r, c) > threshold) {
+                if (++run >= kRunCells) {
+                    rows[r] = 1;
+                }
+                if (++columnRun[c] >= kRunCells) {
+                    columns[c] = 1;
+                }
+            } else {
+                run = 0;
+                columnRun[c] = 0;
+            }
+        }
+    }
+}
+
+// First line of the first band of 11 qualifying lines met from `first` in steps of `step`.
+int32_t ScanBand(const std::vector<uint8_t>& qualifies, int32_t first, int32_t step, int32_t none) {
+    int32_t count = 0;
+    int32_t start = none;
+    const int32_t n = int32_t(qualifies.size());
+    for (int32_t i = first; i >= 0 && i < n; i += step) {
+        if (!qualifies[i]) {
+            count = 0;
+            continue;
+        }
+        if (count++ == 0) {
+            start = i;
+        }
+        if (count >= kBandLines) {
+            return start;
+        }
+    }
+    return none;
+}
+
+struct Box {
+    int32_t r1 = 0;
+    int32_t r2 = 0;
+    int32_t c1 = 0;
+    int32_t c2 = 0;
+};
+
+Box FindBox(const GreyGrid& grid) {
+    std::vector<uint8_t> rows;
+    std::vector<uint8_t> columns;
+    QualifyLines(grid, Threshold(grid), rows, columns);
+    Box box;
+    box.r1 = ScanBand(rows, 0, 1, 0);
+    box.r2 = ScanBand(rows, grid.ch - 1, -1, grid.ch - 1);
+    box.c1 = ScanBand(columns, 0, 1, 0);
+    box.c2 = ScanBand(columns, grid.cw - 1, -1, grid.cw - 1);
+    return box;
+}
+
+constexpr int32_t kNoEdge = -1;
+
+// Per box column, the height (grid rows above the box's bottom) of the lowest cell unlike the
+// background: the document's lower edge.
+std::vector<int32_t> LowerEdge(const GreyGrid& grid, const Box& box) {
+    const int32_t wb = box.c2 - box.c1;
+    const int32_t hb = box.r2 - box.r1;
+    std::vector<int32_t> edge(std::max(wb, 0), kNoEdge);
+    int32_t missing = wb;
+    for (int32_t k = 0; k < hb && missing > 0; ++k) {
+        for (int32_t j = 0; j < wb; ++j) {
+            if (edge[j] == kNoEdge && grid.Difference(box.r1 + k, box.c1 + j) > kEdgeDifference) {
+                edge[j] = k;
+                --missing;
+            }
+        }
+    }
+    return edge;
+}
+
+struct Run {
+    int32_t start = 0;  // 0: none (column 0 never starts a run)
+    int32_t end = 0;
+};
+
+// The stretch of the lower edge strictly between the box's bottom and a box width above it.
+// Along the lower edge such runs lie on both sides of the document's lowest corner: the long
+// side of the page on one, the short, steep side on the other. The longest run is the long side,
+// whichever way the page is turned.
+Run LongestEdgeRun(const std::vector<int32_t>& edge) {
+    const int32_t wb = int32_t(edge.size());
+    Run best;
+    Run current;
+    for (int32_t j = 0; j < wb; ++j) {
+        if (edge[j] == kNoEdge) {
+            continue;
+        }
+        if (edge[j] != 0 && edge[j] < wb - 1) {
+            if (current.start == 0) {
+                current.start = j;
+            }
+        } else if (current.start != 0) {
+            current.end = j;
+            if (current.end - current.start > best.end - best.start) {
+                best = current;
+            }
+            current = Run{};
+        }
+    }
+    if (current.start != 0 && wb - current.start > best.end - best.start) {
+        best = {current.start, wb};
+    }
+    return best;
+}
+
+// Mean rise (grid rows per column, upward) of the edge about the run's middle column.
+float EdgeRise(const std::vector<int32_t>& edge, const Run& run) {
+    int32_t mid = (run.start + run.end) / 2;
+    for (int32_t d = 0; edge[mid] == kNoEdge; ++d) {
+        if (mid + d < run.end && edge[mid + d] != kNoEdge) {
+            mid += d;
+        } else if (mid - d >= run.start && edge[mid - d] != kNoEdge) {
+            mid -= d;
+        }
+    }
+    float sum = 0;
+    int32_t count = 0;
+    for (int32_t l = run.start; l < run.end; ++l) {
+        if (l == mid || edge[l] == kNoEdge) {
+            continue;
+        }
+        sum += float(edge[l] - edge[mid]) / float(l - mid);
+        ++count;
+    }
+    return count > 0 ? sum / float(count) : 0.0f;
+}
+
+void MeasureTilt(const GreyGrid& grid, const Box& box, DocumentEdges& result) {
+    const std::vector<int32_t> edge = LowerEdge(grid, box);
+    const Run run = LongestEdgeRun(edge);
+    // The grid runs bottom-up: a lower edge rising to the right is a page turned anticlockwise
+    // as seen. slope is the edge's descent per column as seen (y downward), and its angle the
+    // page's clockwise tilt.
+    // Cells are square unless the frame does not divide evenly.
+    const float cellAspect = float(double(grid.height) * grid.cw / (double(grid.width) * grid.ch));
+    const float slope = run.start != 0 ? -EdgeRise(edge, run) * cellAspect : 0.0f;
+    result.angle = int32_t(std::atan(double(slope)) / std::numbers::pi * 180.0);
+    char text[96];
+    std::snprintf(text, sizeof text, "xielie=%f,a =%d,x=%d,x=%d", double(slope), result.angle,
+                  run.start, run.start != 0 ? run.end : int32_t(edge.size()));
+    result.text = text;
+}
+
+// Frame position of grid line `cell` (4 * cell when the frame divides evenly).
+int32_t GridToPixels(int32_t cell, int32_t frameSize, int32_t cells) {
+    return int32_t((int64_t(cell) * (int64_t(frameSize) * 64 / cells)) >> 6);
+}
+
+}  // namespace
+
+void DocumentGridSize(int32_t width, int32_t height, int32_t& cw, int32_t& ch) {
+    cw = width / 4;
+    if (cw % 8 != 0) {
+        cw -= cw % 8;
+    }
+    ch = height / 4;
+}
+
+void ShrinkFrame(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* grid, int32_t cw,
+                 int32_t ch) {
+    if (!pixels || !grid || width <= 0 || height <= 0 || cw <= 0 || ch <= 0) {
+        return;
+    }
+    const int32_t c = width / cw;
+    if (c == height / ch && width % cw == 0 && height % ch == 0) {
+        ShrinkByBlocks(pixels, width, c, grid, cw, ch);
+    } else {
+        ShrinkByInterpolation(pixels, width, height, grid, cw, ch);
+    }
+}
+
+bool FindDocumentEdges(const uint8_t* pixels, int32_t width, int32_t height, bool slopeMode,
+                       DocumentEdges& result) {
+    if (!pixels || width < kMinWidth || height < kMinHeight) {
+        return false;
+    }
+    GreyGrid grid;
+    grid.width = width;
+    grid.height = height;
+    DocumentGridSize(width, height, grid.cw, grid.ch);
+    try {
+        std::vector<uint8_t> cells(size_t(grid.cw) * grid.ch * 3);
+        ShrinkFrame(pixels, width, height, cells.data(), grid.cw, grid.ch);
+        grid.g.resize(size_t(grid.cw) * grid.ch);
+        MakeGrey(cells, grid);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    FindBackground(grid);
+    const Box box = FindBox(grid);
+    DocumentEdges found = result;
+    found.background = grid.background;
+    found.inverted = grid.inverted;
+    const int level = grid.inverted ? 255 - grid.background : grid.background;
+    found.frameBackground =
+        uint8_t(grid.range != 0 ? grid.smallest + level * grid.range / 255 : level);
+    if (slopeMode) {
+        MeasureTilt(grid, box, found);
+    } else {
+        // A cell is 4 pixels wide only when the frame divides evenly; otherwise (a turned
+        // frame, 1360 x 1020) the grid's real step keeps the box on the document.
+        const int32_t left = GridToPixels(box.c1, width, grid.cw) - kMargin;
+        const int32_t top = height - GridToPixels(box.r2, height, grid.ch) - kMargin;
+        const int32_t right = GridToPixels(box.c2, width, grid.cw) + kMargin;
+        const int32_t bottom = height - GridToPixels(box.r1, height, grid.ch) + kMargin;
+        found.points = {QvPoint{left, top}, QvPoint{right, top}, QvPoint{right, bottom},
+                        QvPoint{left, bottom}};
+    }
+    result = std::move(found);
+    return true;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// Finding a document lying on a plain background in a camera frame.
+//
+// The detector works on a grey grid a quarter of the frame's width and height. The background
+// level comes from the grid's corners; a bright background is handled by inverting the grid so
+// that the background is always dark. The document's box is the first band of 11 lines, from
+// each side, whose every line holds a run of more than 40 cells clearly unlike the background.
+// The tilt comes from the document's lower edge inside that box.
+//
+// Frames are 24-bit BGR rows stored bottom-up (row 0 is the bottom row), each row padded to a
+// multiple of 4 bytes, exactly as a CDibImage keeps them.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/win_types.h"
+
+// Bytes per stored row of a 24-bit frame of the given width.
+constexpr size_t DibStride24(int32_t width) {
+    return (size_t(width) * 3 + 3) & ~size_t(3);
+}
+
+// Fills grid (cw * ch cells of 3 bytes, packed, same bottom-up row order as the frame). When the
+// frame divides evenly into square blocks each cell is the block's average; otherwise each cell
+// is sampled bilinearly in 1/64 pixel steps.
+void ShrinkFrame(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* grid, int32_t cw,
+                 int32_t ch);
+
+// Grid size FindDocumentEdges works on: width / 4 rounded down to a multiple of 8, height / 4.
+void DocumentGridSize(int32_t width, int32_t height, int32_t& cw, int32_t& ch);
+
+struct DocumentEdges {
+    // Box mode: the document's box with a 10-pixel margin, picture pixels from the top-left
+    // corner, in the order (left, top), (right, top), (right, bottom), (left, bottom). The
+    // values may lie outside the picture.
+    std::array<QvPoint, 4> points{};
+    // Slope mode: the page's clockwise tilt as seen, whole degrees truncated toward zero.
+    // Turning the picture by -angle (CDibImage::Rotate) straightens the page.
+    int32_t angle = 0;
+    // Background level on the grid's stretched grey scale after the optional inversion (so it is
+    // always the dark side), and whether the grid was inverted (a bright background).
+    uint8_t background = 0;
+    bool inverted = false;
+    // The background's grey level as the frame shows it (neither stretched nor inverted): the
+    // colour that blends in when the picture is turned and its new corners need filling.
+    uint8_t frameBackground = 0;
+    // Slope mode: "xielie=%f,a =%d,x=%d,x=%d" (slope, angle, run start, run end); diagnostics only.
+    std::string text;
+};
+
+// Looks for the document. slopeMode measures the tilt (angle, background, text); otherwise the
+// box is found (points, background). False, with `result` untouched, when the frame is lower
+// than 20 or narrower than 32 pixels, or when the grid cannot be allocated.
+bool FindDocumentEdges(const uint8_t* pixels, int32_t width, int32_t height, bool slopeMode,
+                       DocumentEdges& result);

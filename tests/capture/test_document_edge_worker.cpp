@@ -1,0 +1,186 @@
+#include "capture/document_edge_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <numbers>
+#include <thread>
+
+#include "page_frames.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+CDibImage MakeFrame(const PageScene& scene) {
+    const auto pixels = RenderPage(scene);
+    CDibImage frame;
+    EXPECT_TRUE(frame.CreateFromPixels(pixels.data(), uint32_t(scene.width), uint32_t(scene.height),
+                                       24, uint32_t(DibStride24(scene.width)), false));
+    return frame;
+}
+
+template <typename Predicate>
+bool WaitFor(Predicate predicate, std::chrono::milliseconds timeout = 20s) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+double Distance(QvPoint p, const std::array<double, 2>& q) {
+    return std::hypot(p.x - q[0], p.y - q[1]);
+}
+
+class DetectTiltedPage : public ::testing::TestWithParam<std::tuple<double, bool>> {};
+
+// The full detection on a made frame: the photo turned by tiltAngle comes out straight, the crop
+// rectangle holds the page with its margin, and the outline lies on the page's true corners.
+TEST_P(DetectTiltedPage, StraightensCropsAndOutlinesThePage) {
+    const auto [tilt, bright] = GetParam();
+    PageScene scene;
+    scene.tiltDegrees = tilt;
+    scene.pageWidth = 900;
+    scene.pageHeight = 640;
+    if (bright) {
+        scene.page = 35;
+        scene.background = 225;
+    }
+    CDibImage frame = MakeFrame(scene);
+    DocumentEdgeResults results;
+    ASSERT_TRUE(CDocumentEdgeWorker::Detect(frame, results));
+    EXPECT_LT(std::abs(results.tiltAngle + tilt), 1.0);
+
+    // Turned by tiltAngle (the desk's grey in the new corners) the page is level.
+    CDibImage straight;
+    const uint8_t desk = scene.background;
+    ASSERT_TRUE(frame.Rotate(float(results.tiltAngle), &straight, CDibImage::kInterpolationBilinear,
+                             CDibImage::kOverflowBackground, QvRgb(desk, desk, desk), true, false));
+    DocumentEdges level;
+    ASSERT_TRUE(FindDocumentEdges(straight.GetRow(0), int32_t(straight.GetWidth()),
+                                  int32_t(straight.GetHeight()), true, level));
+    EXPECT_LE(std::abs(level.angle), 1) << level.text;
+
+    // The crop holds the page, centred in the turned photo (the page lies at the frame's centre),
+    // with the box's margin (10 pixels outside the cells, 6 to 10 from the page's edge).
+    const QvRect& crop = results.cropImageRect;
+    const double residual = std::abs(results.tiltAngle + tilt) * std::numbers::pi / 180;
+    const double boxW = scene.pageWidth + scene.pageHeight * std::sin(residual);
+    const double boxH = scene.pageHeight + scene.pageWidth * std::sin(residual);
+    const double midX = straight.GetWidth() / 2.0;
+    const double midY = straight.GetHeight() / 2.0;
+    EXPECT_LE(crop.left, midX - boxW / 2 - 2) << crop.left;
+    EXPECT_GE(crop.right, midX + boxW / 2 + 2) << crop.right;
+    EXPECT_LE(crop.top, midY - boxH / 2 - 2) << crop.top;
+    EXPECT_GE(crop.bottom, midY + boxH / 2 + 2) << crop.bottom;
+    EXPECT_LT(crop.Width(), boxW + 30);
+    EXPECT_LT(crop.Height(), boxH + 30);
+
+    const auto truth = PageCorners(scene);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_LT(Distance(results.outlineImagePoints[i], truth[i]), 20)
+            << "corner " << i << " at " << results.outlineImagePoints[i].x << ","
+            << results.outlineImagePoints[i].y << " truth " << truth[i][0] << "," << truth[i][1];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWays, DetectTiltedPage,
+                         ::testing::Combine(::testing::Values(-12.4, -3.5, 0.0, 2.6, 10.5),
+                                            ::testing::Bool()));
+
+TEST(DocumentEdgeWorker, UprightPageCropEqualsTheBox) {
+    PageScene scene;
+    scene.pageWidth = 800;
+    scene.pageHeight = 600;
+    CDibImage frame = MakeFrame(scene);
+    DocumentEdgeResults results;
+    ASSERT_TRUE(CDocumentEdgeWorker::Detect(frame, results));
+    EXPECT_EQ(results.tiltAngle, 0);
+    EXPECT_EQ(results.cropImageRect, (QvRect{390, 294, 1206, 910}));
+    EXPECT_EQ(results.outlineImagePoints[0], (QvPoint{390, 294}));
+    EXPECT_EQ(results.outlineImagePoints[2], (QvPoint{1206, 910}));
+}
+
+TEST(DocumentEdgeWorker, DetectRejectsFramesItCannotRead) {
+    DocumentEdgeResults results;
+    CDibImage empty;
+    EXPECT_FALSE(CDocumentEdgeWorker::Detect(empty, results));
+    CDibImage grey;
+    ASSERT_TRUE(grey.Create(640, 480, 8, 0));
+    EXPECT_FALSE(CDocumentEdgeWorker::Detect(grey, results));
+    PageScene scene;
+    CDibImage frame = MakeFrame(scene);
+    EXPECT_FALSE(CDocumentEdgeWorker::Detect(frame, results, [] { return true; }));
+}
+
+TEST(DocumentEdgeWorker, BeforeTheFirstDetectionAngleIsZeroAndTheCropIsTheWholeFrame) {
+    CDocumentEdgeWorker worker;
+    EXPECT_FALSE(worker.IsRunning());
+    EXPECT_FALSE(worker.Results().detected);
+    PageScene scene;
+    scene.width = 640;
+    scene.height = 480;
+    EXPECT_FALSE(worker.OfferFrame(MakeFrame(scene))) << "no thread takes it";
+    const DocumentEdgeResults results = worker.Results();
+    EXPECT_EQ(results.tiltAngle, 0);
+    EXPECT_EQ(results.cropImageRect, (QvRect{0, 0, 640, 480}));
+    EXPECT_EQ(results.serial, 0u);
+}
+
+TEST(DocumentEdgeWorker, LifeStartResultsStopWhileBusyRestart) {
+    std::atomic<int> notifications{0};
+    CDocumentEdgeWorker worker([&notifications] { ++notifications; });
+    PageScene scene;
+    scene.tiltDegrees = 5.5;
+    const CDibImage turnedRight = MakeFrame(scene);
+    scene.tiltDegrees = -8.5;
+    const CDibImage turnedLeft = MakeFrame(scene);
+
+    worker.Start();
+    EXPECT_TRUE(worker.IsRunning());
+    ASSERT_TRUE(WaitFor([&] { return worker.OfferFrame(turnedRight); }));
+    ASSERT_TRUE(WaitFor([&] { return worker.Results().serial >= 1; }));
+    EXPECT_TRUE(worker.Results().detected);
+    EXPECT_EQ(worker.Results().tiltAngle, -5) << "tilted 5.5 degrees";
+    EXPECT_GE(notifications.load(), 1);
+
+    // Stop right after a hand-over: the thread ends within one step and publishes nothing more.
+    ASSERT_TRUE(WaitFor([&] { return worker.OfferFrame(turnedLeft); }));
+    worker.Stop();
+    const uint64_t serialAtStop = worker.Results().serial;
+    ASSERT_TRUE(WaitFor([&] { return !worker.IsRunning(); }));
+    EXPECT_EQ(worker.Results().serial, serialAtStop);
+    EXPECT_FALSE(worker.OfferFrame(turnedLeft));
+    EXPECT_EQ(worker.Results().tiltAngle, serialAtStop == 1 ? -5 : 8) << "results are kept";
+
+    worker.Start();
+    EXPECT_TRUE(worker.IsRunning());
+    ASSERT_TRUE(WaitFor([&] { return worker.OfferFrame(turnedLeft); }));
+    ASSERT_TRUE(WaitFor([&] { return worker.Results().serial > serialAtStop; }));
+    EXPECT_EQ(worker.Results().tiltAngle, 8);
+}
+
+TEST(DocumentEdgeWorker, QuickRestartAndDestructionWhileBusyAreSafe) {
+    PageScene scene;
+    scene.width = 2592;
+    scene.height = 1944;
+    scene.tiltDegrees = 9;
+    const CDibImage frame = MakeFrame(scene);
+    for (int round = 0; round < 3; ++round) {
+        CDocumentEdgeWorker worker([] {});
+        worker.Start();
+        ASSERT_TRUE(WaitFor([&] { return worker.OfferFrame(frame); }));
+        worker.Stop();
+        worker.Start();  // the stopping thread keeps its own frame and is joined later
+        EXPECT_TRUE(worker.IsRunning());
+        ASSERT_TRUE(WaitFor([&] { return worker.OfferFrame(frame); }));
+    }  // destroyed while detecting
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+#include "capture/frame_filter.h"
+
+#include <gst/video/video.h>
+
+#include "capture/frame_mailbox.h"
+
+namespace {
+
+// Runs on the preview pipeline's streaming thread.
+void OnHandoff(GstElement* identity, GstBuffer* buffer, gpointer self) {
+    GstPad* pad = gst_element_get_static_pad(identity, "sink");
+    static_cast<CVideoCaptureTransInPlaceFilter*>(self)->Transform(buffer, pad);
+    gst_object_unref(pad);
+}
+
+}  // namespace
+
+CVideoCaptureTransInPlaceFilter::CVideoCaptureTransInPlaceFilter(AboutDirectShow* engine)
+    : engine_(engine) {
+    element_ = gst_element_factory_make("identity", "Video Capture TransInPlaceFilter");
+    if (!element_)
+        return;
+    gst_object_ref_sink(element_);
+    g_object_set(element_, "signal-handoffs", TRUE, "silent", TRUE, nullptr);
+    g_signal_connect(element_, "handoff", G_CALLBACK(OnHandoff), this);
+}
+
+CVideoCaptureTransInPlaceFilter::~CVideoCaptureTransInPlaceFilter() {
+    if (element_) {
+        g_signal_handlers_disconnect_by_data(element_, this);
+        gst_object_unref(element_);
+    }
+}
+
+GstCaps* CVideoCaptureTransInPlaceFilter::AcceptedCaps() {
+    return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", nullptr);
+}
+
+bool CVideoCaptureTransInPlaceFilter::CheckInputType(const GstCaps* caps) {
+    if (!caps || !gst_caps_is_fixed(caps))
+        return false;
+    GstVideoInfo info;
+    return gst_video_info_from_caps(&info, caps) &&
+           GST_VIDEO_INFO_FORMAT(&info) == GST_VIDEO_FORMAT_BGR && info.width > 0 &&
+           info.height > 0;
+}
+
+bool CVideoCaptureTransInPlaceFilter::Transform(GstBuffer* buffer, GstPad* pad) {
+    if (!buffer || !pad)
+        return false;
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    GstVideoInfo info;
+    const bool ok = CheckInputType(caps) && gst_video_info_from_caps(&info, caps);
+    if (caps)
+        gst_caps_unref(caps);
+    if (!ok)
+        return false;
+    GstVideoFrame frame;
+    if (!gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ))
+        return false;
+    const bool delivered =
+        CFrameMailbox::Deliver(static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
+                               info.width, info.height, GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0));
+    gst_video_frame_unmap(&frame);
+    return delivered;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The pass-through element every preview frame crosses on its way to the null sink: an
+// identity element whose hand-off hands the frame to the current video item's mailbox.
+
+#include <gst/gst.h>
+
+class AboutDirectShow;
+
+class CVideoCaptureTransInPlaceFilter {
+public:
+    explicit CVideoCaptureTransInPlaceFilter(AboutDirectShow* engine);
+    ~CVideoCaptureTransInPlaceFilter();
+    CVideoCaptureTransInPlaceFilter(const CVideoCaptureTransInPlaceFilter&) = delete;
+    CVideoCaptureTransInPlaceFilter& operator=(const CVideoCaptureTransInPlaceFilter&) = delete;
+
+    // The element to place in the pipeline (owned by this filter; null when the identity
+    // element is missing).
+    GstElement* Element() const { return element_; }
+    AboutDirectShow* Engine() const { return engine_; }
+
+    // Only 24-bit BGR video with a known size passes; the engine puts a converter in front.
+    static bool CheckInputType(const GstCaps* caps);
+    // Caps the converter in front of the filter must produce.
+    static GstCaps* AcceptedCaps();
+
+    // Streaming thread: hands one frame to the current mailbox; the buffer is not changed.
+    bool Transform(GstBuffer* buffer, GstPad* pad);
+
+private:
+    GstElement* element_ = nullptr;
+    AboutDirectShow* engine_;  // kept for the engine's sake, not used per frame
+};

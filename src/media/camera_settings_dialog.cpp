@@ -1,0 +1,135 @@
+#include "media/camera_settings_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace {
+
+QWidget* MakeSlider(const CameraControl& c, QLabel** valueLabel, QWidget* parent) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* slider = new QSlider(Qt::Horizontal, row);
+    slider->setObjectName(QStringLiteral("slider"));
+    slider->setRange(c.minimum, c.maximum);
+    slider->setSingleStep(c.step);
+    slider->setPageStep(std::max(c.step, (c.maximum - c.minimum) / 10));
+    slider->setMinimumWidth(220);
+    *valueLabel = new QLabel(row);
+    (*valueLabel)->setMinimumWidth(48);
+    layout->addWidget(slider);
+    layout->addWidget(*valueLabel);
+    return row;
+}
+
+}  // namespace
+
+CameraSettingsDialog::CameraSettingsDialog(std::unique_ptr<CameraControls> controls,
+                                           QWidget* parent)
+    : QDialog(parent), controls_(std::move(controls)) {
+    setWindowTitle(tr("Camera settings"));
+    auto* outer = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    outer->addLayout(form);
+    if (controls_)
+        list_ = controls_->List();
+    editors_.resize(list_.size(), nullptr);
+    for (size_t i = 0; i < list_.size(); ++i) {
+        const CameraControl& c = list_[i];
+        QWidget* editor = nullptr;
+        switch (c.kind) {
+            case CameraControl::Kind::kInteger: {
+                QLabel* value = nullptr;
+                editor = MakeSlider(c, &value, this);
+                auto* slider = editor->findChild<QSlider*>();
+                connect(slider, &QSlider::valueChanged, this, [this, i, value](int v) {
+                    value->setNum(v);
+                    Apply(i, v);
+                });
+                break;
+            }
+            case CameraControl::Kind::kBoolean: {
+                auto* box = new QCheckBox(this);
+                connect(box, &QCheckBox::toggled, this,
+                        [this, i](bool on) { Apply(i, on ? 1 : 0); });
+                editor = box;
+                break;
+            }
+            case CameraControl::Kind::kMenu: {
+                auto* combo = new QComboBox(this);
+                for (const auto& [value, text] : c.menu)
+                    combo->addItem(text, value);
+                connect(combo, &QComboBox::activated, this,
+                        [this, i, combo](int row) { Apply(i, combo->itemData(row).toInt()); });
+                editor = combo;
+                break;
+            }
+        }
+        editor->setObjectName(c.label);
+        editors_[i] = editor;
+        form->addRow(c.label, editor);
+        Reload(i);
+    }
+    if (list_.empty())
+        outer->addWidget(new QLabel(tr("This camera offers no settings."), this));
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Close | QDialogButtonBox::RestoreDefaults, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
+    connect(buttons->button(QDialogButtonBox::Close), &QPushButton::clicked, this,
+            &QDialog::accept);
+    connect(buttons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this,
+            &CameraSettingsDialog::ResetDefaults);
+    outer->addWidget(buttons);
+}
+
+CameraSettingsDialog::~CameraSettingsDialog() = default;
+
+QWidget* CameraSettingsDialog::Editor(const QString& label) const {
+    for (size_t i = 0; i < list_.size(); ++i) {
+        if (list_[i].label == label)
+            return editors_[i];
+    }
+    return nullptr;
+}
+
+void CameraSettingsDialog::Apply(size_t index, int value) {
+    controls_->Set(list_[index], value);
+    Reload(index);  // the camera may round or refuse the value
+}
+
+void CameraSettingsDialog::Reload(size_t index) {
+    int value = 0;
+    if (!controls_ || !controls_->Get(list_[index], &value))
+        return;
+    QWidget* editor = editors_[index];
+    const QSignalBlocker blockEditor(editor);
+    if (auto* box = qobject_cast<QCheckBox*>(editor)) {
+        box->setChecked(value != 0);
+    } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        combo->setCurrentIndex(combo->findData(value));
+    } else if (auto* slider = editor->findChild<QSlider*>()) {
+        const QSignalBlocker blockSlider(slider);
+        slider->setValue(value);
+        if (auto* label = editor->findChild<QLabel*>())
+            label->setNum(value);
+    }
+}
+
+void CameraSettingsDialog::ResetDefaults() {
+    for (size_t i = 0; i < list_.size(); ++i)
+        Apply(i, list_[i].defaultValue);
+}
+
+void ShowCameraSettingsDialog(GstElement* source, const QString& devicePath) {
+    CameraSettingsDialog dialog(ControlsForCamera(source, devicePath));
+    dialog.move(30, 30);
+    dialog.exec();
+}

@@ -1,0 +1,63 @@
+#include "media/format_dialog.h"
+
+#include <gst/gst.h>
+
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+namespace {
+FormatChooser g_chooser;
+}
+
+FormatDialog::FormatDialog(const std::vector<StreamCapability>& capabilities, int current,
+                           QWidget* parent)
+    : QDialog(parent), list_(new QListWidget(this)) {
+    setWindowTitle(tr("Video format"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_);
+    for (const StreamCapability& c : capabilities)
+        list_->addItem(Describe(c));
+    if (current >= 0 && current < list_->count())
+        list_->setCurrentRow(current);
+    list_->setMinimumWidth(260);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    layout->addWidget(buttons);
+}
+
+int FormatDialog::Chosen() const {
+    return list_->currentRow();
+}
+
+QString FormatDialog::Describe(const StreamCapability& c) {
+    QString text =
+        QStringLiteral("%1  %2 × %3")
+            .arg(c.formatName.empty() ? QStringLiteral("?") : QString::fromStdString(c.formatName))
+            .arg(c.width)
+            .arg(c.height);
+    GstStructure* s = gst_structure_from_string(c.caps.c_str(), nullptr);
+    if (s) {
+        int n = 0, d = 1;
+        if (gst_structure_get_fraction(s, "framerate", &n, &d) && n > 0 && d > 0)
+            text += QStringLiteral("  %1 fps").arg(static_cast<double>(n) / d, 0, 'g', 3);
+        gst_structure_free(s);
+    }
+    return text;
+}
+
+int ChooseStreamFormat(const std::vector<StreamCapability>& capabilities, int current) {
+    if (g_chooser)
+        return g_chooser(capabilities, current);
+    FormatDialog dialog(capabilities, current);
+    dialog.move(30, 30);
+    return dialog.exec() == QDialog::Accepted ? dialog.Chosen() : -1;
+}
+
+FormatChooser SetFormatChooser(FormatChooser chooser) {
+    FormatChooser old = std::move(g_chooser);
+    g_chooser = std::move(chooser);
+    return old;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The camera's format dialog: the formats and sizes the camera offers, the current one
+// selected; the chosen one becomes the preview's format.
+
+#include <QDialog>
+#include <functional>
+#include <vector>
+
+#include "media/stream_formats.h"
+
+class QListWidget;
+
+class FormatDialog : public QDialog {
+    Q_OBJECT
+public:
+    FormatDialog(const std::vector<StreamCapability>& capabilities, int current,
+                 QWidget* parent = nullptr);
+    int Chosen() const;
+    QListWidget* List() const { return list_; }
+
+    // "YUY2  1600 × 1200  30 fps"
+    static QString Describe(const StreamCapability& capability);
+
+private:
+    QListWidget* list_;
+};
+
+// Index of the chosen capability, or -1 when cancelled. Runs the dialog modally at (30, 30),
+// or the chooser installed for headless runs.
+using FormatChooser = std::function<int(const std::vector<StreamCapability>&, int current)>;
+int ChooseStreamFormat(const std::vector<StreamCapability>& capabilities, int current);
+FormatChooser SetFormatChooser(FormatChooser chooser);

@@ -1,0 +1,532 @@
+#include "media/simulated_camera.h"
+
+#include <gst/base/gstpushsrc.h>
+#include <gst/video/video.h>
+#include <jpeglib.h>
+
+#include <QImage>
+#include <atomic>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+struct Mode {
+    int width, height, fps;
+};
+constexpr Mode kModes[] = {{640, 480, 30}, {1280, 720, 30}, {1600, 1200, 30}, {2592, 1944, 15}};
+
+std::mutex g_optionsLock;
+std::string g_pictureFile;
+std::atomic<int> g_deviceCount{1};
+std::atomic<bool> g_registered{false};
+
+GstCaps* DeviceCaps() {
+    GstCaps* caps = gst_caps_new_empty();
+    for (const char* media : {"video/x-raw", "image/jpeg"}) {
+        for (const Mode& m : kModes) {
+            GstStructure* s =
+                gst_structure_new(media, "width", G_TYPE_INT, m.width, "height", G_TYPE_INT,
+                                  m.height, "framerate", GST_TYPE_FRACTION, m.fps, 1, nullptr);
+            if (media[0] == 'v')
+                gst_structure_set(s, "format", G_TYPE_STRING, "YUY2", nullptr);
+            gst_caps_append_structure(caps, s);
+        }
+    }
+    return caps;
+}
+
+// ---- JPEG encoding (libjpeg's longjmp error path; no C++ objects in this frame) ----
+
+struct JpegError {
+    jpeg_error_mgr mgr;
+    jmp_buf jump;
+};
+
+void JpegErrorExit(j_common_ptr info) {
+    longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
+}
+
+// Encodes BGR rows (top first) into a malloc'ed JPEG; false on failure.
+bool EncodeJpeg(const uint8_t* bgr, int width, int height, int stride, unsigned char** out,
+                unsigned long* size) {
+    jpeg_compress_struct cinfo;
+    JpegError err;
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = JpegErrorExit;
+    *out = nullptr;
+    *size = 0;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        free(*out);
+        *out = nullptr;
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, out, size);
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 85, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row =
+            const_cast<JSAMPROW>(bgr + static_cast<size_t>(cinfo.next_scanline) * stride);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+void BgrToYuy2(const uint8_t* bgr, int width, int height, int stride, uint8_t* out) {
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* p = bgr + static_cast<size_t>(y) * stride;
+        uint8_t* o = out + static_cast<size_t>(y) * width * 2;
+        for (int x = 0; x + 1 < width; x += 2, p += 6, o += 4) {
+            const int b0 = p[0], g0 = p[1], r0 = p[2], b1 = p[3], g1 = p[4], r1 = p[5];
+            const int r = (r0 + r1) / 2, g = (g0 + g1) / 2, b = (b0 + b1) / 2;
+            o[0] = static_cast<uint8_t>(((66 * r0 + 129 * g0 + 25 * b0 + 128) >> 8) + 16);
+            o[1] = static_cast<uint8_t>(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
+            o[2] = static_cast<uint8_t>(((66 * r1 + 129 * g1 + 25 * b1 + 128) >> 8) + 16);
+            o[3] = static_cast<uint8_t>(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
+        }
+    }
+}
+
+// ---- the source element ----
+
+enum { PROP_0, PROP_BRIGHTNESS, PROP_CONTRAST, PROP_TILT, PROP_DESK, PROP_NOISE, PROP_PICTURE };
+
+struct SimCamState {
+    std::mutex lock;
+    int brightness = 0;
+    int contrast = 0;
+    int tilt = 6;
+    int desk = 0;
+    bool noise = true;
+    std::string pictureFile;
+    std::vector<uint8_t> picture;  // BGR rows, top first
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    int pictureStride = 0;
+
+    bool dirty = true;
+    bool jpeg = false;
+    int width = 0;
+    int height = 0;
+    GstClockTime duration = GST_CLOCK_TIME_NONE;
+    SimulatedScene scene;
+    std::vector<uint8_t> yuy2;
+    GstBuffer* jpegFrame = nullptr;
+    GstBufferPool* pool = nullptr;
+    uint64_t frames = 0;
+
+    SimulatedSceneSettings Settings() const {
+        SimulatedSceneSettings s;
+        s.width = width;
+        s.height = height;
+        s.tiltDegrees = tilt;
+        s.brightness = brightness;
+        s.contrast = contrast;
+        s.desk = static_cast<DeskKind>(desk);
+        s.noiseAmplitude = noise ? 3 : 0;
+        if (!picture.empty())
+            s.picture = {picture.data(), pictureWidth, pictureHeight, pictureStride};
+        return s;
+    }
+    void LoadPicture(const std::string& file) {
+        pictureFile = file;
+        picture.clear();
+        pictureWidth = pictureHeight = pictureStride = 0;
+        if (file.empty())
+            return;
+        QImage image(QString::fromStdString(file));
+        if (image.isNull())
+            return;
+        image = image.convertToFormat(QImage::Format_BGR888);
+        pictureWidth = image.width();
+        pictureHeight = image.height();
+        pictureStride = pictureWidth * 3;
+        picture.resize(static_cast<size_t>(pictureStride) * pictureHeight);
+        for (int y = 0; y < pictureHeight; ++y)
+            std::copy_n(image.constScanLine(y), pictureStride, picture.data() + y * pictureStride);
+    }
+};
+
+struct QvSimCam {
+    GstPushSrc parent;
+    SimCamState* state;
+};
+struct QvSimCamClass {
+    GstPushSrcClass parentClass;
+};
+
+G_DEFINE_TYPE(QvSimCam, qv_sim_cam, GST_TYPE_PUSH_SRC)
+
+GType DeskEnumType() {
+    static GType type = 0;
+    static const GEnumValue values[] = {{0, "Dark plain desk", "dark"},
+                                        {1, "Bright plain desk", "bright"},
+                                        {2, "Textured desk", "textured"},
+                                        {0, nullptr, nullptr}};
+    if (!type)
+        type = g_enum_register_static("QvSimCamDesk", values);
+    return type;
+}
+
+// Renders the scene for the negotiated format; called with the state locked.
+void Refresh(SimCamState* s) {
+    if (!s->dirty || s->width <= 0)
+        return;
+    s->dirty = false;
+    SimulatedSceneSettings settings = s->Settings();
+    if (s->jpeg)
+        settings.noiseAmplitude = 0;
+    s->scene.Configure(settings);
+    const std::vector<uint8_t>& clean = s->scene.Clean();
+    if (s->jpeg) {
+        unsigned char* data = nullptr;
+        unsigned long size = 0;
+        if (s->jpegFrame)
+            gst_buffer_unref(s->jpegFrame);
+        s->jpegFrame = nullptr;
+        if (EncodeJpeg(clean.data(), s->width, s->height, s->scene.Stride(), &data, &size))
+            s->jpegFrame = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, data, size, 0,
+                                                       size, data, free);
+    } else {
+        s->yuy2.resize(static_cast<size_t>(s->width) * s->height * 2);
+        BgrToYuy2(clean.data(), s->width, s->height, s->scene.Stride(), s->yuy2.data());
+    }
+}
+
+void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+    SimCamState* s = reinterpret_cast<QvSimCam*>(object)->state;
+    std::lock_guard<std::mutex> guard(s->lock);
+    switch (id) {
+        case PROP_BRIGHTNESS:
+            s->brightness = g_value_get_int(value);
+            break;
+        case PROP_CONTRAST:
+            s->contrast = g_value_get_int(value);
+            break;
+        case PROP_TILT:
+            s->tilt = g_value_get_int(value);
+            break;
+        case PROP_DESK:
+            s->desk = g_value_get_enum(value);
+            break;
+        case PROP_NOISE:
+            s->noise = g_value_get_boolean(value);
+            break;
+        case PROP_PICTURE: {
+            const char* file = g_value_get_string(value);
+            s->LoadPicture(file ? file : "");
+            break;
+        }
+        default:
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+            return;
+    }
+    s->dirty = true;
+}
+
+void qv_sim_cam_get_property(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+    SimCamState* s = reinterpret_cast<QvSimCam*>(object)->state;
+    std::lock_guard<std::mutex> guard(s->lock);
+    switch (id) {
+        case PROP_BRIGHTNESS:
+            g_value_set_int(value, s->brightness);
+            break;
+        case PROP_CONTRAST:
+            g_value_set_int(value, s->contrast);
+            break;
+        case PROP_TILT:
+            g_value_set_int(value, s->tilt);
+            break;
+        case PROP_DESK:
+            g_value_set_enum(value, s->desk);
+            break;
+        case PROP_NOISE:
+            g_value_set_boolean(value, s->noise);
+            break;
+        case PROP_PICTURE:
+            g_value_set_string(value, s->pictureFile.c_str());
+            break;
+        default:
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+            break;
+    }
+}
+
+void qv_sim_cam_finalize(GObject* object) {
+    SimCamState* s = reinterpret_cast<QvSimCam*>(object)->state;
+    if (s->jpegFrame)
+        gst_buffer_unref(s->jpegFrame);
+    if (s->pool)
+        gst_object_unref(s->pool);
+    delete s;
+    G_OBJECT_CLASS(qv_sim_cam_parent_class)->finalize(object);
+}
+
+gboolean qv_sim_cam_set_caps(GstBaseSrc* src, GstCaps* caps) {
+    SimCamState* s = reinterpret_cast<QvSimCam*>(src)->state;
+    const GstStructure* st = gst_caps_get_structure(caps, 0);
+    int width = 0, height = 0, fpsN = 0, fpsD = 1;
+    if (!gst_structure_get_int(st, "width", &width) ||
+        !gst_structure_get_int(st, "height", &height) ||
+        !gst_structure_get_fraction(st, "framerate", &fpsN, &fpsD) || fpsN <= 0 || width <= 0 ||
+        height <= 0)
+        return FALSE;
+    std::lock_guard<std::mutex> guard(s->lock);
+    s->jpeg = gst_structure_has_name(st, "image/jpeg");
+    s->width = width;
+    s->height = height;
+    s->duration = gst_util_uint64_scale_int(GST_SECOND, fpsD, fpsN);
+    s->dirty = true;
+    if (s->pool) {
+        gst_buffer_pool_set_active(s->pool, FALSE);
+        gst_object_unref(s->pool);
+        s->pool = nullptr;
+    }
+    if (!s->jpeg) {
+        s->pool = gst_buffer_pool_new();
+        GstStructure* config = gst_buffer_pool_get_config(s->pool);
+        gst_buffer_pool_config_set_params(config, caps, static_cast<guint>(width) * height * 2, 2,
+                                          0);
+        if (!gst_buffer_pool_set_config(s->pool, config) ||
+            !gst_buffer_pool_set_active(s->pool, TRUE)) {
+            gst_object_unref(s->pool);
+            s->pool = nullptr;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+gboolean qv_sim_cam_start(GstBaseSrc* src) {
+    SimCamState* s = reinterpret_cast<QvSimCam*>(src)->state;
+    std::lock_guard<std::mutex> guard(s->lock);
+    s->frames = 0;
+    return TRUE;
+}
+
+gboolean qv_sim_cam_stop(GstBaseSrc* src) {
+    SimCamState* s = reinterpret_cast<QvSimCam*>(src)->state;
+    std::lock_guard<std::mutex> guard(s->lock);
+    if (s->pool) {
+        gst_buffer_pool_set_active(s->pool, FALSE);
+        gst_object_unref(s->pool);
+        s->pool = nullptr;
+    }
+    return TRUE;
+}
+
+// Live source: the base class waits for each buffer's time on the pipeline clock.
+void qv_sim_cam_get_times(GstBaseSrc*, GstBuffer* buffer, GstClockTime* start, GstClockTime* end) {
+    *start = GST_BUFFER_PTS(buffer);
+    *end = GST_CLOCK_TIME_IS_VALID(*start) && GST_BUFFER_DURATION_IS_VALID(buffer)
+               ? *start + GST_BUFFER_DURATION(buffer)
+               : GST_CLOCK_TIME_NONE;
+}
+
+// Streaming thread of the source.
+GstFlowReturn qv_sim_cam_create(GstPushSrc* src, GstBuffer** out) {
+    SimCamState* s = reinterpret_cast<QvSimCam*>(src)->state;
+    std::lock_guard<std::mutex> guard(s->lock);
+    if (s->width <= 0)
+        return GST_FLOW_NOT_NEGOTIATED;
+    Refresh(s);
+    GstBuffer* buffer = nullptr;
+    if (s->jpeg) {
+        if (!s->jpegFrame)
+            return GST_FLOW_ERROR;
+        buffer = gst_buffer_copy(s->jpegFrame);
+    } else {
+        if (!s->pool || gst_buffer_pool_acquire_buffer(s->pool, &buffer, nullptr) != GST_FLOW_OK)
+            return GST_FLOW_FLUSHING;
+        GstMapInfo map;
+        if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+            gst_buffer_unref(buffer);
+            return GST_FLOW_ERROR;
+        }
+        const size_t n = std::min<size_t>(map.size, s->yuy2.size());
+        s->scene.AddNoise(s->yuy2.data(), map.data, n, static_cast<uint32_t>(s->frames));
+        gst_buffer_unmap(buffer, &map);
+    }
+    GST_BUFFER_PTS(buffer) = s->frames * s->duration;
+    GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
+    GST_BUFFER_DURATION(buffer) = s->duration;
+    GST_BUFFER_OFFSET(buffer) = s->frames;
+    GST_BUFFER_OFFSET_END(buffer) = s->frames + 1;
+    ++s->frames;
+    *out = buffer;
+    return GST_FLOW_OK;
+}
+
+void qv_sim_cam_class_init(QvSimCamClass* klass) {
+    GObjectClass* object = G_OBJECT_CLASS(klass);
+    object->set_property = qv_sim_cam_set_property;
+    object->get_property = qv_sim_cam_get_property;
+    object->finalize = qv_sim_cam_finalize;
+    const auto flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
+                                                GST_PARAM_CONTROLLABLE | GST_PARAM_MUTABLE_PLAYING);
+    g_object_class_install_property(
+        object, PROP_BRIGHTNESS,
+        g_param_spec_int("brightness", "Brightness", "Brightness", -100, 100, 0, flags));
+    g_object_class_install_property(
+        object, PROP_CONTRAST,
+        g_param_spec_int("contrast", "Contrast", "Contrast", -100, 100, 0, flags));
+    g_object_class_install_property(
+        object, PROP_TILT,
+        g_param_spec_int("tilt", "Page tilt", "Page tilt in degrees", -30, 30, 6, flags));
+    g_object_class_install_property(
+        object, PROP_DESK,
+        g_param_spec_enum("desk", "Desk", "Desk under the page", DeskEnumType(), 0, flags));
+    g_object_class_install_property(
+        object, PROP_NOISE,
+        g_param_spec_boolean("noise", "Sensor noise", "Light sensor noise", TRUE, flags));
+    g_object_class_install_property(
+        object, PROP_PICTURE,
+        g_param_spec_string("picture-file", "Picture file", "Picture laid on the desk", "",
+                            static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
+
+    GstElementClass* element = GST_ELEMENT_CLASS(klass);
+    gst_element_class_set_static_metadata(element, kSimulatedCameraName, "Source/Video",
+                                          "A document page lying tilted on a desk", "Quorvane");
+    GstCaps* caps = DeviceCaps();
+    gst_element_class_add_pad_template(
+        element, gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, caps));
+    gst_caps_unref(caps);
+
+    GstBaseSrcClass* base = GST_BASE_SRC_CLASS(klass);
+    base->set_caps = qv_sim_cam_set_caps;
+    base->start = qv_sim_cam_start;
+    base->stop = qv_sim_cam_stop;
+    base->get_times = qv_sim_cam_get_times;
+    GST_PUSH_SRC_CLASS(klass)->create = qv_sim_cam_create;
+}
+
+void qv_sim_cam_init(QvSimCam* self) {
+    self->state = new SimCamState;
+    gst_base_src_set_live(GST_BASE_SRC(self), TRUE);
+    gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);
+}
+
+// ---- device and provider ----
+
+struct QvSimCamDevice {
+    GstDevice parent;
+};
+struct QvSimCamDeviceClass {
+    GstDeviceClass parentClass;
+};
+G_DEFINE_TYPE(QvSimCamDevice, qv_sim_cam_device, GST_TYPE_DEVICE)
+
+GstElement* qv_sim_cam_device_create_element(GstDevice*, const gchar* name) {
+    GstElement* element = gst_element_factory_make(kSimulatedCameraElement, name);
+    std::string file;
+    {
+        std::lock_guard<std::mutex> guard(g_optionsLock);
+        file = g_pictureFile;
+    }
+    if (element && !file.empty())
+        g_object_set(element, "picture-file", file.c_str(), nullptr);
+    return element;
+}
+
+void qv_sim_cam_device_class_init(QvSimCamDeviceClass* klass) {
+    GST_DEVICE_CLASS(klass)->create_element = qv_sim_cam_device_create_element;
+}
+void qv_sim_cam_device_init(QvSimCamDevice*) {}
+
+struct QvSimCamProvider {
+    GstDeviceProvider parent;
+};
+struct QvSimCamProviderClass {
+    GstDeviceProviderClass parentClass;
+};
+G_DEFINE_TYPE(QvSimCamProvider, qv_sim_cam_provider, GST_TYPE_DEVICE_PROVIDER)
+
+GList* qv_sim_cam_provider_probe(GstDeviceProvider*) {
+    GList* devices = nullptr;
+    const int count = g_deviceCount.load();
+    for (int i = 0; i < count; ++i) {
+        GstCaps* caps = DeviceCaps();
+        GstStructure* props =
+            gst_structure_new("properties", "device.api", G_TYPE_STRING, "simulated",
+                              "device.index", G_TYPE_INT, i, nullptr);
+        gchar* name = i == 0 ? g_strdup(kSimulatedCameraName)
+                             : g_strdup_printf("%s %d", kSimulatedCameraName, i + 1);
+        GObject* device =
+            G_OBJECT(g_object_new(qv_sim_cam_device_get_type(), "display-name", name, "caps", caps,
+                                  "device-class", "Video/Source", "properties", props, nullptr));
+        g_free(name);
+        gst_caps_unref(caps);
+        gst_structure_free(props);
+        devices = g_list_append(devices, gst_object_ref_sink(device));
+    }
+    return devices;
+}
+
+void qv_sim_cam_provider_class_init(QvSimCamProviderClass* klass) {
+    GstDeviceProviderClass* provider = GST_DEVICE_PROVIDER_CLASS(klass);
+    provider->probe = qv_sim_cam_provider_probe;
+    gst_device_provider_class_set_static_metadata(provider, "Simulated document camera provider",
+                                                  "Source/Video", "Lists the simulated camera",
+                                                  "Quorvane");
+}
+void qv_sim_cam_provider_init(QvSimCamProvider*) {}
+
+gboolean PluginInit(GstPlugin* plugin) {
+    return gst_element_register(plugin, kSimulatedCameraElement, GST_RANK_NONE,
+                                qv_sim_cam_get_type()) &&
+           gst_device_provider_register(plugin, "quorvanesimcamprovider", GST_RANK_PRIMARY,
+                                        qv_sim_cam_provider_get_type());
+}
+
+}  // namespace
+
+void RegisterSimulatedCamera(const std::string& pictureFile, int deviceCount) {
+    {
+        std::lock_guard<std::mutex> guard(g_optionsLock);
+        g_pictureFile = pictureFile;
+    }
+    g_deviceCount = deviceCount;
+    bool expected = false;
+    if (g_registered.compare_exchange_strong(expected, true)) {
+        gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR, "quorvanesimcam",
+                                   "Simulated document camera", PluginInit, "1.0", "Proprietary",
+                                   "quorvane", "quorvane", "https://quorvane.invalid/");
+    }
+}
+
+void SetSimulatedCameraCount(int deviceCount) {
+    g_deviceCount = deviceCount;
+}
+
+bool SimulatedCameraRegistered() {
+    return g_registered.load();
+}
+
+bool ReadSimulatedCameraTruth(GstElement* element, SimulatedCameraTruth* truth) {
+    if (!element || !g_registered || !G_TYPE_CHECK_INSTANCE_TYPE(element, qv_sim_cam_get_type()))
+        return false;
+    SimCamState* s = reinterpret_cast<QvSimCam*>(element)->state;
+    std::lock_guard<std::mutex> guard(s->lock);
+    if (s->width <= 0)
+        return false;
+    Refresh(s);
+    truth->width = s->width;
+    truth->height = s->height;
+    truth->frameTiltDegrees = s->scene.FrameTiltDegrees();
+    truth->uprightTiltDegrees = s->scene.UprightTiltDegrees();
+    truth->frameCorners = s->scene.FrameCorners();
+    truth->uprightCorners = s->scene.UprightCorners();
+    return true;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// The simulated document camera: a live GStreamer source element ("quorvanesimcam") showing the
+// simulated scene, and a device provider that lists it through the ordinary device monitor.
+// Formats: YUY2 and MJPG at 640x480, 1280x720, 1600x1200 (30 fps) and 2592x1944 (15 fps).
+// The scene is rendered once per change of its controls; a YUY2 frame then costs one noisy copy,
+// an MJPG frame reuses the picture encoded once per change.
+//
+// Controls (GObject properties, shown by the device settings dialog): brightness and contrast
+// (-100 .. 100), tilt (-30 .. 30 degrees, counter-clockwise in the upright picture), desk (menu),
+// noise (on/off). Property "picture-file" lays a picture file on the desk.
+
+#include <gst/gst.h>
+
+#include <array>
+#include <string>
+
+#include "media/simulated_scene.h"
+
+constexpr const char* kSimulatedCameraElement = "quorvanesimcam";
+constexpr const char* kSimulatedCameraName = "Simulated Document Camera";
+
+// Registers the element and its device provider in this process (once; later calls only change
+// the options). The provider lists `deviceCount` cameras, each laying pictureFile (may be empty)
+// on the desk. gst_init must have run.
+void RegisterSimulatedCamera(const std::string& pictureFile, int deviceCount = 1);
+// Changes how many simulated cameras the provider lists (tests); 0 lists none.
+void SetSimulatedCameraCount(int deviceCount);
+bool SimulatedCameraRegistered();
+
+struct SimulatedCameraTruth {
+    int width = 0;
+    int height = 0;
+    double frameTiltDegrees = 0;    // counter-clockwise in the delivered (mirrored) frame
+    double uprightTiltDegrees = 0;  // counter-clockwise after the program's mirror
+    std::array<ScenePoint, 4> frameCorners{};    // delivered frame pixels, top-left origin
+    std::array<ScenePoint, 4> uprightCorners{};  // the same page mirrored back
+};
+
+// The truth of the scene that `element` (a quorvanesimcam) is delivering at its negotiated size.
+// False when element is not a simulated camera or has not negotiated a size yet.
+bool ReadSimulatedCameraTruth(GstElement* element, SimulatedCameraTruth* truth);

@@ -1,0 +1,453 @@
+// The camera side end to end with the simulated document camera: enumeration, the preview
+// pipeline, frames reaching a stand-in for the video item, sizes, formats, errors.
+
+#include <gst/gst.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QSlider>
+#include <QtTest>
+
+#include "capture/capture_engine.h"
+#include "capture/device_set.h"
+#include "capture/frame_filter.h"
+#include "capture/frame_mailbox.h"
+#include "media/camera_settings_dialog.h"
+#include "media/format_dialog.h"
+#include "media/media_platform.h"
+#include "media/simulated_camera.h"
+#include "platform/message_box.h"
+#include "platform/window_messages.h"
+
+namespace {
+
+// Stands in for the live video item: takes each frame, keeps a copy when asked.
+class FrameReceiver : public QObject {
+public:
+    FrameReceiver() : mailbox(this) { CFrameMailbox::SetCurrent(&mailbox); }
+    ~FrameReceiver() override { CFrameMailbox::SetCurrent(nullptr); }
+
+    bool event(QEvent* e) override {
+        if (e->type() != WindowMessageEvent::EventType())
+            return QObject::event(e);
+        auto* m = static_cast<WindowMessageEvent*>(e);
+        if (m->message == qvmsg::kNewFrame) {
+            ++frames;
+            lParam = m->lParam;
+            width = mailbox.Width();
+            height = mailbox.Height();
+            addressMatches = m->wParam == reinterpret_cast<WParam>(mailbox.Frame());
+            if (keep)
+                copy.assign(mailbox.Frame(), mailbox.Frame() + mailbox.Stride() * mailbox.Height());
+            mailbox.Taken();
+        }
+        return true;
+    }
+
+    int Grey(double x, double y) const {
+        const int stride = (width * 3 + 3) & ~3;
+        const uint8_t* p = copy.data() + static_cast<int>(y) * stride + static_cast<int>(x) * 3;
+        return (p[0] + p[1] + p[2]) / 3;
+    }
+
+    CFrameMailbox mailbox;
+    int frames = 0;
+    LParam lParam = 0;
+    int width = 0;
+    int height = 0;
+    bool addressMatches = false;
+    bool keep = false;
+    std::vector<uint8_t> copy;
+};
+
+struct Messages {
+    Messages() {
+        SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon) {
+            texts << caption + ": " + text;
+        });
+    }
+    ~Messages() { SetMessageBoxHandler({}); }
+    QStringList texts;
+};
+
+double MeanGrey(const FrameReceiver& r) {
+    double sum = 0;
+    for (int y = 0; y < r.height; y += 16)
+        for (int x = 0; x < r.width; x += 16)
+            sum += r.Grey(x, y);
+    return sum / ((r.height / 16 + 1) * (r.width / 16 + 1));
+}
+
+}  // namespace
+
+class CaptureEngineTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QVERIFY(MediaPlatformInit());
+        RegisterSimulatedCamera("", 1);
+    }
+    void init() { SetSimulatedCameraCount(1); }
+
+    void firstDeviceIsNamedAndPreviewDeliversFrames() {
+        Messages messages;
+        FrameReceiver receiver;
+        CDeviceSet set;
+        QCOMPARE(set.EnumerateVideoDevices(), 1);
+        QCOMPARE(set.videoCount, 1);
+        QCOMPARE(set.videoDevices[0].DisplayName(), QString(kSimulatedCameraName));
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        QVERIFY(engine);
+        QVERIFY(engine->previewBuilt);
+        QCOMPARE(QString(GST_ELEMENT_NAME(engine->SourceElement())),
+                 QString("Video Capture device 0- 0"));
+        QVERIFY(gst_bin_get_by_name(GST_BIN(engine->graph), "RenderNULL") != nullptr);
+        QVERIFY(set.RunPreview());
+        QVERIFY(engine->running);
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= 5, 10000);
+        QVERIFY(receiver.addressMatches);
+        QCOMPARE(receiver.width, 640);  // the camera's first format
+        QCOMPARE(receiver.height, 480);
+        QVERIFY(set.StopPreview());
+        QVERIFY(messages.texts.isEmpty());
+    }
+
+    void catalogueListsTheCameraSizes() {
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        QVERIFY(engine);
+        QCOMPARE(engine->outputSizes.size(), size_t(2));
+        QVERIFY(engine->outputSizes[0].formatName == u"YUY2");
+        QVERIFY(engine->outputSizes[1].formatName == u"MJPG");
+        const std::u16string widths = {640, 1280, 1600, 2592};
+        QVERIFY(engine->outputSizes[0].widths == widths);
+        QVERIFY(engine->outputSizes[1].widths == widths);
+    }
+
+    void changeOutputSizeDeliversThatSize_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("640") << 640 << 480;
+        QTest::newRow("1280") << 1280 << 720;
+        QTest::newRow("1600") << 1600 << 1200;
+        QTest::newRow("2592") << 2592 << 1944;
+    }
+    void changeOutputSizeDeliversThatSize() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        FrameReceiver receiver;
+        receiver.keep = true;
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        QVERIFY(set.RunPreview());
+        QVERIFY(set.ChangeOutputSize(width, height));
+        QVERIFY(set.Engine()->running);
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= 2 && receiver.width == width, 15000);
+        QCOMPARE(receiver.height, height);
+        QCOMPARE(receiver.lParam, LParam((width << 16) | height));
+        int w = 0, h = 0;
+        QVERIFY(set.GetCurrentFormat(&w, &h));
+        QCOMPARE(w, width);
+        QCOMPARE(h, height);
+        QCOMPARE(set.Engine()->currentSubtype, int(kFormatYUY2));
+
+        // The picture is the page the camera reports, top row first, mirrored like the hardware.
+        SimulatedCameraTruth truth;
+        QVERIFY(ReadSimulatedCameraTruth(set.Engine()->SourceElement(), &truth));
+        QCOMPARE(truth.width, width);
+        const auto& c = truth.frameCorners;
+        const double mx = (c[0].x + c[2].x) / 2, my = (c[0].y + c[2].y) / 2;
+        for (int i = 0; i < 4; ++i) {
+            const double dx = c[i].x - mx, dy = c[i].y - my, len = std::hypot(dx, dy);
+            const double in = 6.0 / len, out = -6.0 / len;
+            QVERIFY2(receiver.Grey(c[i].x - dx * in, c[i].y - dy * in) > 200, "inside page");
+            QVERIFY2(receiver.Grey(c[i].x - dx * out, c[i].y - dy * out) < 110, "outside page");
+        }
+        QVERIFY(c[0].x > c[1].x);  // mirrored: the page's top-left lies to the right
+        QVERIFY(set.StopPreview());
+    }
+
+    void sixteenHundredPostsPackedSize() {
+        QCOMPARE(CFrameMailbox::PackSize(1600, 1200), LParam(0x064004B0));
+    }
+
+    void stopAndRunAreIdempotent() {
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(engine->Stop());  // never started
+        QVERIFY(timer.elapsed() < 50);
+        QVERIFY(engine->Run());
+        timer.restart();
+        QVERIFY(engine->Run());
+        QVERIFY(timer.elapsed() < 50);
+        QVERIFY(engine->runRequested && engine->running);
+        QVERIFY(engine->Stop());
+        QVERIFY(!engine->running && !engine->runRequested);
+    }
+
+    void changeOutputSizeOnStoppedEngineStaysStopped() {
+        FrameReceiver receiver;
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        QVERIFY(engine->ChangeOutputSize(1280, 720));
+        QVERIFY(engine->previewBuilt);
+        QVERIFY(!engine->running);
+        QTest::qWait(200);
+        QCOMPARE(receiver.frames, 0);
+        QVERIFY(!engine->ChangeOutputSize(1000, 1000));  // not offered: false, preview rebuilt
+        QVERIFY(engine->previewBuilt);
+    }
+
+    void rebuildReleasesThePreviewElements() {
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        QVERIFY(engine->Run());
+        std::vector<gpointer> watched;
+        GstIterator* it = gst_bin_iterate_elements(GST_BIN(engine->graph));
+        GValue item = G_VALUE_INIT;
+        while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+            auto* e = GST_ELEMENT(g_value_get_object(&item));
+            if (e != engine->SourceElement())
+                watched.push_back(e);
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+        gst_iterator_free(it);
+        QCOMPARE(watched.size(), size_t(6));
+        for (gpointer& e : watched)
+            g_object_add_weak_pointer(G_OBJECT(e), &e);
+        QVERIFY(engine->ChangeOutputSize(1600, 1200));
+        for (gpointer e : watched)
+            QVERIFY(e == nullptr);
+        QVERIFY(engine->running);
+    }
+
+    void fiftyStopStartCyclesKeepDelivering() {
+        FrameReceiver receiver;
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 50; ++i) {
+            QVERIFY(set.RunPreview());
+            QVERIFY(set.StopPreview());
+        }
+        QVERIFY(timer.elapsed() < 20000);
+        QVERIFY(set.RunPreview());
+        const int before = receiver.frames;
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= before + 3, 10000);
+        QVERIFY(set.StopPreview());
+    }
+
+    void noCameraNoEngineNoMessage() {
+        SetSimulatedCameraCount(0);
+        Messages messages;
+        FrameReceiver receiver;
+        CDeviceSet set;
+        QCOMPARE(set.EnumerateVideoDevices(), 1);
+        QCOMPARE(set.videoCount, 0);
+        set.CreateEngine();
+        QVERIFY(set.Engine() == nullptr);
+        QVERIFY(!set.RunPreview());
+        QVERIFY(!set.ChangeOutputSize(640, 480));
+        set.ShowDeviceSettings();
+        QVERIFY(!set.ShowFormatSettings());
+        QTest::qWait(100);
+        QCOMPARE(receiver.frames, 0);
+        QVERIFY(messages.texts.isEmpty());
+    }
+
+    void twentyFirstCameraStopsEnumeration() {
+        SetSimulatedCameraCount(21);
+        Messages messages;
+        CDeviceSet set;
+        QCOMPARE(set.EnumerateVideoDevices(), 1);
+        QCOMPARE(set.videoCount, 20);
+        QCOMPARE(messages.texts, QStringList{"RozuzIze: Video Capture Device too many"});
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(set.videoDevices[i].IsValid());
+        set.CreateEngine();
+        QCOMPARE(set.Engine()->videoDevice.DisplayName(), set.videoDevices[0].DisplayName());
+        const AboutDirectShow* first = set.Engine();
+        set.CreateEngine();  // not replaceable: untouched
+        QCOMPARE(set.Engine(), first);
+        QCOMPARE(set.engines.size(), size_t(1));
+    }
+
+    void formatDialogChoiceSwitchesToJpeg() {
+        FrameReceiver receiver;
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        QVERIFY(set.RunPreview());
+        int offeredCurrent = -2;
+        QString chosenText;
+        SetFormatChooser([&](const std::vector<StreamCapability>& caps, int current) {
+            offeredCurrent = current;
+            for (size_t i = 0; i < caps.size(); ++i) {
+                if (caps[i].formatName == "MJPG" && caps[i].width == 1280) {
+                    chosenText = FormatDialog::Describe(caps[i]);
+                    return int(i);
+                }
+            }
+            return -1;
+        });
+        QVERIFY(set.ShowFormatSettings());
+        SetFormatChooser({});
+        QCOMPARE(offeredCurrent, 0);
+        QCOMPARE(chosenText, QString("MJPG  1280 × 720  30 fps"));
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.width == 1280 && receiver.frames >= 2, 10000);
+        int w = 0, h = 0;
+        QVERIFY(set.GetCurrentFormat(&w, &h));
+        QCOMPARE(set.Engine()->currentSubtype, int(kFormatMJPG));
+        QCOMPARE(w, 1280);
+        QCOMPARE(h, 720);
+    }
+
+    void streamErrorStopsPreviewWithOneMessage() {
+        Messages messages;
+        FrameReceiver receiver;
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        QVERIFY(engine->Run());
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= 1, 10000);
+        for (int i = 0; i < 3; ++i) {
+            GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ,
+                                                "device unplugged");
+            gst_element_post_message(
+                engine->SourceElement(),
+                gst_message_new_error(GST_OBJECT(engine->SourceElement()), error, nullptr));
+            g_error_free(error);
+        }
+        QTRY_VERIFY(!engine->running);
+        QTest::qWait(100);
+        QCOMPARE(messages.texts, QStringList{"RozuzIze: Can't preview"});
+        QVERIFY(engine->Run());  // a later start works again
+        const int before = receiver.frames;
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.frames > before, 10000);
+    }
+
+    void settingsDialogChangesTheCamera() {
+        FrameReceiver receiver;
+        receiver.keep = true;
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        QVERIFY(engine->Run());
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= 2, 10000);
+        const double before = MeanGrey(receiver);
+
+        CameraSettingsDialog dialog(ElementControls(engine->SourceElement()));
+        auto* brightness = dialog.Editor("Brightness");
+        QVERIFY(brightness);
+        brightness->findChild<QSlider*>()->setValue(60);
+        int value = 0;
+        g_object_get(engine->SourceElement(), "brightness", &value, nullptr);
+        QCOMPARE(value, 60);
+        auto* noise = qobject_cast<QCheckBox*>(dialog.Editor("Sensor noise"));
+        QVERIFY(noise && noise->isChecked());
+        noise->setChecked(false);
+        gboolean on = TRUE;
+        g_object_get(engine->SourceElement(), "noise", &on, nullptr);
+        QVERIFY(!on);
+        QVERIFY(qobject_cast<QComboBox*>(dialog.Editor("Desk")));
+        QCOMPARE(qobject_cast<QComboBox*>(dialog.Editor("Desk"))->count(), 3);
+
+        const int seen = receiver.frames;
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= seen + 3, 10000);
+        QVERIFY(MeanGrey(receiver) > before + 40);
+        QVERIFY(engine->Stop());
+    }
+
+    void filterAcceptsOnlyBgr_data() {
+        QTest::addColumn<QString>("caps");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("bgr") << "video/x-raw,format=BGR,width=640,height=480" << true;
+        QTest::newRow("rgb") << "video/x-raw,format=RGB,width=640,height=480" << false;
+        QTest::newRow("yuy2") << "video/x-raw,format=YUY2,width=640,height=480" << false;
+        QTest::newRow("unfixed") << "video/x-raw,format=BGR,width=[1,100],height=480" << false;
+        QTest::newRow("jpeg") << "image/jpeg,width=640,height=480" << false;
+    }
+    void filterAcceptsOnlyBgr() {
+        QFETCH(QString, caps);
+        QFETCH(bool, accepted);
+        GstCaps* c = gst_caps_from_string(caps.toUtf8().constData());
+        QCOMPARE(CVideoCaptureTransInPlaceFilter::CheckInputType(c), accepted);
+        gst_caps_unref(c);
+        QVERIFY(!CVideoCaptureTransInPlaceFilter::CheckInputType(nullptr));
+    }
+
+    // A test source through the filter: the mailbox holds exactly the frame's rows, top first,
+    // and frames that arrive before the previous one was taken are dropped, not queued.
+    void filterCopiesFramesAndDropsWhileBusy() {
+        FrameReceiver receiver;
+        receiver.keep = true;
+        CVideoCaptureTransInPlaceFilter filter(nullptr);
+        GstElement* pipeline = gst_parse_launch(
+            "videotestsrc num-buffers=20 pattern=gradient ! "
+            "video/x-raw,format=BGR,width=642,height=97 ! identity name=slot ! "
+            "fakesink name=sink enable-last-sample=true",
+            nullptr);
+        QVERIFY(pipeline);
+        GstElement* slot = gst_bin_get_by_name(GST_BIN(pipeline), "slot");
+        GstPad* pad = gst_element_get_static_pad(slot, "sink");
+        struct Probe {
+            CVideoCaptureTransInPlaceFilter* filter;
+            std::vector<uint8_t> first;
+        } probe{&filter, {}};
+        gst_pad_add_probe(
+            pad, GST_PAD_PROBE_TYPE_BUFFER,
+            [](GstPad* p, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
+                auto* probe = static_cast<Probe*>(data);
+                GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+                if (probe->first.empty()) {
+                    GstMapInfo map;
+                    gst_buffer_map(buffer, &map, GST_MAP_READ);
+                    probe->first.assign(map.data, map.data + map.size);
+                    gst_buffer_unmap(buffer, &map);
+                }
+                probe->filter->Transform(buffer, p);
+                return GST_PAD_PROBE_OK;
+            },
+            &probe, nullptr);
+        QCOMPARE(gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE,
+                 true);
+        GstBus* bus = gst_element_get_bus(pipeline);
+        GstMessage* eos = gst_bus_timed_pop_filtered(
+            bus, 10 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+        QVERIFY(eos && GST_MESSAGE_TYPE(eos) == GST_MESSAGE_EOS);
+        gst_message_unref(eos);
+        // All 20 frames passed while nobody took the first: one delivered, the rest dropped.
+        QCOMPARE(receiver.mailbox.Delivered(), uint64_t(1));
+        QCOMPARE(receiver.mailbox.Dropped(), uint64_t(19));
+        QTRY_COMPARE(receiver.frames, 1);
+        QCOMPARE(receiver.lParam, LParam((642 << 16) | 97));
+        QCOMPARE(receiver.copy.size(), size_t(((642 * 3 + 3) & ~3) * 97));
+        QVERIFY(receiver.copy == probe.first);
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(bus);
+        gst_object_unref(pad);
+        gst_object_unref(slot);
+        gst_object_unref(pipeline);
+    }
+};
+
+QTEST_MAIN(CaptureEngineTest)
+#include "capture_engine_test.moc"

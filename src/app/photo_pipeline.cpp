@@ -1,0 +1,143 @@
+#include "app/photo_pipeline.h"
+
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "app/atomic_save.h"
+
+namespace {
+
+bool SelectionFits(const QvRect& box, int32_t width, int32_t height) {
+    return !box.IsEmpty() && box.right <= width && box.bottom <= height && box.left < box.right &&
+           box.top < box.bottom;
+}
+
+void CropToDocument(CDibImage& working, const PhotoSource& source) {
+    CDibImage turned;
+    if (!working.Rotate(static_cast<float>(source.tiltAngle), &turned,
+                        CDibImage::kInterpolationBilinear, CDibImage::kOverflowBackground,
+                        QvRgb(255, 255, 255), true, false)) {
+        return;
+    }
+    // Until the detection has found a document there is nothing to cut out: the whole frame is
+    // saved rather than nothing.
+    CDibImage cropped;
+    if (turned.Crop(source.cropImageRect, &cropped)) {
+        working = std::move(cropped);
+    }
+}
+
+void CropPhoto(CDibImage& working, const PhotoSource& source) {
+    if (source.outlineMode == 2) {
+        CropToDocument(working, source);
+        return;
+    }
+    const auto width = static_cast<int32_t>(working.GetWidth());
+    const auto height = static_cast<int32_t>(working.GetHeight());
+    if (SelectionFits(source.selectionImageRect, width, height)) {
+        working.Crop(source.selectionImageRect);
+    }
+}
+
+// The text is written on the picture turned a quarter to the left, so that it reads along the
+// page's long side once the picture is turned back.
+void Watermark(CDibImage& working, const PhotoOptions& options) {
+    if (options.watermarkText.isEmpty() && !options.dateWatermark) {
+        return;
+    }
+    working.RotateLeft90();
+    const auto width = static_cast<int32_t>(working.GetWidth());
+    const auto height = static_cast<int32_t>(working.GetHeight());
+    const auto x = static_cast<int32_t>(static_cast<float>(width) * options.watermarkX);
+    const auto y = static_cast<int32_t>(static_cast<float>(height) * options.watermarkY);
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    QPainter device(&scratch);
+    const WatermarkFont& font = options.watermarkFont;
+    if (!options.watermarkText.isEmpty()) {
+        working.WriteText(&device, x, y, options.watermarkText, options.watermarkColour, font.face,
+                          font.height, font.weight, font.italic, font.underline, false);
+    }
+    if (options.dateWatermark) {
+        const QDateTime now = options.clock ? options.clock() : QDateTime::currentDateTime();
+        working.WriteText(&device, 20, height - 60, DateWatermarkText(now), options.watermarkColour,
+                          font.face, font.height, font.weight, font.italic, font.underline, false);
+    }
+    working.RotateRight90();
+}
+
+void TurnForSaving(CDibImage& working, const PhotoOptions& options) {
+    if (options.saveRotateLeft) {
+        working.RotateLeft90();
+    } else if (options.saveRotateRight) {
+        working.RotateRight90();
+    }
+}
+
+}  // namespace
+
+uint32_t PhotoFormatFromPath(const QString& path) {
+    const QString upper = path.toUpper();
+    const qsizetype dot = upper.lastIndexOf(u'.');
+    const QString ext = dot < 0 ? upper : upper.mid(dot + 1);
+    if (ext == u"JPG" || ext == u"JPEG") {
+        return kDibFormatJpeg;
+    }
+    if (ext == u"PNG") {
+        return kDibFormatPng;
+    }
+    if (ext == u"TIF" || ext == u"TIFF") {
+        return kDibFormatTiff;
+    }
+    return kDibFormatBmp;
+}
+
+QString DateWatermarkText(const QDateTime& time) {
+    const QDate date = time.date();
+    const QTime clock = time.time();
+    return QString::asprintf("%04d", date.year()) + u'年' +
+           QString::asprintf("%02d", date.month()) + u'月' + QString::asprintf("%02d", date.day()) +
+           QStringLiteral("日 ") + QString::asprintf("%02d", clock.hour()) + u'时' +
+           QString::asprintf("%02d", clock.minute()) + u'分' +
+           QString::asprintf("%02d", clock.second()) + u'秒';
+}
+
+CDibImage PreparePhoto(const PhotoSource& source, const PhotoOptions& options) {
+    if (source.workImage == nullptr || !source.workImage->IsValid()) {
+        return CDibImage();
+    }
+    CDibImage working(*source.workImage);
+    CropPhoto(working, source);
+    working.SetQuality(static_cast<uint8_t>(std::clamp(options.quality, 1, 100)));
+    Watermark(working, options);
+    TurnForSaving(working, options);
+    return working;
+}
+
+PhotoResult SavePhoto(const PhotoSource& source, const QString& path, const PhotoOptions& options) {
+    PhotoResult result;
+    CDibImage working = PreparePhoto(source, options);
+    if (!working.IsValid()) {
+        result.failure = QStringLiteral("没有可保存的画面");
+        return result;
+    }
+    const uint32_t type = PhotoFormatFromPath(path);
+    QString encoderError;
+    result.saved = SaveAtomically(
+        path,
+        [&](const QString& temporary) {
+            const bool ok = working.Save(temporary, type);
+            if (!ok) {
+                encoderError = QString::fromUtf8(working.GetLastError());
+            }
+            return ok;
+        },
+        &result.failure);
+    if (!result.saved && result.failure == QStringLiteral("保存失败") && !encoderError.isEmpty()) {
+        result.failure += QStringLiteral("：") + encoderError;
+    }
+    working.Resample(kPhotoThumbnailSize, kPhotoThumbnailSize, 1);
+    result.thumbnail = std::move(working);
+    return result;
+}

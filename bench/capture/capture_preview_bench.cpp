@@ -1,0 +1,167 @@
+// Preview throughput with the simulated document camera: frames per second reaching the
+// receiver on the user-interface thread, the time that thread spends per frame, and the whole
+// process's CPU use, beside the bare pipeline (the same source and conversion into fakesink,
+// as gst-launch-1.0 would run it) as the floor.
+//   capture_preview_bench [seconds per run]
+
+#include <gst/gst.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+
+#include "capture/device_set.h"
+#include "capture/frame_mailbox.h"
+#include "media/format_dialog.h"
+#include "media/media_platform.h"
+#include "media/simulated_camera.h"
+#include "platform/window_messages.h"
+
+namespace {
+
+double CpuSeconds() {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+class Receiver : public QObject {
+public:
+    Receiver() : mailbox(this) { CFrameMailbox::SetCurrent(&mailbox); }
+    ~Receiver() override { CFrameMailbox::SetCurrent(nullptr); }
+    bool event(QEvent* e) override {
+        if (e->type() != WindowMessageEvent::EventType())
+            return QObject::event(e);
+        QElapsedTimer t;
+        t.start();
+        // What the video item does before its picture view takes over: read the whole frame.
+        const uint8_t* p = mailbox.Frame();
+        uint32_t sum = 0;
+        for (int y = 0; y < mailbox.Height(); y += 8)
+            sum += p[static_cast<size_t>(y) * mailbox.Stride()];
+        checksum += sum;
+        mailbox.Taken();
+        ++frames;
+        busyNs += t.nsecsElapsed();
+        return true;
+    }
+    CFrameMailbox mailbox;
+    int frames = 0;
+    qint64 busyNs = 0;
+    uint32_t checksum = 0;
+};
+
+void Wait(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void RunEngine(const char* label, int width, int height, int ms, bool jpeg) {
+    Receiver receiver;
+    CDeviceSet set;
+    set.EnumerateVideoDevices();
+    set.CreateEngine();
+    AboutDirectShow* engine = set.Engine();
+    if (!engine) {
+        std::printf("no simulated camera\n");
+        return;
+    }
+    bool ok = false;
+    if (jpeg) {
+        // The MJPG capability of this size, chosen as in the format dialog.
+        SetFormatChooser([&](const std::vector<StreamCapability>& caps, int) {
+            for (size_t i = 0; i < caps.size(); ++i) {
+                if (caps[i].formatName == "MJPG" && caps[i].width == width &&
+                    caps[i].height == height)
+                    return static_cast<int>(i);
+            }
+            return -1;
+        });
+        ok = set.ShowFormatSettings();
+        SetFormatChooser({});
+    } else {
+        ok = set.ChangeOutputSize(width, height);
+    }
+    if (!ok) {
+        std::printf("size %dx%d refused\n", width, height);
+        return;
+    }
+    set.RunPreview();
+    Wait(1000);  // settle: first frames, scene rendering
+    const int frames0 = receiver.frames;
+    const qint64 busy0 = receiver.busyNs;
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    Wait(ms);
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    const double cpu = CpuSeconds() - cpu0;
+    const int frames = receiver.frames - frames0;
+    const double busy = (receiver.busyNs - busy0) / 1e9;
+    std::printf(
+        "%-28s %4dx%-4d  %6.1f fps  UI %6.3f ms/frame  UI busy %5.1f%%  CPU %5.1f%%  dropped "
+        "%llu\n",
+        label, width, height, frames / seconds, frames ? busy * 1e3 / frames : 0.0,
+        100 * busy / seconds, 100 * cpu / seconds,
+        static_cast<unsigned long long>(receiver.mailbox.Dropped()));
+    set.StopPreview();
+}
+
+void RunBare(int width, int height, int ms, const char* format) {
+    const QByteArray description =
+        QStringLiteral(
+            "%1 ! %2,width=%3,height=%4 ! queue leaky=2 max-size-buffers=2 ! %5"
+            "videoconvert ! video/x-raw,format=BGR ! fakesink name=sink sync=false "
+            "signal-handoffs=true")
+            .arg(kSimulatedCameraElement)
+            .arg(format)
+            .arg(width)
+            .arg(height)
+            .arg(QString(format).startsWith("image/jpeg") ? "jpegdec ! " : "")
+            .toUtf8();
+    GstElement* pipeline = gst_parse_launch(description.constData(), nullptr);
+    if (!pipeline) {
+        std::printf("bare pipeline failed\n");
+        return;
+    }
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+    static std::atomic<int> count;
+    count = 0;
+    g_signal_connect(sink, "handoff",
+                     G_CALLBACK(+[](GstElement*, GstBuffer*, GstPad*, gpointer) { ++count; }),
+                     nullptr);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    Wait(1000);
+    const int frames0 = count;
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    Wait(ms);
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    const double cpu = CpuSeconds() - cpu0;
+    std::printf("%-28s %4dx%-4d  %6.1f fps  %37s  CPU %5.1f%%\n", "bare pipeline (floor)", width,
+                height, (count - frames0) / seconds, "", 100 * cpu / seconds);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(sink);
+    gst_object_unref(pipeline);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const int ms = argc > 1 ? std::atoi(argv[1]) * 1000 : 5000;
+    MediaPlatformInit();
+    RegisterSimulatedCamera("", 1);
+    for (auto [w, h] : {std::pair{1600, 1200}, std::pair{2592, 1944}}) {
+        RunBare(w, h, ms, "video/x-raw,format=YUY2");
+        RunEngine("preview YUY2 -> receiver", w, h, ms, false);
+        RunBare(w, h, ms, "image/jpeg");
+        RunEngine("preview MJPG -> receiver", w, h, ms, true);
+    }
+    return 0;
+}

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "image/dib_pixels.h"
+#include "image/png_codec.h"
 
 namespace {
 
@@ -424,6 +425,8 @@ bool CDibImage::Load(const QString& path, uint32_t type) {
 
 bool CDibImage::DecodeAs(std::FILE* stream, uint32_t type, CDibImage& out, std::string& error) {
     switch (type) {
+        case kDibFormatPng:
+            return DecodePng(stream, out, error);
         default:
             error = UnsupportedDecodeText(type);
             return false;
@@ -509,6 +512,9 @@ bool CDibImage::Encode(std::FILE* stream, uint32_t type) {
     std::string error;
     bool ok = false;
     switch (type) {
+        case kDibFormatPng:
+            ok = EncodePng(stream, *this, error);
+            break;
         default:
             error = "Encode: Unknown format";
             break;

@@ -1,19 +1,24 @@
+#include "app/quorvane_app.h"
 #include "app/start_options.h"
-#include "settings/ini_file.h"
-#include "settings/stored_settings.h"
 
-#include <QCoreApplication>
+#include <QStringList>
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // The options are read before the window system is reached, so --help and --version work
+    // without a display.
     QCoreApplication::setApplicationName(QStringLiteral("quorvane"));
     QCoreApplication::setApplicationVersion(ProgramVersion());
-
-    const StartRequest request = ParseStartOptions(QCoreApplication::arguments());
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartRequest request = ParseStartOptions(arguments);
     if (request.action != StartAction::kRun) {
         return PrintStartMessage(request);
     }
-    CIniFile store;
-    ReadStoredSettings(store);
+
+    CQuorvaneApp app(argc, argv);
+    app.SetStartOptions(request.options);
+    // The main window reads the stored settings as it is constructed.
+    app.InitInstance();
     return 0;
 }

@@ -109,7 +109,8 @@ void IconPageSize(QPainter& p, const QColor& ink, const QColor& accent) {
     p.drawLine(QPointF(35, 31), QPointF(32.5, 28));
     p.drawLine(QPointF(35, 31), QPointF(37.5, 28));
     p.setPen(Stroke(ink.lighter(150), 1.6));
-    for (int y = 12; y <= 24; y += 4) p.drawLine(QPointF(15, y), QPointF(25, y));
+    for (int y = 12; y <= 24; y += 4)
+        p.drawLine(QPointF(15, y), QPointF(25, y));
 }
 
 void IconPictureFile(QPainter& p, const QColor& ink, const QColor& accent) {
@@ -148,7 +149,8 @@ void IconExposure(QPainter& p, const QColor& ink, const QColor& accent) {
     p.setPen(Stroke(ink, 2.4));
     for (int i = 0; i < 8; ++i) {
         const qreal a = i * M_PI / 4;
-        p.drawLine(c + QPointF(13 * qCos(a), 13 * qSin(a)), c + QPointF(17 * qCos(a), 17 * qSin(a)));
+        p.drawLine(c + QPointF(13 * qCos(a), 13 * qSin(a)),
+                   c + QPointF(17 * qCos(a), 17 * qSin(a)));
     }
     p.setBrush(kWhite);
     p.drawEllipse(c, 9, 9);
@@ -265,7 +267,8 @@ void Magnifier(QPainter& p, const QColor& ink, const QColor& accent, bool plus) 
     p.drawLine(QPointF(14.2, 10.2), QPointF(18, 13.5));
     p.setPen(Stroke(accent, 1.6));
     p.drawLine(QPointF(8, 6.5), QPointF(13, 6.5));
-    if (plus) p.drawLine(QPointF(10.5, 4), QPointF(10.5, 9));
+    if (plus)
+        p.drawLine(QPointF(10.5, 4), QPointF(10.5, 9));
 }
 
 void SmallZoomIn(QPainter& p, const QColor& ink, const QColor& accent) {
@@ -329,8 +332,8 @@ void SmallBoxSelect(QPainter& p, const QColor& ink, const QColor& accent) {
     p.drawRect(QRectF(3.5, 1.5, 13, 10));
     p.setPen(Qt::NoPen);
     p.setBrush(accent);
-    p.drawPolygon(QPolygonF({{13, 6}, {21, 10}, {17.5, 11}, {19.5, 14.5}, {18, 15}, {16, 11.8},
-                             {13.5, 14}}));
+    p.drawPolygon(
+        QPolygonF({{13, 6}, {21, 10}, {17.5, 11}, {19.5, 14.5}, {18, 15}, {16, 11.8}, {13.5, 14}}));
 }
 
 void SmallCrop(QPainter& p, const QColor& ink, const QColor& accent) {
@@ -471,8 +474,10 @@ QImage ActionButton(const QColor& base, int height, int pillHeight, State state,
     QPainter p(&image);
     Prepare(p);
     QColor fill = base;
-    if (state == State::kHover) fill = base.lighter(115);
-    if (state == State::kPressed) fill = base.darker(120);
+    if (state == State::kHover)
+        fill = base.lighter(115);
+    if (state == State::kPressed)
+        fill = base.darker(120);
     p.setPen(Qt::NoPen);
     p.setBrush(fill);
     p.drawRoundedRect(QRectF(0, 0, 80, pillHeight), 5, 5);
@@ -480,7 +485,8 @@ QImage ActionButton(const QColor& base, int height, int pillHeight, State state,
         p.setBrush(fill.darker(115));
         p.drawRoundedRect(QRectF(0, pillHeight - 3, 80, 3), 1.5, 1.5);
     }
-    if (glyph) glyph(p, kGlyph, glyphX, glyphY);
+    if (glyph)
+        glyph(p, kGlyph, glyphX, glyphY);
     return image;
 }
 
@@ -490,7 +496,8 @@ QImage TitleButton(bool close, State state) {
     Prepare(p);
     if (state != State::kNormal) {
         QColor fill = close ? QColor(212, 64, 56) : kTitleDark;
-        if (state == State::kPressed) fill = fill.darker(125);
+        if (state == State::kPressed)
+            fill = fill.darker(125);
         p.setPen(Qt::NoPen);
         p.setBrush(fill);
         p.drawRect(QRectF(0, 0, 30, 24));
@@ -574,7 +581,6 @@ QImage Background() {
     p.fillRect(QRect(0, 0, width, 35), kTitle);
     p.fillRect(QRect(0, 35, width, 137), kWhite);
     p.fillRect(QRect(0, 172, width, 1), kLine);
-    p.fillRect(QRect(96, 118, 560, 1), QColor(232, 237, 243));
     // Work region: a dark stage with a thin frame.
     p.setPen(QPen(QColor(196, 206, 218), 1));
     p.setBrush(QColor(46, 52, 60));
@@ -590,7 +596,8 @@ QImage Background() {
     QImage image = NewImage(width, 768, kBody);
     QPainter q(&image);
     q.drawImage(QPoint(0, 0), window, QRect(0, 0, width, 334));
-    for (int y = 334; y < 434; ++y) q.drawImage(QPoint(0, y), window, QRect(0, 333, width, 1));
+    for (int y = 334; y < 434; ++y)
+        q.drawImage(QPoint(0, y), window, QRect(0, 333, width, 1));
     q.drawImage(QPoint(0, 434), window, QRect(0, 334, width, 334));
     return image;
 }
@@ -618,10 +625,10 @@ int main(int argc, char** argv) {
     std::map<int, QImage> images;
 
     const Large large[] = {
-        {132, 130, 131, IconFolder},        {134, 135, 133, IconNameTag},
-        {137, 136, 138, IconPageSize},      {140, 139, 141, IconPictureFile},
-        {144, 143, 142, IconResolution},    {147, 146, 145, IconExposure},
-        {149, 150, 148, IconWatermark},     {155, 156, 157, IconFlipVertical},
+        {132, 130, 131, IconFolder},         {134, 135, 133, IconNameTag},
+        {137, 136, 138, IconPageSize},       {140, 139, 141, IconPictureFile},
+        {144, 143, 142, IconResolution},     {147, 146, 145, IconExposure},
+        {149, 150, 148, IconWatermark},      {155, 156, 157, IconFlipVertical},
         {158, 159, 154, IconFlipHorizontal}, {161, 162, 160, IconPdf},
         {152, 153, 151, IconDefaults},
     };
@@ -631,14 +638,15 @@ int main(int argc, char** argv) {
         images[b.pressed] = LargeButton(b.icon, State::kPressed);
     }
 
-    // Two-character labels sit under a 24-pixel image, four-character labels under 48 pixels.
+    // Two-character labels sit under a 24-pixel image, four-character labels (48 pixels and a
+    // little more for digits) under 52 pixels.
     const Small small[] = {
-        {167, 166, 168, 24, SmallFullScreen}, {190, 189, 191, 48, SmallWindowSize},
+        {167, 166, 168, 24, SmallFullScreen}, {190, 189, 191, 52, SmallWindowSize},
         {198, 194, 195, 24, SmallZoomIn},     {197, 192, 193, 24, SmallZoomOut},
-        {177, 176, 178, 48, SmallTurnLeft},   {180, 179, 181, 48, SmallTurnRight},
-        {182, 169, 170, 48, SmallText},       {196, 171, 172, 48, SmallRecognise},
+        {177, 176, 178, 52, SmallTurnLeft},   {180, 179, 181, 52, SmallTurnRight},
+        {182, 169, 170, 52, SmallText},       {196, 171, 172, 52, SmallRecognise},
         {187, 186, 188, 24, SmallBoxSelect},  {164, 163, 165, 24, SmallCrop},
-        {184, 183, 185, 24, SmallSave},       {174, 173, 175, 48, SmallBackToLive},
+        {184, 183, 185, 24, SmallSave},       {174, 173, 175, 52, SmallBackToLive},
     };
     for (const Small& b : small) {
         images[b.normal] = SmallButton(b.icon, b.width, State::kNormal);
@@ -657,16 +665,18 @@ int main(int argc, char** argv) {
         qreal gx, gy;
     } actions[] = {
         {216, 215, 214, photo, 40, 36, GlyphCamera, 9, 8},
-        {213, 212, 203, burst, 40, 36, GlyphBurst, 64, 12.5},
+        {213, 212, 203, burst, 40, 36, GlyphBurst, 66, 12.5},
         {207, 206, 200, neutral, 30, 26, GlyphPrinter, 58, 7.5},
-        {205, 204, 199, neutral, 30, 26, GlyphGear, 65, 7},
+        {205, 204, 199, neutral, 30, 26, GlyphGear, 66, 7},
         // The recording button's images are also the dialogs' general button: no glyph.
         {211, 210, 202, neutral, 30, 26, {}, 0, 0},
-        {209, 208, 201, neutral, 30, 26, GlyphGear, 65, 7},
+        {209, 208, 201, neutral, 30, 26, GlyphGear, 66, 7},
     };
     for (const auto& a : actions) {
-        images[a.normal] = ActionButton(a.base, a.height, a.pill, State::kNormal, a.glyph, a.gx, a.gy);
-        images[a.hover] = ActionButton(a.base, a.height, a.pill, State::kHover, a.glyph, a.gx, a.gy);
+        images[a.normal] =
+            ActionButton(a.base, a.height, a.pill, State::kNormal, a.glyph, a.gx, a.gy);
+        images[a.hover] =
+            ActionButton(a.base, a.height, a.pill, State::kHover, a.glyph, a.gx, a.gy);
         images[a.pressed] =
             ActionButton(a.base, a.height, a.pill, State::kPressed, a.glyph, a.gx, a.gy);
     }

@@ -1,0 +1,131 @@
+#pragma once
+// CQuorvaneDlg: the one main window. A borderless skinned window of fixed size, dragged by its
+// 35-pixel title strip: the tool buttons, the folder and action buttons, the places of the work
+// region, the thumbnail strip and the two panels, and the values the commands work on. Every
+// button click arrives as the button-clicked window message and runs the button's command
+// (main_commands.cpp).
+
+#include <QDialog>
+#include <QFont>
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <array>
+#include <map>
+
+#include "app/language.h"
+#include "app/main_layout.h"
+#include "app/main_window_services.h"
+#include "image/dib_image.h"
+#include "platform/win_types.h"
+#include "platform/window_messages.h"
+#include "settings/ini_file.h"
+#include "settings/stored_settings.h"
+#include "ui/qv_tip_ctrl.h"
+
+class CQVButton;
+
+class CQuorvaneDlg : public QDialog, public QVLanguage, public MainWindowServices {
+    Q_OBJECT
+
+public:
+    explicit CQuorvaneDlg(QWidget* parent = nullptr);
+    ~CQuorvaneDlg() override;
+
+    // --- MainWindowServices
+    QObject* MessageTarget() override { return this; }
+    void ToggleFullScreen() override;
+    int WorkMode() const override { return workMode_; }
+    const CDibImage* SkinImage(int number) const override;
+    int StoredVideoWidth() const override { return stored_.videoWidth; }
+    int StoredVideoHeight() const override { return stored_.videoHeight; }
+
+    // One photograph (the "拍照" command, the Enter key and the continuous-capture timer).
+    virtual void TakePhoto();
+
+    void EnterFullScreen();
+    void LeaveFullScreen();
+    bool IsFullScreen() const { return fullScreen_; }
+    // Enables the buttons that belong to the mode (0 live, 1 picture); the rest keep their state.
+    void EnableForMode(int mode);
+
+    CQVButton* Button(int id) const;
+    bool IsDragging() const { return dragging_; }
+    const StoredSettings& Stored() const { return stored_; }
+    const QString& Title() const { return title_; }
+
+protected:
+    // Creates the children, sets up the buttons and enters live mode; runs once, before the
+    // window is first shown. False when a child could not be created.
+    virtual bool OnInitDialog();
+
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void LoadSkins();
+    void CreateFonts();
+    void PlaceOnScreen();
+    void ApplyRoundedShape(bool rounded);
+    bool CreateChildren();
+    void SetUpButtons();
+    void LayOutWorkRegion();
+    void SetChildrenVisible(bool visible);
+    bool HandleKey(int key);
+    void ShowAbout();
+
+    // Window messages (main_commands.cpp for the button commands).
+    LParam OnButtonClicked(WParam id);
+    LParam OnSetWorkMode(WParam mode);
+
+    CQVTipCtrl tip_;
+    CDibImage background_;
+    std::map<int, CDibImage> skins_;
+    QImage backgroundBitmap_;  // background_ drawn once, for the skin painting
+    std::array<CQVButton*, mainui::kToolButtonCount> toolButtons_{};
+    CQVButton* openFolderButton_ = nullptr;
+    CQVButton* newFolderButton_ = nullptr;
+    bool actualSizeFlag_ = false;
+    bool dragging_ = false;
+    QPoint dragOffset_;
+    QFont titleFont_;
+    QString title_;
+    // Work region mode: -1 until the window is initialised, 0 live, 1 picture.
+    int workMode_ = -1;
+    QString pictureExtension_ = QStringLiteral("jpg");
+    QvRect linkRect_;
+    bool linkVisited_ = false;
+    int savedLeft_ = 0;
+    int savedTop_ = 0;
+    QFont headingFont_;
+    QFont linkFont_;
+    bool fullScreen_ = false;
+    int pictureFormatNumber_ = 1;
+    int captureInterval_ = 2;
+    bool continuousRunning_ = false;
+    QFont watermarkFont_;
+    QvColour watermarkColour_ = 0;
+    QString printerDevice_;
+    QString printerDriver_;
+    QString printerPort_;
+    float watermarkX_ = 0.0f;
+    float watermarkY_ = 0.0f;
+    QString watermarkText_;
+    bool dateWatermark_ = false;
+    CIniFile settings_;
+    StoredSettings stored_;
+
+    // Skin texts that a build may configure: the maker's site caption, a footer line and the
+    // site's address. This build shows none of them.
+    QString siteCaption_;
+    QString footer_;
+    QString siteAddress_;
+    bool initialised_ = false;
+};

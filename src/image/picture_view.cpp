@@ -1,0 +1,545 @@
+#include "image/picture_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygon>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/main_window_services.h"
+
+namespace {
+
+// Once per run, the first paint of any view that has a picture fits it to the window.
+bool g_refitPending = true;
+
+double StepFactor(int step) {
+    return std::pow(1.2, step - CPicture::kActualSizeStep);
+}
+
+int32_t Scaled(uint32_t size, double factor) {
+    return int32_t(double(size) * factor);
+}
+
+// Copies one 24-bit row in reverse pixel order.
+void CopyRowMirrored(const uint8_t* __restrict src, uint8_t* __restrict dst, uint32_t width) {
+    const uint8_t* s = src + size_t(width) * 3;
+    for (uint32_t x = 0; x < width; ++x) {
+        s -= 3;
+        dst[0] = s[0];
+        dst[1] = s[1];
+        dst[2] = s[2];
+        dst += 3;
+    }
+}
+
+// Stores a camera frame (24-bit rows, top row first, padded to 4 bytes) in image, flipped to the
+// bottom-up order when asked and mirrored left to right when asked. The image's block is reused
+// when it already has the frame's shape, which is the case for every frame after the first.
+bool StoreFrame(CDibImage& image, const uint8_t* pixels, uint32_t width, uint32_t height, bool flip,
+                bool mirror) {
+    const bool reusable = image.IsValid() && image.GetWidth() == width &&
+                          image.GetHeight() == height && image.GetBpp() == 24 && !image.HasAlpha();
+    if (!reusable && !image.Create(width, height, 24, kDibFormatUnknown)) {
+        return false;
+    }
+    const uint32_t stride = image.GetEffWidth();
+    const uint32_t used = width * 3;
+    for (uint32_t i = 0; i < height; ++i) {
+        const uint8_t* src = pixels + size_t(i) * stride;
+        uint8_t* dst = image.GetRow(flip ? height - 1 - i : i);
+        if (mirror) {
+            CopyRowMirrored(src, dst, width);
+            std::memset(dst + used, 0, stride - used);
+        } else {
+            std::memcpy(dst, src, stride);
+        }
+    }
+    return true;
+}
+
+bool SameShape(const CDibImage& a, const CDibImage& b) {
+    return a.IsValid() && b.IsValid() && !a.HasAlpha() && !b.HasAlpha() &&
+           a.GetWidth() == b.GetWidth() && a.GetHeight() == b.GetHeight() &&
+           a.GetBpp() == b.GetBpp() && a.GetNumColors() == b.GetNumColors() &&
+           a.GetType() == b.GetType() && a.GetXDpi() == b.GetXDpi() && a.GetYDpi() == b.GetYDpi();
+}
+
+// target = source, copying into target's block when both have the same shape so that a live
+// preview does not allocate three frame-sized blocks per frame.
+void CopyInto(CDibImage& target, const CDibImage& source) {
+    if (!SameShape(target, source)) {
+        target = source;
+        return;
+    }
+    if (const uint32_t colours = source.GetNumColors()) {
+        std::memcpy(target.GetPalette(), source.GetPalette(), size_t(colours) * 4);
+    }
+    std::memcpy(target.GetRow(0), source.GetRow(0),
+                size_t(source.GetEffWidth()) * source.GetHeight());
+    target.SetQuality(source.GetQuality());
+    target.SetTransparentIndex(source.GetTransparentIndex());
+    target.SetTransparentColour(source.GetTransparentColour());
+    target.SetAlphaMax(source.GetAlphaMax());
+    target.Enable(source.IsEnabled());
+}
+
+QRect ToQRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// A QImage over the picture's own rows (no copy): 24-bit rows are blue-green-red, palette
+// pictures take their palette as colour table. Row 0 of the view is the bottom row. Only 4-bit
+// pictures, which Qt cannot address, are expanded into a copy.
+QImage RowView(const CDibImage& image) {
+    if (!image.IsValid()) {
+        return QImage();
+    }
+    const int w = int(image.GetWidth());
+    const int h = int(image.GetHeight());
+    const qsizetype stride = image.GetEffWidth();
+    // The view is never written through; the non-const constructor keeps setColorTable from
+    // detaching into a copy.
+    uchar* rows = const_cast<uchar*>(image.GetRow(0));
+    QList<QRgb> colours;
+    for (uint32_t i = 0; i < image.GetNumColors(); ++i) {
+        const QvColour c = image.GetPaletteColor(i);
+        colours.append(qRgb(QvRed(c), QvGreen(c), QvBlue(c)));
+    }
+    switch (image.GetBpp()) {
+        case 24:
+            return QImage(rows, w, h, stride, QImage::Format_BGR888);
+        case 8: {
+            QImage view(rows, w, h, stride, QImage::Format_Indexed8);
+            view.setColorTable(colours);
+            return view;
+        }
+        case 1: {
+            QImage view(rows, w, h, stride, QImage::Format_Mono);
+            view.setColorTable(colours);
+            return view;
+        }
+        case 4: {
+            QImage expanded(w, h, QImage::Format_Indexed8);
+            expanded.setColorTable(colours);
+            for (int y = 0; y < h; ++y) {
+                const uint8_t* src = image.GetRow(uint32_t(y));
+                uchar* dst = expanded.scanLine(y);
+                for (int x = 0; x < w; ++x) {
+                    dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
+                }
+            }
+            return expanded;
+        }
+        default:
+            return QImage();
+    }
+}
+
+// Paints the whole picture into target with nearest-pixel scaling, flipping the bottom-up rows
+// through the painter's transform instead of through a copy.
+void DrawStretched(QPainter& painter, const CDibImage& image, const QvRect& target) {
+    const QImage view = RowView(image);
+    if (view.isNull() || target.Width() <= 0 || target.Height() <= 0) {
+        return;
+    }
+    const double sx = double(target.Width()) / view.width();
+    const double sy = double(target.Height()) / view.height();
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setTransform(QTransform(sx, 0, 0, -sy, target.left, target.bottom));
+    painter.drawImage(0, 0, view);
+    painter.restore();
+}
+
+}  // namespace
+
+CPicture::CPicture(QWidget* parent) : QWidget(parent) {
+    // Every pixel is painted by paintEvent; the hover cursor over the box edges needs moves
+    // without a button.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+CPicture::~CPicture() = default;
+
+void CPicture::ResetRefit() {
+    g_refitPending = true;
+}
+
+uint32_t CPicture::FormatFromPath(const QString& path) {
+    const QString upper = path.toUpper();
+    const qsizetype dot = upper.lastIndexOf(QLatin1Char('.'));
+    const QString ext = dot < 0 ? upper : upper.mid(dot + 1);
+    uint32_t code = kDibFormatBmp;
+    if (ext == QLatin1String("JPG") || ext == QLatin1String("JPEG")) {
+        code = kDibFormatJpeg;
+    } else if (ext == QLatin1String("PNG")) {
+        code = kDibFormatPng;
+    }
+    if (ext == QLatin1String("TIF") || ext == QLatin1String("TIFF")) {
+        code = kDibFormatTiff;
+    }
+    return code;
+}
+
+QvRect CPicture::ClientRect() const {
+    return QvRect{0, 0, width(), height()};
+}
+
+QvRect CPicture::ViewRect() const {
+    return stretchToWindow ? ClientRect() : imageRect;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pictures in
+
+int CPicture::LoadFile(const QString& path) {
+    if (path.isNull() || path == filePath) {
+        return 0;
+    }
+    filePath = path;
+    // An unreadable file leaves nothing to draw rather than the previous picture under a new name.
+    workImage.Destroy();
+    workImage.Load(path, FormatFromPath(path));
+    displayImage = workImage;
+    CentreNaturalSize();
+    hasImage = true;
+    update();
+    return 1;
+}
+
+int CPicture::SetFrame(uint32_t size, const uint8_t* pixels) {
+    const uint32_t width = size >> 16;
+    const uint32_t height = size & 0xFFFFu;
+    if (pixels == nullptr || !StoreFrame(rawImage, pixels, width, height, !noFlip, !noMirror)) {
+        return 0;
+    }
+    CopyInto(workImage, rawImage);
+    if (colourMode == 1) {
+        workImage.ToGrey();
+    } else if (colourMode == 2) {
+        workImage.Threshold(thresholdLevel);
+    }
+    CopyInto(displayImage, workImage);
+    if (firstFrame) {
+        CentreNaturalSize();
+        firstFrame = false;
+    }
+    OnNewFrame();
+    hasImage = true;
+    update();
+    return 0;
+}
+
+void CPicture::CentreNaturalSize() {
+    const QvRect client = ClientRect();
+    const int32_t cx = (client.left + client.right) / 2;
+    const int32_t cy = (client.top + client.bottom) / 2;
+    const int32_t w = int32_t(workImage.GetWidth());
+    const int32_t h = int32_t(workImage.GetHeight());
+    imageRect = QvRect{cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Zoom
+
+void CPicture::PlaceImageRect(int32_t w, int32_t h) {
+    const QvRect client = ClientRect();
+    const int32_t cx = w < client.Width() ? (client.left + client.right) / 2
+                                          : (imageRect.left + imageRect.right) / 2;
+    const int32_t cy = h < client.Height() ? (client.top + client.bottom) / 2
+                                           : (imageRect.top + imageRect.bottom) / 2;
+    imageRect = QvRect{cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2};
+}
+
+void CPicture::ZoomTo(double factor) {
+    if (!hasImage) {
+        return;
+    }
+    PlaceImageRect(Scaled(workImage.GetWidth(), factor), Scaled(workImage.GetHeight(), factor));
+    update();
+}
+
+void CPicture::StepZoom(int step) {
+    if (stretchToWindow || !hasImage) {
+        return;
+    }
+    SelectionToImage();
+    zoomStep = std::clamp(zoomStep + step, kMinZoomStep, kMaxZoomStep);
+    ZoomTo(StepFactor(zoomStep));
+    SelectionToClient();
+}
+
+void CPicture::ZoomIn() {
+    StepZoom(+1);
+}
+
+void CPicture::ZoomOut() {
+    StepZoom(-1);
+}
+
+void CPicture::WheelZoom(int delta) {
+    if (delta != 0) {
+        StepZoom(delta > 0 ? +1 : -1);
+    }
+}
+
+void CPicture::FitToWindow() {
+    stretchToWindow = false;
+    if (!hasImage) {
+        return;
+    }
+    const QvRect client = ClientRect();
+    const uint32_t w = workImage.GetWidth();
+    const uint32_t h = workImage.GetHeight();
+    int n = kMaxZoomStep;
+    for (; n >= kMinZoomStep; --n) {
+        const double factor = StepFactor(n);
+        if (Scaled(w, factor) < client.Width() || Scaled(h, factor) < client.Height()) {
+            break;
+        }
+    }
+    // One step below the first that fits; a picture too large for even the smallest step (the
+    // search runs out at -1) is shown at the smallest step.
+    zoomStep = std::max(n - 1, kMinZoomStep);
+    const double factor = StepFactor(zoomStep);
+    PlaceImageRect(Scaled(w, factor), Scaled(h, factor));
+    update();
+}
+
+void CPicture::ActualSize() {
+    stretchToWindow = false;
+    if (!hasImage) {
+        return;
+    }
+    zoomStep = kActualSizeStep;
+    PlaceImageRect(int32_t(workImage.GetWidth()), int32_t(workImage.GetHeight()));
+    update();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Coordinates
+
+void CPicture::SelectionToImage() {
+    if (!hasImage) {
+        return;
+    }
+    const QvRect view = ViewRect();
+    if (view.Width() == 0 || view.Height() == 0) {
+        return;
+    }
+    selectionRect.left = std::max(selectionRect.left, view.left);
+    selectionRect.top = std::max(selectionRect.top, view.top);
+    selectionRect.right = std::min(selectionRect.right, view.right);
+    selectionRect.bottom = std::min(selectionRect.bottom, view.bottom);
+    const double sx = double(workImage.GetWidth()) / view.Width();
+    const double sy = double(workImage.GetHeight()) / view.Height();
+    selectionImageRect = QvRect{int32_t(sx * (selectionRect.left - view.left)),
+                                int32_t(sy * (selectionRect.top - view.top)),
+                                int32_t(sx * (selectionRect.right - view.left)),
+                                int32_t(sy * (selectionRect.bottom - view.top))};
+}
+
+void CPicture::SelectionToClient() {
+    const uint32_t w = workImage.GetWidth();
+    const uint32_t h = workImage.GetHeight();
+    if (!hasImage || w == 0 || h == 0) {
+        return;
+    }
+    const QvRect view = ViewRect();
+    const double sx = double(view.Width()) / w;
+    const double sy = double(view.Height()) / h;
+    selectionRect = QvRect{view.left + int32_t(sx * selectionImageRect.left),
+                           view.top + int32_t(sy * selectionImageRect.top),
+                           view.left + int32_t(sx * selectionImageRect.right),
+                           view.top + int32_t(sy * selectionImageRect.bottom)};
+}
+
+void CPicture::OutlineToClient() {
+    const uint32_t w = workImage.GetWidth();
+    const uint32_t h = workImage.GetHeight();
+    if (!hasImage || w == 0 || h == 0) {
+        return;
+    }
+    const QvRect view = ViewRect();
+    const double sx = double(view.Width()) / w;
+    const double sy = double(view.Height()) / h;
+    for (size_t i = 0; i < outlineImagePoints.size(); ++i) {
+        outlineClientPoints[i] = QvPoint{view.left + int32_t(sx * outlineImagePoints[i].x),
+                                         view.top + int32_t(sy * outlineImagePoints[i].y)};
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Painting
+
+void CPicture::paintEvent(QPaintEvent* /*event*/) {
+    OnBeforePaint();
+    // The fit runs before the background is chosen: it turns stretching off, after which the
+    // picture no longer covers the window.
+    if (hasImage && g_refitPending) {
+        g_refitPending = false;
+        FitToWindow();
+    }
+    // Qt's backing store is the off-screen buffer: what is painted here reaches the screen in one
+    // piece.
+    QPainter painter(this);
+    if (!(hasImage && stretchToWindow && displayImage.IsValid())) {
+        painter.fillRect(rect(), darkBackground ? Qt::black : Qt::white);
+    }
+    if (!hasImage) {
+        return;
+    }
+    DrawPicture(painter);
+    if (outlineMode == 2) {
+        DrawOutline(painter);
+    } else if (!selectionRect.IsEmpty()) {
+        DrawSelection(painter);
+    }
+}
+
+void CPicture::DrawPicture(QPainter& painter) const {
+    DrawStretched(painter, displayImage, stretchToWindow ? ClientRect() : imageRect);
+}
+
+void CPicture::DrawOutline(QPainter& painter) const {
+    QPolygon polygon;
+    for (const QvPoint& p : outlineClientPoints) {
+        polygon << QPoint(p.x, p.y);
+    }
+    painter.setPen(QPen(QColor(0, 255, 0), 3 * lineWidth));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPolygon(polygon);
+}
+
+void CPicture::DrawSelection(QPainter& painter) const {
+    const QColor colour(QvRed(selectionColour), QvGreen(selectionColour), QvBlue(selectionColour));
+    const int32_t w = lineWidth;
+    const int32_t a = 3 * w;
+    const auto [l, t, r, b] = selectionRect;
+    const int32_t cx = (l + r) / 2;
+    const int32_t cy = (t + b) / 2;
+    painter.fillRect(ToQRect(l - w, t - w, r + w, t + w), colour);
+    painter.fillRect(ToQRect(l - w, b - w, r + w, b + w), colour);
+    painter.fillRect(ToQRect(l - w, t - w, l + w, b + w), colour);
+    painter.fillRect(ToQRect(r - w, t - w, r + w, b + w), colour);
+    painter.fillRect(ToQRect(cx - a, t - a, cx + a, t + a), colour);
+    painter.fillRect(ToQRect(cx - a, b - a, cx + a, b + a), colour);
+    painter.fillRect(ToQRect(l - a, cy - a, l + a, cy + a), colour);
+    painter.fillRect(ToQRect(r - a, cy - a, r + a, cy + a), colour);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse and window
+
+void CPicture::wheelEvent(QWheelEvent* event) {
+    WheelZoom(event->angleDelta().y());
+    event->accept();
+}
+
+void CPicture::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    const QPoint p = event->position().toPoint();
+    if (grabbedEdge != 0) {
+        resizingEdge = true;
+    } else if ((event->modifiers() & Qt::ControlModifier) || boxSelectArmed) {
+        boxSelectArmed = false;
+        drawingBox = true;
+        anchor = QvPoint{p.x(), p.y()};
+        selectionRect = QvRect{p.x(), p.y(), p.x(), p.y()};
+        update();
+    } else if (imageRect.Contains(p.x(), p.y())) {
+        // Grabbing the picture to move it drops the selection box.
+        panning = true;
+        selectionRect = QvRect{p.x(), p.y(), p.x(), p.y()};
+        selectionImageRect.SetEmpty();
+        panOffset = QvPoint{p.x() - imageRect.left, p.y() - imageRect.top};
+    }
+    // Qt grabs the mouse for this widget until the release, whichever case applied.
+    event->accept();
+}
+
+void CPicture::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    const int32_t x = p.x();
+    const int32_t y = p.y();
+    if (drawingBox) {
+        selectionRect = QvRect{std::min(anchor.x, x), std::min(anchor.y, y), std::max(anchor.x, x),
+                               std::max(anchor.y, y)};
+        update();
+    } else if (panning) {
+        const int32_t w = imageRect.Width();
+        const int32_t h = imageRect.Height();
+        imageRect.left = x - panOffset.x;
+        imageRect.top = y - panOffset.y;
+        imageRect.right = imageRect.left + w;
+        imageRect.bottom = imageRect.top + h;
+        update();
+    }
+    if (resizingEdge) {
+        const QvRect before = selectionRect;
+        if (grabbedEdge == 1 && x < selectionRect.right) {
+            selectionRect.left = x;
+        } else if (grabbedEdge == 2 && x > selectionRect.left) {
+            selectionRect.right = x;
+        } else if (grabbedEdge == 3 && y < selectionRect.bottom) {
+            selectionRect.top = y;
+        } else if (grabbedEdge == 4 && y > selectionRect.top) {
+            selectionRect.bottom = y;
+        }
+        if (!(before == selectionRect)) {
+            update();
+        }
+    } else if (!selectionRect.IsEmpty()) {
+        UpdateEdgeGrab(x, y);
+    }
+    event->accept();
+}
+
+void CPicture::UpdateEdgeGrab(int32_t x, int32_t y) {
+    constexpr int32_t kReach = 20;
+    const QvRect& s = selectionRect;
+    const QvRect grown{s.left - kReach, s.top - kReach, s.right + kReach, s.bottom + kReach};
+    const bool near = grown.Contains(x, y);
+    if (near && (std::abs(x - s.left) < kReach || std::abs(x - s.right) < kReach)) {
+        grabbedEdge = std::abs(x - s.left) < kReach ? 1 : 2;
+        setCursor(Qt::SizeHorCursor);
+    } else if (near && (std::abs(y - s.top) < kReach || std::abs(y - s.bottom) < kReach)) {
+        grabbedEdge = std::abs(y - s.top) < kReach ? 3 : 4;
+        setCursor(Qt::SizeVerCursor);
+    } else {
+        grabbedEdge = 0;
+        setCursor(Qt::ArrowCursor);
+    }
+}
+
+void CPicture::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        drawingBox = false;
+        resizingEdge = false;
+        panning = false;
+    }
+    event->accept();
+}
+
+void CPicture::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        if (MainWindowServices* window = TheMainWindow()) {
+            window->ToggleFullScreen();
+        }
+    }
+    event->accept();
+}
+
+void CPicture::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!stretchToWindow) {
+        FitToWindow();
+    }
+}

@@ -1,0 +1,144 @@
+#pragma once
+// CPicture: the display surface of the work region. It shows one picture (a file or the newest
+// camera frame) either stretched over the whole window or at one of 31 zoom steps, lets the user
+// pan it, draw a selection box and drag the box's edges, and keeps the box on the same picture
+// pixels when the zoom changes. The live video item and the still picture item derive from it.
+//
+// All coordinate arithmetic is done in 32-bit integers with truncation, as the photo pipeline
+// and the crop commands depend on the exact pixels it yields.
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+#include "image/dib_image.h"
+#include "platform/win_types.h"
+
+class CPicture : public QWidget {
+    Q_OBJECT
+
+public:
+    // Zoom step n shows the picture at 1.2^(n - kActualSizeStep) of its pixel size.
+    static constexpr int kMinZoomStep = 0;
+    static constexpr int kMaxZoomStep = 30;
+    static constexpr int kActualSizeStep = 15;
+
+    explicit CPicture(QWidget* parent = nullptr);
+    ~CPicture() override;
+
+    // Loads a picture file; 1 = loaded, 0 = null path or the same path (exact comparison) as last
+    // time. A file that cannot be read leaves no picture to draw but is still remembered.
+    int LoadFile(const QString& path);
+    // Replaces the picture with a camera frame: size = (width << 16) | height, pixels = 24-bit
+    // rows, top row first, each padded to a multiple of 4 bytes. Returns 0.
+    int SetFrame(uint32_t size, const uint8_t* pixels);
+
+    void ZoomIn();
+    void ZoomOut();
+    void FitToWindow();
+    void ActualSize();
+    void ZoomTo(double factor);
+    void SelectionToImage();
+    void SelectionToClient();
+    void OutlineToClient();
+
+    // Plain settings written by the main window and the video item.
+    void SetBoxSelectArmed(bool armed) { boxSelectArmed = armed; }
+    void SetStretchToWindow(bool stretch) { stretchToWindow = stretch; }
+    void SetColourMode(int mode) { colourMode = mode; }
+    void SetThresholdLevel(uint8_t level) { thresholdLevel = level; }
+    void SetNoFlip(bool value) { noFlip = value; }
+    void SetNoMirror(bool value) { noMirror = value; }
+    void SetDarkBackground(bool dark) { darkBackground = dark; }
+    void SetOutlineMode(int mode) { outlineMode = mode; }
+    void SetOutlineImagePoints(const std::array<QvPoint, 4>& points) {
+        outlineImagePoints = points;
+    }
+    void SetSelectionImageRect(const QvRect& rect) { selectionImageRect = rect; }
+
+    bool HasImage() const { return hasImage; }
+    bool IsBoxSelectArmed() const { return boxSelectArmed; }
+    bool IsStretchToWindow() const { return stretchToWindow; }
+    int GetColourMode() const { return colourMode; }
+    uint8_t GetThresholdLevel() const { return thresholdLevel; }
+    bool IsNoFlip() const { return noFlip; }
+    bool IsNoMirror() const { return noMirror; }
+    bool IsDarkBackground() const { return darkBackground; }
+    int GetOutlineMode() const { return outlineMode; }
+    int GetZoomStep() const { return zoomStep; }
+    const QString& GetFilePath() const { return filePath; }
+    const QvRect& GetImageRect() const { return imageRect; }
+    const QvRect& GetSelectionRect() const { return selectionRect; }
+    const QvRect& GetSelectionImageRect() const { return selectionImageRect; }
+    const std::array<QvPoint, 4>& GetOutlineImagePoints() const { return outlineImagePoints; }
+    const std::array<QvPoint, 4>& GetOutlineClientPoints() const { return outlineClientPoints; }
+    const CDibImage& GetWorkImage() const { return workImage; }
+    const CDibImage& GetRawImage() const { return rawImage; }
+    const CDibImage& GetDisplayImage() const { return displayImage; }
+
+    // The first paint with a picture of any view in the process fits it to the window. Tests that
+    // build several views re-arm that once-per-run fit with this.
+    static void ResetRefit();
+
+    // Format code for a path by its upper-cased extension: JPG/JPEG, PNG, TIF/TIFF; anything
+    // else (or no extension) is BMP.
+    static uint32_t FormatFromPath(const QString& path);
+
+protected:
+    // Called by SetFrame after the new frame is stored, and at the start of every paint.
+    virtual void OnNewFrame() {}
+    virtual void OnBeforePaint() {}
+
+    void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+    // Wheel zoom: one step up for a positive delta, one down for a negative one.
+    void WheelZoom(int delta);
+    QvRect ClientRect() const;
+    // The client rectangle when stretched, imageRect otherwise.
+    QvRect ViewRect() const;
+
+    QvRect selectionImageRect;
+    QvRect selectionRect;
+    QString filePath;
+    bool hasImage = false;
+    CDibImage rawImage;
+    bool boxSelectArmed = false;
+    int colourMode = 0;
+    uint8_t thresholdLevel = 0;
+    bool stretchToWindow = true;
+    CDibImage displayImage;
+    CDibImage workImage;
+    int lineWidth = 1;
+    QvColour selectionColour = QvRgb(255, 0, 0);
+    QvRect imageRect;
+    int zoomStep = kActualSizeStep;
+    bool firstFrame = true;
+    bool darkBackground = false;
+    bool noFlip = false;
+    bool noMirror = false;
+    std::array<QvPoint, 4> outlineImagePoints{};
+    std::array<QvPoint, 4> outlineClientPoints{};
+    int outlineMode = 0;
+    bool drawingBox = false;
+    bool resizingEdge = false;
+    bool panning = false;
+    QvPoint anchor;
+    int grabbedEdge = 0;
+    QvPoint panOffset;
+
+private:
+    void PlaceImageRect(int32_t width, int32_t height);
+    void CentreNaturalSize();
+    void StepZoom(int step);
+    void DrawPicture(QPainter& painter) const;
+    void DrawSelection(QPainter& painter) const;
+    void DrawOutline(QPainter& painter) const;
+    void UpdateEdgeGrab(int32_t x, int32_t y);
+};

@@ -79,13 +79,19 @@ bool SaveAtomically(const QString& path, const std::function<bool(const QString&
         return Fail(reason, ReasonForErrno(ENOENT, folder));
     }
     const QByteArray folderBytes = QFile::encodeName(folder);
-    QByteArray temporary = QFile::encodeName(folder + QStringLiteral("/.") + target.fileName() +
-                                             QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(temporary.data());
+    // Hidden, unique, and ending in the final extension, so that a writer choosing the format
+    // by the name's extension chooses the same one.
+    const QString suffix = target.suffix().isEmpty() ? QString() : u'.' + target.suffix();
+    const QByteArray suffixBytes = QFile::encodeName(suffix);
+    QByteArray temporary =
+        QFile::encodeName(folder + QStringLiteral("/.") + target.completeBaseName() +
+                          QStringLiteral("-XXXXXX")) +
+        suffixBytes;
+    const int fd = ::mkstemps(temporary.data(), static_cast<int>(suffixBytes.size()));
     if (fd < 0) {
         return Fail(reason, ReasonForErrno(errno, folder));
     }
-    // mkstemp makes the file private; a photo gets the permissions any new file would.
+    // mkstemps makes the file private; a photo gets the permissions any new file would.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);

@@ -132,8 +132,17 @@ protected:
 TEST_F(AtomicSave, CompleteFileAppearsUnderItsName) {
     const QString path = dir_.filePath("Image1.jpg");
     QString reason;
+    QString written;
     EXPECT_TRUE(SaveAtomically(
-        path, [](const QString& temp) { return WriteText(temp, "picture"); }, &reason));
+        path,
+        [&](const QString& temp) {
+            written = temp;
+            return WriteText(temp, "picture");
+        },
+        &reason));
+    // Writers that pick the format by the extension see the photo's own extension.
+    EXPECT_TRUE(written.endsWith(".jpg")) << written.toStdString();
+    EXPECT_NE(written, path);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "picture");

@@ -90,70 +90,6 @@ QRect ToQRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     return QRect(left, top, right - left, bottom - top);
 }
 
-// A QImage over the picture's own rows (no copy): 24-bit rows are blue-green-red, palette
-// pictures take their palette as colour table. Row 0 of the view is the bottom row. Only 4-bit
-// pictures, which Qt cannot address, are expanded into a copy.
-QImage RowView(const CDibImage& image) {
-    if (!image.IsValid()) {
-        return QImage();
-    }
-    const int w = int(image.GetWidth());
-    const int h = int(image.GetHeight());
-    const qsizetype stride = image.GetEffWidth();
-    // The view is never written through; the non-const constructor keeps setColorTable from
-    // detaching into a copy.
-    uchar* rows = const_cast<uchar*>(image.GetRow(0));
-    QList<QRgb> colours;
-    for (uint32_t i = 0; i < image.GetNumColors(); ++i) {
-        const QvColour c = image.GetPaletteColor(i);
-        colours.append(qRgb(QvRed(c), QvGreen(c), QvBlue(c)));
-    }
-    switch (image.GetBpp()) {
-        case 24:
-            return QImage(rows, w, h, stride, QImage::Format_BGR888);
-        case 8: {
-            QImage view(rows, w, h, stride, QImage::Format_Indexed8);
-            view.setColorTable(colours);
-            return view;
-        }
-        case 1: {
-            QImage view(rows, w, h, stride, QImage::Format_Mono);
-            view.setColorTable(colours);
-            return view;
-        }
-        case 4: {
-            QImage expanded(w, h, QImage::Format_Indexed8);
-            expanded.setColorTable(colours);
-            for (int y = 0; y < h; ++y) {
-                const uint8_t* src = image.GetRow(uint32_t(y));
-                uchar* dst = expanded.scanLine(y);
-                for (int x = 0; x < w; ++x) {
-                    dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
-                }
-            }
-            return expanded;
-        }
-        default:
-            return QImage();
-    }
-}
-
-// Paints the whole picture into target with nearest-pixel scaling, flipping the bottom-up rows
-// through the painter's transform instead of through a copy.
-void DrawStretched(QPainter& painter, const CDibImage& image, const QvRect& target) {
-    const QImage view = RowView(image);
-    if (view.isNull() || target.Width() <= 0 || target.Height() <= 0) {
-        return;
-    }
-    const double sx = double(target.Width()) / view.width();
-    const double sy = double(target.Height()) / view.height();
-    painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.setTransform(QTransform(sx, 0, 0, -sy, target.left, target.bottom));
-    painter.drawImage(0, 0, view);
-    painter.restore();
-}
-
 }  // namespace
 
 CPicture::CPicture(QWidget* parent) : QWidget(parent) {
@@ -402,7 +338,7 @@ void CPicture::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void CPicture::DrawPicture(QPainter& painter) const {
-    DrawStretched(painter, displayImage, stretchToWindow ? ClientRect() : imageRect);
+    displayImage.Stretch(&painter, stretchToWindow ? ClientRect() : imageRect);
 }
 
 void CPicture::DrawOutline(QPainter& painter) const {

@@ -1,0 +1,169 @@
+#include "image/picture_item.h"
+
+#include <QFileDialog>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "platform/message_box.h"
+#include "platform/window_messages.h"
+#include "ui/input_edit.h"
+
+CPicItem::CPicItem(QWidget* parent) : CPicture(parent) {
+    darkBackground = false;
+    setFocusPolicy(Qt::ClickFocus);
+    textEdit = new CInputEdit(this);
+    textEdit->setGeometry(10, 10, 90, 90);
+    textEdit->hide();
+}
+
+CPicItem::~CPicItem() = default;
+
+QString CPicItem::SaveFilter() {
+    return QStringLiteral(
+        "Image File(bmp,Tif(Tiff),png,jpg(jpeg)) (*.bmp *.tif *.tiff *.jpeg *.jpg *.png)");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Turning and cropping
+
+void CPicItem::RotateLeft() {
+    if (displayImage.RotateLeft90()) {
+        ApplyRotation();
+    }
+}
+
+void CPicItem::RotateRight() {
+    if (displayImage.RotateRight90()) {
+        ApplyRotation();
+    }
+}
+
+void CPicItem::ApplyRotation() {
+    workImage = displayImage;
+    const int32_t cx = (imageRect.left + imageRect.right) / 2;
+    const int32_t cy = (imageRect.top + imageRect.bottom) / 2;
+    const int32_t w = int32_t(workImage.GetWidth());
+    const int32_t h = int32_t(workImage.GetHeight());
+    imageRect = QvRect{cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2};
+    ZoomTo(std::pow(1.2, zoomStep - kActualSizeStep));
+    // A turned picture is a change the user can save like any other edit.
+    modified = true;
+}
+
+void CPicItem::CropToSelection() {
+    SelectionToImage();
+    QvRect r = selectionImageRect;
+    r.left = std::max(r.left, 0);
+    r.top = std::max(r.top, 0);
+    r.right = std::min(r.right, int32_t(displayImage.GetWidth()));
+    r.bottom = std::min(r.bottom, int32_t(displayImage.GetHeight()));
+    if (r.left == r.right || r.top == r.bottom) {
+        return;
+    }
+    displayImage.Crop(r);
+    workImage = displayImage;
+    selectionImageRect.SetEmpty();
+    selectionRect.SetEmpty();
+    FitToWindow();
+    modified = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving
+
+QString CPicItem::AskSavePath() {
+    if (savePathChooser) {
+        return savePathChooser(this);
+    }
+    // The dialog asks before it replaces an existing file and adds no extension of its own.
+    return QFileDialog::getSaveFileName(this, QString(), QString(), SaveFilter());
+}
+
+bool CPicItem::SaveAs() {
+    if (!modified) {
+        return false;
+    }
+    const QString path = AskSavePath();
+    if (path.isEmpty()) {
+        return false;
+    }
+    if (!displayImage.Save(path, FormatFromPath(path))) {
+        // The edits stay marked as unsaved so that the user can try another name or format.
+        QvMessageBox(QStringLiteral("图片保存失败：%1\n%2")
+                         .arg(path, QString::fromUtf8(displayImage.GetLastError())),
+                     QStringLiteral("Error"), MessageIcon::kError);
+        return false;
+    }
+    modified = false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text annotation
+
+void CPicItem::CommitAnnotation() {
+    if (annotateState == 0) {
+        return;
+    }
+    annotateState = 0;
+    const QString text = textEdit->text();
+    textEdit->clear();
+    // Measured from the picture's top-left corner at 1:1; the text's bottom edge sits at y.
+    const int32_t x = textX - imageRect.left;
+    const int32_t y = textY - imageRect.top;
+    if (x >= 0 && y >= 0) {
+        QImage scratch(1, 1, QImage::Format_RGB32);
+        QPainter device(&scratch);
+        if (displayImage.WriteText(&device, x, y, text, QvRgb(255, 255, 255),
+                                   QStringLiteral("宋体"), 0, 400, false, false, false)) {
+            modified = true;
+        }
+        update();
+    }
+    textEdit->hide();
+}
+
+bool CPicItem::event(QEvent* event) {
+    if (event->type() == WindowMessageEvent::EventType()) {
+        auto* message = static_cast<WindowMessageEvent*>(event);
+        if (message->message == qvmsg::kInputEditEnter) {
+            CommitAnnotation();
+            message->result = 0;
+            return true;
+        }
+    }
+    return CPicture::event(event);
+}
+
+void CPicItem::wheelEvent(QWheelEvent* event) {
+    if (annotateState == 0) {
+        CPicture::wheelEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void CPicItem::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        CPicture::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    if (annotateState != 1) {
+        CPicture::mousePressEvent(event);
+        return;
+    }
+    const QPoint p = event->position().toPoint();
+    textEdit->setGeometry(p.x(), p.y(), 100, 20);
+    textX = p.x();
+    textY = p.y();
+    textEdit->show();
+    annotateState = 2;
+    // The picture is shown 1:1 while the text is typed; the text lands where the edit stands.
+    ActualSize();
+    textEdit->setFocus(Qt::MouseFocusReason);
+    event->accept();
+}

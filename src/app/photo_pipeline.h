@@ -50,7 +50,9 @@ struct PhotoOptions {
 };
 
 struct PhotoResult {
-    CDibImage thumbnail;  // always 55 x 55 when the frame was valid; empty otherwise
+    // Always 55 x 55 when the frame was valid (crossed out in red when the file was not
+    // written); empty otherwise.
+    CDibImage thumbnail;
     bool saved = false;
     QString failure;  // why the file was not written, in words for the user
 };

@@ -433,6 +433,10 @@ void PhotoPipelineTest::failedSaveLeavesNothing() {
     QVERIFY(!result.saved);
     QVERIFY(!result.failure.isEmpty());
     QCOMPARE(result.thumbnail.GetWidth(), 55u);
+    QCOMPARE(result.thumbnail.GetHeight(), 55u);
+    // The thumbnail of a photo that was not written is crossed out in red.
+    const QvColour centre = result.thumbnail.GetPixelColour(27, 27);
+    QVERIFY(QvRed(centre) > 180 && QvGreen(centre) < 60 && QvBlue(centre) < 60);
     QCOMPARE(FolderEntries(dir.path()), QStringList{QStringLiteral("plain")});
     QCOMPARE(QFileInfo(plain.fileName()).size(), 0);
 

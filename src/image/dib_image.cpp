@@ -8,7 +8,9 @@
 #include <string>
 #include <utility>
 
+#include "image/bmp_codec.h"
 #include "image/dib_pixels.h"
+#include "image/jpeg_codec.h"
 #include "image/png_codec.h"
 
 namespace {
@@ -425,6 +427,10 @@ bool CDibImage::Load(const QString& path, uint32_t type) {
 
 bool CDibImage::DecodeAs(std::FILE* stream, uint32_t type, CDibImage& out, std::string& error) {
     switch (type) {
+        case kDibFormatBmp:
+            return DecodeBmp(stream, out, error);
+        case kDibFormatJpeg:
+            return DecodeJpeg(stream, out, error);
         case kDibFormatPng:
             return DecodePng(stream, out, error);
         default:
@@ -512,6 +518,12 @@ bool CDibImage::Encode(std::FILE* stream, uint32_t type) {
     std::string error;
     bool ok = false;
     switch (type) {
+        case kDibFormatBmp:
+            ok = EncodeBmp(stream, *this, error);
+            break;
+        case kDibFormatJpeg:
+            ok = EncodeJpeg(stream, *this, error);
+            break;
         case kDibFormatPng:
             ok = EncodePng(stream, *this, error);
             break;

@@ -1,0 +1,246 @@
+#include "image/jpeg_codec.h"
+
+// clang-format off
+#include <cstddef>
+#include <jpeglib.h>
+// clang-format on
+
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+#include "image/dib_image.h"
+
+namespace {
+
+// libjpeg's error path longjmps out of the library: the functions below that call setjmp hold
+// only this plain data, never a C++ object with a destructor.
+struct JpegErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX + 8];
+};
+
+constexpr int kMaxScans = 1000;               // progressive scan bombs stop here
+constexpr long kMaxDecoderMemory = 1L << 30;  // libjpeg's own working memory
+
+void OnJpegError(j_common_ptr info) {
+    auto* err = reinterpret_cast<JpegErrorManager*>(info->err);
+    char text[JMSG_LENGTH_MAX];
+    (*info->err->format_message)(info, text);
+    std::snprintf(err->message, sizeof err->message, "JPEG: %s", text);
+    std::longjmp(err->jump, 1);
+}
+
+// Corrupt-data warnings (a truncated file, extraneous bytes) still give a picture.
+void OnJpegMessage(j_common_ptr, int) {}
+
+void OnJpegProgress(j_common_ptr info) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(info);
+    if (d->input_scan_number > kMaxScans) {
+        auto* err = reinterpret_cast<JpegErrorManager*>(info->err);
+        std::snprintf(err->message, sizeof err->message, "JPEG: too many scans");
+        std::longjmp(err->jump, 1);
+    }
+}
+
+struct JpegReader {
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager err;
+    jpeg_progress_mgr progress;
+};
+
+bool JpegCreateReader(JpegReader* r, std::FILE* f) {
+    r->cinfo.err = jpeg_std_error(&r->err.pub);
+    r->err.pub.error_exit = OnJpegError;
+    r->err.pub.emit_message = OnJpegMessage;
+    r->err.message[0] = 0;
+    if (setjmp(r->err.jump))
+        return false;
+    jpeg_create_decompress(&r->cinfo);
+    r->cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
+    r->progress.progress_monitor = OnJpegProgress;
+    r->cinfo.progress = &r->progress;
+    jpeg_stdio_src(&r->cinfo, f);
+    return true;
+}
+
+bool JpegReadHeader(JpegReader* r) {
+    if (setjmp(r->err.jump))
+        return false;
+    jpeg_read_header(&r->cinfo, TRUE);
+    switch (r->cinfo.jpeg_color_space) {
+        case JCS_GRAYSCALE:
+            r->cinfo.out_color_space = JCS_GRAYSCALE;
+            break;
+        case JCS_CMYK:
+        case JCS_YCCK:
+            r->cinfo.out_color_space = JCS_CMYK;
+            break;
+        default:
+            r->cinfo.out_color_space = JCS_EXT_BGR;
+            break;
+    }
+    jpeg_calc_output_dimensions(&r->cinfo);
+    return true;
+}
+
+bool JpegStart(JpegReader* r) {
+    if (setjmp(r->err.jump))
+        return false;
+    jpeg_start_decompress(&r->cinfo);
+    return true;
+}
+
+bool JpegReadRow(JpegReader* r, uint8_t* row) {
+    if (setjmp(r->err.jump))
+        return false;
+    JSAMPROW rows[1] = {row};
+    while (jpeg_read_scanlines(&r->cinfo, rows, 1) != 1) {
+        // A suspending source never happens with stdio; guard against a stuck decoder anyway.
+        if (r->cinfo.output_scanline >= r->cinfo.output_height)
+            return false;
+    }
+    return true;
+}
+
+// Adobe writes CMYK inverted (255 = no ink); other writers store plain ink amounts.
+void CmykRowToBgr(const uint8_t* src, uint8_t* dst, uint32_t width, bool inverted) {
+    for (uint32_t x = 0; x < width; ++x) {
+        uint32_t c = src[4 * x], m = src[4 * x + 1], y = src[4 * x + 2], k = src[4 * x + 3];
+        if (!inverted)
+            c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+        dst[3 * x] = uint8_t((y * k + 127) / 255);
+        dst[3 * x + 1] = uint8_t((m * k + 127) / 255);
+        dst[3 * x + 2] = uint8_t((c * k + 127) / 255);
+    }
+}
+
+void ReadResolution(const jpeg_decompress_struct& c, CDibImage& img) {
+    if (c.density_unit == 1) {
+        img.SetXDpi(c.X_density);
+        img.SetYDpi(c.Y_density);
+    } else if (c.density_unit == 2) {
+        img.SetXDpi(int32_t(std::floor(c.X_density * 2.54 + 0.5)));
+        img.SetYDpi(int32_t(std::floor(c.Y_density * 2.54 + 0.5)));
+    }
+}
+
+bool ReadPixels(JpegReader* r, CDibImage& out, std::string& error) {
+    const uint32_t w = r->cinfo.output_width, h = r->cinfo.output_height;
+    const bool cmyk = r->cinfo.out_color_space == JCS_CMYK;
+    const bool grey = r->cinfo.out_color_space == JCS_GRAYSCALE;
+    // Sizes are checked (and refused) by Create before libjpeg allocates its buffers.
+    if (!out.Create(w, h, grey ? 8 : 24, kDibFormatJpeg)) {
+        error = out.GetLastError();
+        return false;
+    }
+    if (grey)
+        out.SetGreyRamp();
+    ReadResolution(r->cinfo, out);
+    if (!JpegStart(r)) {
+        error = r->err.message;
+        return false;
+    }
+    std::vector<uint8_t> cmykRow(cmyk ? size_t(w) * 4 : 0);
+    const bool inverted = r->cinfo.saw_Adobe_marker;
+    for (uint32_t i = 0; i < h; ++i) {
+        uint8_t* row = out.GetRow(h - 1 - i);
+        if (!JpegReadRow(r, cmyk ? cmykRow.data() : row)) {
+            error = r->err.message[0] ? r->err.message : "JPEG: can't read the rows";
+            return false;
+        }
+        if (cmyk)
+            CmykRowToBgr(cmykRow.data(), row, w, inverted);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DecodeJpeg(std::FILE* stream, CDibImage& out, std::string& error) {
+    JpegReader reader{};
+    bool ok = false;
+    if (!JpegCreateReader(&reader, stream)) {
+        error = reader.err.message;
+    } else if (!JpegReadHeader(&reader)) {
+        error = reader.err.message;
+    } else if (reader.cinfo.out_color_components != 1 && reader.cinfo.out_color_components != 3 &&
+               reader.cinfo.out_color_components != 4) {
+        error = "JPEG: unsupported colour layout";
+    } else {
+        ok = ReadPixels(&reader, out, error);
+    }
+    jpeg_destroy_decompress(&reader.cinfo);
+    if (!ok)
+        out.Destroy();
+    return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+struct JpegWriter {
+    jpeg_compress_struct cinfo;
+    JpegErrorManager err;
+};
+
+bool JpegCompress(JpegWriter* w, std::FILE* f, uint32_t width, uint32_t height, bool grey,
+                  int quality, int xDpi, int yDpi, uint8_t* const* rows) {
+    w->cinfo.err = jpeg_std_error(&w->err.pub);
+    w->err.pub.error_exit = OnJpegError;
+    w->err.pub.emit_message = OnJpegMessage;
+    w->err.message[0] = 0;
+    if (setjmp(w->err.jump))
+        return false;
+    jpeg_create_compress(&w->cinfo);
+    jpeg_stdio_dest(&w->cinfo, f);
+    w->cinfo.image_width = width;
+    w->cinfo.image_height = height;
+    w->cinfo.input_components = grey ? 1 : 3;
+    w->cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    jpeg_set_defaults(&w->cinfo);
+    jpeg_set_quality(&w->cinfo, quality, TRUE);
+    w->cinfo.density_unit = 1;
+    w->cinfo.X_density = UINT16(xDpi);
+    w->cinfo.Y_density = UINT16(yDpi);
+    jpeg_start_compress(&w->cinfo, TRUE);
+    while (w->cinfo.next_scanline < height) {
+        JSAMPROW row = rows[w->cinfo.next_scanline];
+        jpeg_write_scanlines(&w->cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&w->cinfo);
+    return true;
+}
+
+}  // namespace
+
+bool EncodeJpeg(std::FILE* stream, const CDibImage& img, std::string& error) {
+    const uint32_t bpp = img.GetBpp();
+    const bool grey = bpp == 8 && img.IsGreyRamp();
+    if (bpp != 24 && !grey) {
+        error = "JPEG can save only RGB or GreyScale images";
+        return false;
+    }
+    const uint32_t w = img.GetWidth(), h = img.GetHeight();
+    if (w > JPEG_MAX_DIMENSION || h > JPEG_MAX_DIMENSION) {
+        error = "JPEG: picture too large for JPEG";
+        return false;
+    }
+    // JPEG rows run from the top; the block's rows are handed over in place.
+    std::vector<uint8_t*> rows(h);
+    for (uint32_t i = 0; i < h; ++i)
+        rows[i] = const_cast<uint8_t*>(img.GetRow(h - 1 - i));
+    const int quality = std::min<int>(100, img.GetQuality());
+    const int xDpi = std::min<int32_t>(65535, img.GetXDpi());
+    const int yDpi = std::min<int32_t>(65535, img.GetYDpi());
+    JpegWriter writer{};
+    const bool ok = JpegCompress(&writer, stream, w, h, grey, quality, xDpi, yDpi, rows.data());
+    if (!ok)
+        error = writer.err.message;
+    jpeg_destroy_compress(&writer.cinfo);
+    return ok;
+}

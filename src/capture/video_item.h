@@ -1,0 +1,41 @@
+#pragma once
+// CVideoItem: the picture view of the live camera. It owns the device set (and through it the
+// capture engine), receives every frame the frame filter posts (message 1224) and shows it
+// through the picture view's SetFrame. One instance exists at a time; it is the process-wide
+// current video item, whose frame mailbox the frame filter writes into.
+
+#include "capture/device_set.h"
+#include "capture/frame_mailbox.h"
+#include "image/picture_view.h"
+#include "platform/window_messages.h"
+
+class CVideoItem : public CPicture {
+    Q_OBJECT
+
+public:
+    explicit CVideoItem(QWidget* parent = nullptr);
+    ~CVideoItem() override;
+
+    // The current video item; null when none exists.
+    static CVideoItem* Current();
+
+    // Makes the item a child of parent (dark background, no border) and creates the engine for
+    // the first camera the device set found; applies the stored capture size when the main
+    // window has one. Without a parent only the background is set.
+    void Open(QWidget* parent);
+
+    CDeviceSet& DeviceSet() { return deviceSet; }
+    const CFrameMailbox& Mailbox() const { return mailbox_; }
+
+    // Message 1224: shows the frame unless a frame is being shown already (then it is dropped).
+    LParam OnFrame(WParam wParam, LParam lParam);
+
+protected:
+    bool event(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    CDeviceSet deviceSet;
+    CFrameMailbox mailbox_;
+    bool inFrame = false;
+};

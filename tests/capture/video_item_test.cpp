@@ -1,0 +1,136 @@
+// The live video item with the simulated document camera.
+
+#include <QtTest>
+
+#include "app/main_window_services.h"
+#include "capture/video_item.h"
+#include "media/media_platform.h"
+#include "media/simulated_camera.h"
+#include "platform/message_box.h"
+
+namespace {
+
+class StoredSize : public MainWindowServices {
+public:
+    StoredSize(int w, int h) : w_(w), h_(h) {}
+    QObject* MessageTarget() override { return nullptr; }
+    void ToggleFullScreen() override {}
+    int WorkMode() const override { return 0; }
+    const CDibImage* SkinImage(int) const override { return nullptr; }
+    int StoredVideoWidth() const override { return w_; }
+    int StoredVideoHeight() const override { return h_; }
+
+private:
+    int w_, h_;
+};
+
+struct Messages {
+    Messages() {
+        SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon) {
+            texts << caption + ": " + text;
+        });
+    }
+    ~Messages() { SetMessageBoxHandler({}); }
+    QStringList texts;
+};
+
+}  // namespace
+
+class VideoItemTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QVERIFY(MediaPlatformInit());
+        RegisterSimulatedCamera("", 1);
+    }
+    void init() {
+        SetSimulatedCameraCount(1);
+        SetTheMainWindow(nullptr);
+    }
+
+    void showsLiveFramesAtTheStoredSize_data() {
+        QTest::addColumn<int>("storedWidth");
+        QTest::addColumn<int>("storedHeight");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("stored") << 1280 << 720 << 1280 << 720;
+        QTest::newRow("unset") << -1 << -1 << 640 << 480;
+        QTest::newRow("one positive") << 1600 << 0 << 640 << 480;
+    }
+    void showsLiveFramesAtTheStoredSize() {
+        QFETCH(int, storedWidth);
+        QFETCH(int, storedHeight);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        StoredSize main(storedWidth, storedHeight);
+        SetTheMainWindow(&main);
+        Messages messages;
+        QWidget parent;
+        parent.resize(400, 300);
+        auto* item = new CVideoItem;
+        QCOMPARE(CVideoItem::Current(), item);
+        QCOMPARE(item->DeviceSet().EnumerateVideoDevices(), 1);
+        item->Open(&parent);
+        QVERIFY(item->IsDarkBackground());
+        QCOMPARE(item->parentWidget(), &parent);
+        QVERIFY(item->DeviceSet().Engine());
+        QVERIFY(item->DeviceSet().RunPreview());
+        QTRY_VERIFY_WITH_TIMEOUT(item->HasImage() && int(item->GetRawImage().GetWidth()) == width,
+                                 10000);
+        QCOMPARE(int(item->GetRawImage().GetHeight()), height);
+        QVERIFY(messages.texts.isEmpty());
+        delete item;  // while running: the engine shuts down, nothing more arrives
+        QVERIFY(CVideoItem::Current() == nullptr);
+        QTest::qWait(100);
+        SetTheMainWindow(nullptr);
+    }
+
+    void withoutCameraTheWindowExistsButNoFrames() {
+        SetSimulatedCameraCount(0);
+        Messages messages;
+        QWidget parent;
+        CVideoItem item;
+        item.DeviceSet().EnumerateVideoDevices();
+        item.Open(&parent);
+        QCOMPARE(item.parentWidget(), &parent);
+        QVERIFY(item.DeviceSet().Engine() == nullptr);
+        QTest::qWait(200);
+        QVERIFY(!item.HasImage());
+        QCOMPARE(item.Mailbox().Delivered(), uint64_t(0));
+        QVERIFY(messages.texts.isEmpty());
+    }
+
+    void foreignFrameAddressesAreIgnored() {
+        CVideoItem item;
+        uint8_t bogus[16] = {};
+        WindowMessageEvent message(qvmsg::kNewFrame, reinterpret_cast<WParam>(bogus),
+                                   (1600 << 16) | 1200);
+        QCoreApplication::sendEvent(&item, &message);
+        QVERIFY(!item.HasImage());
+    }
+
+    void streamErrorStopsWithOneMessage() {
+        Messages messages;
+        QWidget parent;
+        CVideoItem item;
+        item.DeviceSet().EnumerateVideoDevices();
+        item.Open(&parent);
+        AboutDirectShow* engine = item.DeviceSet().Engine();
+        QVERIFY(item.DeviceSet().RunPreview());
+        QTRY_VERIFY_WITH_TIMEOUT(item.HasImage(), 10000);
+        GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ,
+                                            "Could not read from resource.");
+        gst_element_post_message(
+            engine->SourceElement(),
+            gst_message_new_error(GST_OBJECT(engine->SourceElement()), error, nullptr));
+        g_error_free(error);
+        QTRY_VERIFY(!engine->running);
+        QCOMPARE(messages.texts, QStringList{"RozuzIze: Can't preview"});
+        const uint64_t delivered = item.Mailbox().Delivered();
+        QTest::qWait(200);
+        QCOMPARE(item.Mailbox().Delivered(), delivered);
+    }
+};
+
+QTEST_MAIN(VideoItemTest)
+#include "video_item_test.moc"

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include "capture/video_item.h"
 #include "image/picture_item.h"
 #include "image/picture_view.h"
 
@@ -26,10 +27,12 @@ bool CWorkRegionMgr::Create(const QString& name, QWidget* parent, int id) {
     setObjectName(name);
     id_ = id;
     if (videoItem_ == nullptr) {
-        videoItem_ = new CPicture(this);
-        videoItem_->SetDarkBackground(true);
-        videoItem_->setGeometry(0, 0, 200, 200);
-        videoItem_->show();
+        // The cameras are found first; the live item's Open then builds the engine.
+        auto* video = new CVideoItem(this);
+        video->DeviceSet().EnumerateVideoDevices();
+        video->DeviceSet().EnumerateAudioDevices();
+        video->Open(this);
+        videoItem_ = video;
     }
     if (pictureItem_ == nullptr) {
         pictureItem_ = new CPicItem(this);
@@ -41,7 +44,8 @@ bool CWorkRegionMgr::Create(const QString& name, QWidget* parent, int id) {
 }
 
 CDeviceSet* CWorkRegionMgr::GetDeviceSet() const {
-    return nullptr;
+    auto* video = static_cast<CVideoItem*>(videoItem_);
+    return video != nullptr ? &video->DeviceSet() : nullptr;
 }
 
 bool CWorkRegionMgr::SetMode(int mode) {
@@ -51,8 +55,11 @@ bool CWorkRegionMgr::SetMode(int mode) {
     mode_ = mode;
     CDeviceSet* devices = GetDeviceSet();
     if (mode == kModeLive) {
-        (void)devices;
+        if (devices != nullptr)
+            devices->RunPreview();
     } else if (mode == kModePicture) {
+        if (devices != nullptr)
+            devices->StopPreview();
         if (pictureItem_ != nullptr) {
             // A null path leaves the picture item with what it showed before.
             pictureItem_->LoadFile(selectedPath_ ? selectedPath_() : QString());

@@ -12,6 +12,7 @@
 #include "image/dib_pixels.h"
 #include "image/jpeg_codec.h"
 #include "image/png_codec.h"
+#include "image/tiff_codec.h"
 
 namespace {
 
@@ -433,6 +434,8 @@ bool CDibImage::DecodeAs(std::FILE* stream, uint32_t type, CDibImage& out, std::
             return DecodeJpeg(stream, out, error);
         case kDibFormatPng:
             return DecodePng(stream, out, error);
+        case kDibFormatTiff:
+            return DecodeTiff(stream, out, error);
         default:
             error = UnsupportedDecodeText(type);
             return false;
@@ -526,6 +529,9 @@ bool CDibImage::Encode(std::FILE* stream, uint32_t type) {
             break;
         case kDibFormatPng:
             ok = EncodePng(stream, *this, error);
+            break;
+        case kDibFormatTiff:
+            ok = EncodeTiff(stream, *this, error);
             break;
         default:
             error = "Encode: Unknown format";

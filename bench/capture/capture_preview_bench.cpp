@@ -15,6 +15,7 @@
 
 #include "capture/device_set.h"
 #include "capture/frame_mailbox.h"
+#include "capture/video_item.h"
 #include "media/format_dialog.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
@@ -111,6 +112,68 @@ void RunEngine(const char* label, int width, int height, int ms, bool jpeg) {
     set.StopPreview();
 }
 
+// The live video item on screen: the time the user-interface thread spends per frame on the
+// hand-off and SetFrame (OnFrame) and on painting.
+class TimedVideoItem : public CVideoItem {
+public:
+    using CVideoItem::CVideoItem;
+    bool event(QEvent* e) override {
+        if (e->type() != WindowMessageEvent::EventType())
+            return CVideoItem::event(e);
+        QElapsedTimer t;
+        t.start();
+        const bool r = CVideoItem::event(e);
+        frameNs += t.nsecsElapsed();
+        ++frames;
+        return r;
+    }
+    void paintEvent(QPaintEvent* e) override {
+        QElapsedTimer t;
+        t.start();
+        CVideoItem::paintEvent(e);
+        paintNs += t.nsecsElapsed();
+        ++paints;
+    }
+    qint64 frameNs = 0, paintNs = 0;
+    int frames = 0, paints = 0;
+};
+
+void RunVideoItem(int width, int height, int ms) {
+    QWidget window;
+    window.resize(1024, 768);
+    auto* item = new TimedVideoItem;
+    item->DeviceSet().EnumerateVideoDevices();
+    item->Open(&window);
+    item->setGeometry(0, 0, 1024, 768);
+    window.show();
+    if (!item->DeviceSet().ChangeOutputSize(width, height) || !item->DeviceSet().RunPreview()) {
+        std::printf("video item preview failed\n");
+        delete item;
+        return;
+    }
+    Wait(1000);
+    const int frames0 = item->frames, paints0 = item->paints;
+    const qint64 frameNs0 = item->frameNs, paintNs0 = item->paintNs;
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    Wait(ms);
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    const double cpu = CpuSeconds() - cpu0;
+    const int frames = item->frames - frames0;
+    const int paints = item->paints - paints0;
+    const double frameS = (item->frameNs - frameNs0) / 1e9;
+    const double paintS = (item->paintNs - paintNs0) / 1e9;
+    std::printf(
+        "%-28s %4dx%-4d  %6.1f fps  SetFrame %6.2f ms  paint %6.2f ms (%d)  UI busy %5.1f%%  CPU "
+        "%5.1f%%\n",
+        "video item 1024x768 window", width, height, frames / seconds,
+        frames ? frameS * 1e3 / frames : 0.0, paints ? paintS * 1e3 / paints : 0.0, paints,
+        100 * (frameS + paintS) / seconds, 100 * cpu / seconds);
+    item->DeviceSet().StopPreview();
+    delete item;
+}
+
 void RunBare(int width, int height, int ms, const char* format) {
     const QByteArray description =
         QStringLiteral(
@@ -162,6 +225,7 @@ int main(int argc, char** argv) {
         RunEngine("preview YUY2 -> receiver", w, h, ms, false);
         RunBare(w, h, ms, "image/jpeg");
         RunEngine("preview MJPG -> receiver", w, h, ms, true);
+        RunVideoItem(w, h, ms);
     }
     return 0;
 }

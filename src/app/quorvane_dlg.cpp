@@ -132,10 +132,7 @@ bool CQuorvaneDlg::OnInitDialog() {
         return false;
     SetUpButtons();
     EnableForMode(0);
-    if (workMode_ != 0) {
-        workMode_ = 0;
-        // The live preview starts here once the work region manager exists.
-    }
+    OnSetWorkMode(0);  // live mode: the preview starts and the items are laid out
     return true;
 }
 
@@ -154,14 +151,6 @@ void CQuorvaneDlg::ApplyRoundedShape(bool rounded) {
     } else {
         clearMask();
     }
-}
-
-bool CQuorvaneDlg::CreateChildren() {
-    // The work region manager ("workmgr", at WorkRegionRect), then the thumbnail strip
-    // (ThumbnailStripRect, tooltip "提示:双击图片打开图片"), the save-options panel and the
-    // colour-mode panel are created here, in that order; the first that fails ends the window's
-    // initialisation.
-    return true;
 }
 
 void CQuorvaneDlg::SetUpButtons() {
@@ -203,6 +192,7 @@ void CQuorvaneDlg::SetChildrenVisible(bool visible) {
         button->setVisible(visible);
     // The colour-mode panel, the thumbnail strip and the save-options panel follow the tool
     // buttons; the two folder buttons stay as they are.
+    ShowPanels(visible);
 }
 
 void CQuorvaneDlg::EnterFullScreen() {
@@ -236,8 +226,7 @@ void CQuorvaneDlg::ToggleFullScreen() {
 
 void CQuorvaneDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    // The work region manager is laid out over WorkRegionRect here (the whole client area in
-    // full screen) once it exists.
+    LayOutWorkRegion();  // over WorkRegionRect, or the whole client area in full screen
 }
 
 void CQuorvaneDlg::paintEvent(QPaintEvent*) {
@@ -371,15 +360,4 @@ bool CQuorvaneDlg::event(QEvent* event) {
         }
     }
     return QDialog::event(event);
-}
-
-LParam CQuorvaneDlg::OnSetWorkMode(WParam mode) {
-    EnableForMode(int(mode));
-    // The work region manager switches between the live and the still picture here; until it
-    // exists the mode is kept by the window.
-    if (workMode_ != int(mode)) {
-        workMode_ = int(mode);
-        update();
-    }
-    return 0;
 }

@@ -22,8 +22,15 @@
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
 #include "ui/qv_tip_ctrl.h"
+#include "app/photo_naming.h"
+#include "app/photo_pipeline.h"
 
+class CPicture;
 class CQVButton;
+class CSaveNotice;
+class CThumnailView;
+class CWorkRegionMgr;
+class QTimer;
 
 class CQuorvaneDlg : public QDialog, public QVLanguage, public MainWindowServices {
     Q_OBJECT
@@ -35,13 +42,28 @@ public:
     // --- MainWindowServices
     QObject* MessageTarget() override { return this; }
     void ToggleFullScreen() override;
-    int WorkMode() const override { return workMode_; }
+    int WorkMode() const override;
     const CDibImage* SkinImage(int number) const override;
     int StoredVideoWidth() const override { return stored_.videoWidth; }
     int StoredVideoHeight() const override { return stored_.videoHeight; }
 
     // One photograph (the "拍照" command, the Enter key and the continuous-capture timer).
     virtual void TakePhoto();
+    // Starts continuous photos (one at once, then one per captureInterval) or stops them.
+    void ToggleContinuous();
+    bool IsContinuousRunning() const { return continuousRunning_; }
+    // Period of continuous photos in seconds (the picture-format dialog's value); the next start
+    // uses it.
+    void SetCaptureInterval(int seconds) { captureInterval_ = seconds; }
+    // The main window's values that shape a saved photo (quality, watermark, save turn).
+    PhotoOptions CurrentPhotoOptions() const;
+    // The colour mode photos are taken in (0 colour, 1 grey, 2 black and white).
+    int PhotoColourMode() const;
+    CWorkRegionMgr* WorkRegion() const { return workRegion_; }
+    CThumnailView* Thumbnails() const { return thumbnails_; }
+    CSaveNotice* SaveNotice() const { return saveNotice_; }
+    // Replaces the clock of time-stamp photo names (scripted runs and tests).
+    void SetPhotoClock(CPhotoNamer::Clock clock) { photoNamer_ = CPhotoNamer(std::move(clock)); }
 
     void EnterFullScreen();
     void LeaveFullScreen();
@@ -85,6 +107,15 @@ private:
     LParam OnButtonClicked(WParam id);
     LParam OnSetWorkMode(WParam mode);
 
+    // The work region and the photos (main_work_region.cpp, take_photo.cpp).
+    void ShowPanels(bool visible);
+    void ReloadSelectedPicture(const QString& path);
+    void ReportUnsavedPhoto(const QString& path, const PhotoResult& result);
+    CPicture* CurrentItem() const;
+    void ToggleActualSize();
+    void OpenStorageFolder();
+    void ShowCaptureSizePage();
+
     CQVTipCtrl tip_;
     CDibImage background_;
     std::map<int, CDibImage> skins_;
@@ -99,6 +130,8 @@ private:
     QString title_;
     // Work region mode: -1 until the window is initialised, 0 live, 1 picture.
     int workMode_ = -1;
+    CWorkRegionMgr* workRegion_ = nullptr;
+    CThumnailView* thumbnails_ = nullptr;
     QString pictureExtension_ = QStringLiteral("jpg");
     QvRect linkRect_;
     bool linkVisited_ = false;
@@ -128,4 +161,8 @@ private:
     QString footer_;
     QString siteAddress_;
     bool initialised_ = false;
+
+    CSaveNotice* saveNotice_ = nullptr;
+    QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
+    CPhotoNamer photoNamer_;
 };

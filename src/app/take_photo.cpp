@@ -1,8 +1,87 @@
-// One photograph: naming, the picture counter and the save pipeline of the work region.
+// One photograph: naming, the picture counter and the save pipeline of the work region; and
+// continuous photos on timer 1.
+
+#include <QTimer>
+#include <algorithm>
 
 #include "app/quorvane_dlg.h"
+#include "app/save_notice.h"
+#include "app/work_region_mgr.h"
+#include "image/picture_view.h"
+#include "image/thumbnail_view.h"
+#include "ui/qv_button.h"
+
+namespace {
+constexpr int kContinuousButton = 1024;
+}  // namespace
+
+int CQuorvaneDlg::PhotoColourMode() const {
+    // The colour-mode panel hands its mode to the live item, which applies it to every frame.
+    const CPicture* live = workRegion_ != nullptr ? workRegion_->GetVideoItem() : nullptr;
+    return live != nullptr ? live->GetColourMode() : 0;
+}
+
+PhotoOptions CQuorvaneDlg::CurrentPhotoOptions() const {
+    PhotoOptions options;
+    options.quality = stored_.quality;
+    options.watermarkText = watermarkText_;
+    options.dateWatermark = dateWatermark_;
+    options.watermarkX = watermarkX_;
+    options.watermarkY = watermarkY_;
+    options.watermarkFont.face = watermarkFont_.family();
+    options.watermarkFont.height = watermarkFont_.pixelSize() > 0 ? watermarkFont_.pixelSize() : 16;
+    options.watermarkFont.weight = watermarkFont_.weight();
+    options.watermarkFont.italic = watermarkFont_.italic();
+    options.watermarkFont.underline = watermarkFont_.underline();
+    options.watermarkColour = watermarkColour_;
+    return options;
+}
 
 void CQuorvaneDlg::TakePhoto() {
-    // The save pipeline runs in the work region manager, which this window does not hold yet:
-    // until then there is nothing to photograph.
+    const QString extension = CPhotoNamer::PhotoExtension(pictureExtension_, PhotoColourMode());
+    int counter = stored_.picIndex;
+    const QString path = photoNamer_.NextPath(stored_.nameMode, stored_.picPath, stored_.picName,
+                                              counter, extension);
+    stored_.picIndex = counter;
+    WriteSettingInt(&settings_, qvini::kPic, qvini::kPicIndex, counter);
+
+    PhotoResult result;
+    if (workRegion_ != nullptr) {
+        result = workRegion_->RequestPhoto(path, CurrentPhotoOptions());
+    }
+    if (!result.saved && !result.failure.isEmpty()) {
+        ReportUnsavedPhoto(path, result);
+    }
+    if (thumbnails_ != nullptr) {
+        thumbnails_->AddPicture(result.thumbnail, path);
+    }
+}
+
+void CQuorvaneDlg::ReportUnsavedPhoto(const QString& path, const PhotoResult& result) {
+    if (saveNotice_ == nullptr) {
+        return;
+    }
+    QString reason = result.failure;
+    if (path.isEmpty()) {
+        reason = QStringLiteral("文件命名方式 %1 无效，照片没有文件名").arg(stored_.nameMode);
+    }
+    saveNotice_->ShowFailure(path, reason);
+}
+
+void CQuorvaneDlg::ToggleContinuous() {
+    CQVButton* button = Button(kContinuousButton);
+    if (continuousRunning_) {
+        button->SetText(15, 15, QStringLiteral("开始连拍"));
+        continuousTimer_->stop();
+        continuousRunning_ = false;
+        return;
+    }
+    if (continuousTimer_ == nullptr) {
+        continuousTimer_ = new QTimer(this);
+        connect(continuousTimer_, &QTimer::timeout, this, &CQuorvaneDlg::TakePhoto);
+    }
+    TakePhoto();
+    continuousTimer_->start(std::max(captureInterval_, 1) * 1000);  // 0 would fire without pause
+    button->SetText(15, 15, QStringLiteral("停止连拍"));
+    continuousRunning_ = true;
 }

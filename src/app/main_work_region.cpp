@@ -1,0 +1,86 @@
+// The main window's side of the work region: creating it and the thumbnail strip, laying it out,
+// switching between the live and the still picture, and the item the view commands act on.
+
+#include "app/quorvane_dlg.h"
+#include "app/save_notice.h"
+#include "app/work_region_mgr.h"
+#include "image/picture_item.h"
+#include "image/thumbnail_view.h"
+
+namespace {
+QRect ToQRect(const QvRect& r) {
+    return QRect(r.left, r.top, r.Width(), r.Height());
+}
+}  // namespace
+
+bool CQuorvaneDlg::CreateChildren() {
+    workRegion_ = new CWorkRegionMgr(this);
+    if (!workRegion_->Create(QStringLiteral("workmgr"), this, 100)) {
+        return false;
+    }
+    workRegion_->setGeometry(ToQRect(WorkRegionRect(width(), height())));
+    workRegion_->SetSelectedPathSource([this] { return thumbnails_->GetSelectedPath(); });
+
+    thumbnails_ = new CThumnailView(this);
+    if (!thumbnails_->Create(this, 100)) {
+        return false;
+    }
+    thumbnails_->setGeometry(ToQRect(ThumbnailStripRect(width())));
+    thumbnails_->SetReloadHook([this](const QString& path) { ReloadSelectedPicture(path); });
+    tip_.AddTool(thumbnails_, this, QStringLiteral("提示:双击图片打开图片"));
+
+    saveNotice_ = new CSaveNotice(this);
+    return true;
+}
+
+int CQuorvaneDlg::WorkMode() const {
+    return workRegion_ != nullptr ? workRegion_->GetMode() : workMode_;
+}
+
+void CQuorvaneDlg::LayOutWorkRegion() {
+    if (workRegion_ == nullptr) {
+        return;
+    }
+    workRegion_->setGeometry(fullScreen_ ? rect() : ToQRect(WorkRegionRect(width(), height())));
+}
+
+void CQuorvaneDlg::ShowPanels(bool visible) {
+    if (thumbnails_ != nullptr) {
+        thumbnails_->setVisible(visible);
+    }
+}
+
+LParam CQuorvaneDlg::OnSetWorkMode(WParam mode) {
+    EnableForMode(int(mode));
+    workMode_ = int(mode);
+    if (workRegion_ != nullptr && workRegion_->SetMode(int(mode))) {
+        update();
+    }
+    return 0;
+}
+
+// A new selection in the strip is shown at once while the still picture is on view.
+void CQuorvaneDlg::ReloadSelectedPicture(const QString& path) {
+    if (WorkMode() != CWorkRegionMgr::kModePicture) {
+        return;
+    }
+    CPicItem* item = workRegion_->GetPictureItem();
+    if (item->LoadFile(path) == 1) {
+        item->SetStretchToWindow(false);
+        item->FitToWindow();
+    }
+}
+
+CPicture* CQuorvaneDlg::CurrentItem() const {
+    if (workRegion_ == nullptr) {
+        return nullptr;
+    }
+    switch (workRegion_->GetMode()) {
+        case CWorkRegionMgr::kModeLive:
+            return workRegion_->GetVideoItem();
+        case CWorkRegionMgr::kModePicture:
+            return workRegion_->GetPictureItem();
+        default:
+            return nullptr;
+    }
+}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -196,6 +198,29 @@ TEST(DibImageThreshold, LevelSplitsGreys) {
     ASSERT_TRUE(white.Threshold(0));          // already 1 bit: unchanged
 }
 
+// Rows wide enough for the vector paths, with tails of every length.
+TEST(DibImageGrey, WideRowsMatchTheFormulaAtEveryPixel) {
+    for (uint32_t width : {8u, 9u, 16u, 17u, 31u, 64u, 101u}) {
+        const CDibImage colour = MakeNoise(width, 3, 24, width);
+        CDibImage grey(colour), bw(colour);
+        ASSERT_TRUE(grey.ToGrey());
+        ASSERT_TRUE(bw.Threshold(100));
+        for (uint32_t y = 0; y < 3; ++y) {
+            for (uint32_t x = 0; x < width; ++x) {
+                const QvColour c = colour.GetPixelColour(x, y);
+                const uint32_t g = (306 * QvRed(c) + 601 * QvGreen(c) + 117 * QvBlue(c)) >> 10;
+                ASSERT_EQ(grey.GetRow(y)[x], g) << width << " " << x;
+                ASSERT_EQ(bw.GetPixelColour(x, y), g > 100 ? QvRgb(255, 255, 255) : 0u);
+            }
+            // Pad bits of the 1-bit rows stay clear.
+            const uint32_t used = width % 8;
+            if (used) {
+                EXPECT_EQ(bw.GetRow(y)[width / 8] & (0xFF >> used), 0);
+            }
+        }
+    }
+}
+
 class DibImageGeometry : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(DibImageGeometry, MirrorMatchesPixelDefinition) {
@@ -361,6 +386,30 @@ TEST(DibImageRotate, GrowsTheCanvasAndFillsWithTheReplacement) {
     for (uint32_t x = 20; x < 40; ++x) {
         EXPECT_GE(mid[3 * (x + 1)] + 1, mid[3 * x]) << x;
         EXPECT_LE(mid[3 * (x + 1)] - mid[3 * x], 6) << x;
+    }
+}
+
+// The 24-bit path steps in fixed point; the general path samples each point in floating
+// point (it runs for pictures with an alpha plane). Both must agree to rounding.
+TEST(DibImageRotate, FixedPointStepsAgreeWithPointSampling) {
+    CDibImage img = MakeNoise(300, 170, 24, 12);
+    CDibImage withAlpha(img);
+    ASSERT_TRUE(withAlpha.AlphaCreate());
+    for (float angle : {7.5f, -33.0f, 121.0f}) {
+        CDibImage fast, general;
+        ASSERT_TRUE(img.Rotate(angle, &fast));
+        ASSERT_TRUE(withAlpha.Rotate(angle, &general));
+        ASSERT_EQ(fast.GetWidth(), general.GetWidth());
+        ASSERT_EQ(fast.GetHeight(), general.GetHeight());
+        int worst = 0;
+        for (uint32_t y = 0; y < fast.GetHeight(); ++y) {
+            const uint8_t* a = fast.GetRow(y);
+            const uint8_t* b = general.GetRow(y);
+            for (uint32_t i = 0; i < fast.GetWidth() * 3; ++i) {
+                worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
+            }
+        }
+        EXPECT_LE(worst, 2) << angle;
     }
 }
 

@@ -1,9 +1,12 @@
 // The live video item with the simulated document camera.
 
+#include <QSlider>
 #include <QtTest>
 
 #include "app/main_window_services.h"
 #include "capture/video_item.h"
+#include "media/camera_settings_dialog.h"
+#include "media/format_dialog.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
 #include "platform/message_box.h"
@@ -23,6 +26,26 @@ public:
 private:
     int w_, h_;
 };
+
+// Mean grey of a grabbed widget picture.
+double MeanGrey(const QImage& image) {
+    double sum = 0;
+    int n = 0;
+    for (int y = 0; y < image.height(); y += 4) {
+        for (int x = 0; x < image.width(); x += 4) {
+            sum += qGray(image.pixel(x, y));
+            ++n;
+        }
+    }
+    return n ? sum / n : 0;
+}
+
+// Keeps a picture for looking at when QUORVANE_SNAPSHOT_DIR names a folder.
+void Snapshot(const QImage& image, const char* name) {
+    const QString dir = qEnvironmentVariable("QUORVANE_SNAPSHOT_DIR");
+    if (!dir.isEmpty())
+        image.save(dir + "/" + name + ".png");
+}
 
 struct Messages {
     Messages() {
@@ -83,6 +106,51 @@ private slots:
         QVERIFY(CVideoItem::Current() == nullptr);
         QTest::qWait(100);
         SetTheMainWindow(nullptr);
+    }
+
+    // The camera settings dialog changes the shown picture; the format dialog changes its size.
+    void cameraDialogsChangeThePicture() {
+        QWidget window;
+        window.resize(800, 600);
+        auto* item = new CVideoItem;
+        item->DeviceSet().EnumerateVideoDevices();
+        item->Open(&window);
+        item->setGeometry(0, 0, 800, 600);
+        window.show();
+        QVERIFY(item->DeviceSet().RunPreview());
+        QTRY_VERIFY_WITH_TIMEOUT(item->HasImage(), 10000);
+        QTest::qWait(300);
+        const QImage before = item->grab().toImage();
+        Snapshot(before, "live");
+
+        CameraSettingsDialog dialog(ElementControls(item->DeviceSet().Engine()->SourceElement()));
+        dialog.show();
+        dialog.Editor("Brightness")->findChild<QSlider*>()->setValue(70);
+        Snapshot(dialog.grab().toImage(), "camera_settings");
+        const uint64_t seen = item->Mailbox().Delivered();
+        QTRY_VERIFY_WITH_TIMEOUT(item->Mailbox().Delivered() >= seen + 3, 10000);
+        QTest::qWait(100);
+        const QImage brighter = item->grab().toImage();
+        Snapshot(brighter, "live_brighter");
+        QVERIFY2(MeanGrey(brighter) > MeanGrey(before) + 30,
+                 qPrintable(QString("%1 -> %2").arg(MeanGrey(before)).arg(MeanGrey(brighter))));
+
+        SetFormatChooser([](const std::vector<StreamCapability>& caps, int current) {
+            FormatDialog formats(caps, current);
+            formats.show();
+            Snapshot(formats.grab().toImage(), "format_dialog");
+            for (size_t i = 0; i < caps.size(); ++i) {
+                if (caps[i].formatName == "YUY2" && caps[i].width == 1600)
+                    return int(i);
+            }
+            return -1;
+        });
+        QVERIFY(item->DeviceSet().ShowFormatSettings());
+        SetFormatChooser({});
+        QTRY_VERIFY_WITH_TIMEOUT(item->GetRawImage().GetWidth() == 1600u, 10000);
+        QTest::qWait(200);
+        Snapshot(item->grab().toImage(), "live_1600");
+        delete item;
     }
 
     void withoutCameraTheWindowExistsButNoFrames() {

@@ -447,6 +447,41 @@ private slots:
         gst_object_unref(slot);
         gst_object_unref(pipeline);
     }
+
+    // Runs last: it takes elements out of this process's registry.
+    void missingElementsGiveTheStepsMessage_data() {
+        QTest::addColumn<QString>("element");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("converter") << "videoconvert"
+                                   << "Error: Connect Render Filter error";
+        QTest::newRow("null sink") << "fakesink"
+                                   << "Error: Add No render fail";
+    }
+    void missingElementsGiveTheStepsMessage() {
+        QFETCH(QString, element);
+        QFETCH(QString, message);
+        GstRegistry* registry = gst_registry_get();
+        GstPluginFeature* feature =
+            gst_registry_lookup_feature(registry, element.toUtf8().constData());
+        QVERIFY(feature);
+        gst_registry_remove_feature(registry, feature);
+        gst_object_unref(feature);
+        Messages messages;
+        FrameReceiver receiver;
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        QVERIFY(engine);
+        QVERIFY(!engine->previewBuilt);
+        QCOMPARE(messages.texts, QStringList{message});
+        QVERIFY(!set.RunPreview());
+        QVERIFY(!engine->runRequested);
+        QVERIFY(!set.ChangeOutputSize(640, 480));
+        QCOMPARE(messages.texts.last(), QString("RozuzIze: Can't preview"));
+        QTest::qWait(100);
+        QCOMPARE(receiver.frames, 0);
+    }
 };
 
 QTEST_MAIN(CaptureEngineTest)

@@ -66,11 +66,14 @@ uint8_t GreyOf(uint8_t r, uint8_t g, uint8_t b) {
 
 // Quarter turn of a plane of whole-byte pixels, tile by tile. Destination (x, y) reads the
 // source at p0 + x * step for the row's base pointer p0, so both turns share one loop.
+// 24-bit pixels move as 4-byte words whose fourth byte the next pixel overwrites; the last
+// pixel of a destination row, and any source pixel at the very end of the plane, move as bytes.
 template <int N>
 void TurnBytes(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride, uint32_t srcW,
                uint32_t srcH, bool left) {
     const uint32_t newW = srcH, newH = srcW;
     const ptrdiff_t step = left ? -ptrdiff_t(srcStride) : ptrdiff_t(srcStride);
+    const uint8_t* srcEnd = src + srcStride * (srcH - 1) + size_t(srcW) * N;
     for (uint32_t ty = 0; ty < newH; ty += kTileSize) {
         const uint32_t ty1 = std::min<uint32_t>(newH, ty + kTileSize);
         for (uint32_t tx = 0; tx < newW; tx += kTileSize) {
@@ -79,10 +82,20 @@ void TurnBytes(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStr
                 const uint8_t* p = left ? src + size_t(srcH - 1 - tx) * srcStride + size_t(y) * N
                                         : src + size_t(tx) * srcStride + size_t(srcW - 1 - y) * N;
                 uint8_t* d = dst + size_t(y) * dstStride + size_t(tx) * N;
-                for (uint32_t x = tx; x < tx1; ++x, p += step, d += N) {
-                    if constexpr (N == 1) {
+                if constexpr (N == 1) {
+                    for (uint32_t x = tx; x < tx1; ++x, p += step, ++d)
                         *d = *p;
-                    } else {
+                } else {
+                    uint32_t x = tx;
+                    const uint32_t wordEnd = tx1 == newW ? tx1 - 1 : tx1;
+                    for (; x < wordEnd; ++x, p += step, d += 3) {
+                        if (p + 4 > srcEnd)
+                            break;
+                        uint32_t v;
+                        std::memcpy(&v, p, 4);
+                        std::memcpy(d, &v, 4);
+                    }
+                    for (; x < tx1; ++x, p += step, d += 3) {
                         d[0] = p[0];
                         d[1] = p[1];
                         d[2] = p[2];

@@ -275,6 +275,18 @@ TEST(DibCodecsErrors, TextsCallersSee) {
     EXPECT_STREQ(j.GetLastError(), "Unable to load resource!");
 }
 
+TEST(DibCodecsLoad, ResourcesDecodeFromMemory) {
+    CDibImage skin;
+    ASSERT_TRUE(skin.LoadFromResource(":/test/skin.png", kDibFormatPng)) << skin.GetLastError();
+    EXPECT_EQ(skin.GetWidth(), 32u);
+    EXPECT_EQ(skin.GetBpp(), 24u);
+    EXPECT_TRUE(skin.HasAlpha());
+    EXPECT_TRUE(skin.ReduceDepth(24));  // what the skin loader asks: a 24-bit skin stays
+    CDibImage detected;
+    ASSERT_TRUE(detected.LoadFromResource(":/test/skin.png", kDibFormatUnknown));
+    EXPECT_TRUE(SamePixels(skin, detected));
+}
+
 TEST(DibCodecsLoad, WrongTypeFallsBackToDetection) {
     const QString png = QStringLiteral(QUORVANE_TESTDATA "/images/png/valid/basn2c08.png");
     CDibImage img;

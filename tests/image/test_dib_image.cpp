@@ -239,9 +239,7 @@ TEST_P(DibImageGeometry, MirrorMatchesPixelDefinition) {
     }
 }
 
-TEST_P(DibImageGeometry, QuarterTurnsMatchTheirFormulas) {
-    const uint32_t bits = GetParam();
-    const uint32_t W = 130, H = 67;  // crosses tile edges in both directions
+void TurnAndCheck(uint32_t bits, uint32_t W, uint32_t H) {
     CDibImage img = MakeNoise(W, H, bits, 3);
     img.AlphaCreate();
     for (uint32_t i = 0; i < W * H; ++i)
@@ -269,6 +267,16 @@ TEST_P(DibImageGeometry, QuarterTurnsMatchTheirFormulas) {
     for (int i = 0; i < 4; ++i)
         ASSERT_TRUE(round.RotateLeft90());
     EXPECT_TRUE(SamePixels(round, img));
+}
+
+TEST_P(DibImageGeometry, QuarterTurnsMatchTheirFormulas) {
+    const uint32_t bits = GetParam();
+    // 130 x 67 crosses tile edges in both directions; 128 x 20 has unpadded 24-bit rows, so the
+    // last pixel of the block ends the allocation.
+    for (const auto& [W, H] : {std::pair{130u, 67u}, std::pair{128u, 20u}}) {
+        SCOPED_TRACE(W);
+        TurnAndCheck(bits, W, H);
+    }
 }
 
 TEST_P(DibImageGeometry, CropTakesRowsFromTheTop) {

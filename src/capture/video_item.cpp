@@ -1,5 +1,6 @@
 #include "capture/video_item.h"
 
+#include <QMetaObject>
 #include <QMouseEvent>
 
 #include "app/main_window_services.h"
@@ -8,7 +9,22 @@ namespace {
 CVideoItem* g_current = nullptr;
 }
 
-CVideoItem::CVideoItem(QWidget* parent) : CPicture(parent), mailbox_(this) {
+CVideoItem::CVideoItem(QWidget* parent)
+    : CPicture(parent),
+      mailbox_(this),
+      // Worker thread: each new result is carried to this item's thread to be drawn.
+      edgeWorker_([this] {
+          QMetaObject::invokeMethod(
+              this,
+              [this] {
+                  if (!autoCropOn)
+                      return;
+                  SetOutlineImagePoints(edgeWorker_.Results().outlineImagePoints);
+                  OutlineToClient();
+                  update();
+              },
+              Qt::QueuedConnection);
+      }) {
     g_current = this;
     CFrameMailbox::SetCurrent(&mailbox_);
 }
@@ -49,6 +65,40 @@ LParam CVideoItem::OnFrame(WParam wParam, LParam lParam) {
     inFrame = false;
     mailbox_.Taken();
     return 0;
+}
+
+void CVideoItem::OnNewFrame() {
+    if (autoCropOn)
+        edgeWorker_.OfferFrame(rawImage);
+}
+
+void CVideoItem::SetAutoCropMode(int mode) {
+    SetOutlineMode(mode);
+    if (mode != 0) {
+        if (!autoCropOn) {
+            autoCropOn = true;
+            edgeWorker_.Start();
+        }
+        return;
+    }
+    if (autoCropOn) {
+        autoCropOn = false;
+        edgeWorker_.Stop();
+        SetSelectionImageRect(QvRect{});
+        SelectionToClient();
+        update();
+    }
+}
+
+int32_t CVideoItem::TiltAngle() const {
+    return edgeWorker_.Results().tiltAngle;
+}
+
+QvRect CVideoItem::CropImageRect() const {
+    const DocumentEdgeResults results = edgeWorker_.Results();
+    if (results.detected)
+        return results.cropImageRect;
+    return QvRect{0, 0, int32_t(workImage.GetWidth()), int32_t(workImage.GetHeight())};
 }
 
 bool CVideoItem::event(QEvent* event) {

@@ -5,6 +5,7 @@
 // current video item, whose frame mailbox the frame filter writes into.
 
 #include "capture/device_set.h"
+#include "capture/document_edge_worker.h"
 #include "capture/frame_mailbox.h"
 #include "image/picture_view.h"
 #include "platform/window_messages.h"
@@ -30,7 +31,16 @@ public:
     // Message 1224: shows the frame unless a frame is being shown already (then it is dropped).
     LParam OnFrame(WParam wParam, LParam lParam);
 
+    // Automatic cropping: 2 finds the document in the live frames and outlines it, 0 stops.
+    void SetAutoCropMode(int mode);
+    bool IsAutoCropOn() const { return autoCropOn; }
+    // What photos are turned by and cut to: the latest detection, or no turn and the whole
+    // picture before the first one.
+    int32_t TiltAngle() const;
+    QvRect CropImageRect() const;
+
 protected:
+    void OnNewFrame() override;
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
@@ -38,4 +48,7 @@ private:
     CDeviceSet deviceSet;
     CFrameMailbox mailbox_;
     bool inFrame = false;
+    bool autoCropOn = false;
+    // Declared last, so that its threads are joined before anything they report to goes away.
+    CDocumentEdgeWorker edgeWorker_;
 };

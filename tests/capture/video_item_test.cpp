@@ -2,6 +2,7 @@
 
 #include <QSlider>
 #include <QtTest>
+#include <cmath>
 
 #include "app/main_window_services.h"
 #include "capture/video_item.h"
@@ -151,6 +152,45 @@ private slots:
         QTest::qWait(200);
         Snapshot(item->grab().toImage(), "live_1600");
         delete item;
+    }
+
+    // Automatic cropping finds the simulated page: its outline lies on the page's true corners
+    // and the tilt is the page's; switching off clears the box and stops the detection.
+    void autoCropFindsThePage() {
+        QWidget window;
+        window.resize(800, 600);
+        auto* item = new CVideoItem;
+        item->DeviceSet().EnumerateVideoDevices();
+        item->Open(&window);
+        item->setGeometry(0, 0, 800, 600);
+        window.show();
+        QVERIFY(item->DeviceSet().ChangeOutputSize(1280, 720));
+        QVERIFY(item->DeviceSet().RunPreview());
+        QTRY_VERIFY_WITH_TIMEOUT(item->HasImage(), 10000);
+        QCOMPARE(item->TiltAngle(), 0);
+        QCOMPARE(item->CropImageRect(), (QvRect{0, 0, 1280, 720}));
+        item->SetAutoCropMode(2);
+        QCOMPARE(item->GetOutlineMode(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(item->GetOutlineImagePoints()[2].x != 0, 15000);
+        SimulatedCameraTruth truth;
+        QVERIFY(ReadSimulatedCameraTruth(item->DeviceSet().Engine()->SourceElement(), &truth));
+        for (const ScenePoint& corner : truth.uprightCorners) {
+            double nearest = 1e9;
+            for (const QvPoint& p : item->GetOutlineImagePoints())
+                nearest = std::min(nearest, std::hypot(p.x - corner.x, p.y - corner.y));
+            QVERIFY2(nearest < 40, qPrintable(QString::number(nearest)));
+        }
+        QVERIFY2(std::abs(std::abs(item->TiltAngle()) - std::abs(truth.uprightTiltDegrees)) <= 2,
+                 qPrintable(QString::number(item->TiltAngle())));
+        QVERIFY(!item->CropImageRect().IsEmpty());
+        Snapshot(item->grab().toImage(), "auto_crop");
+        item->SetAutoCropMode(0);
+        QCOMPARE(item->GetOutlineMode(), 0);
+        QVERIFY(!item->IsAutoCropOn());
+        QVERIFY(item->GetSelectionImageRect().IsEmpty());
+        item->SetAutoCropMode(2);  // on again: a new detection runs
+        QVERIFY(item->IsAutoCropOn());
+        delete item;  // with the worker busy: joined, nothing left behind
     }
 
     void withoutCameraTheWindowExistsButNoFrames() {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/main_window_services.h"
+#include "image/dib_pixels.h"
 
 namespace {
 
@@ -23,15 +24,22 @@ int32_t Scaled(uint32_t size, double factor) {
     return int32_t(double(size) * factor);
 }
 
-// Copies one 24-bit row in reverse pixel order.
+// Copies one 24-bit row in reverse pixel order. Each pixel moves as one 4-byte word whose
+// fourth byte the next pixel overwrites; the rightmost source pixel, which may end the buffer,
+// and the last destination pixel move as 3 bytes.
 void CopyRowMirrored(const uint8_t* __restrict src, uint8_t* __restrict dst, uint32_t width) {
-    const uint8_t* s = src + size_t(width) * 3;
-    for (uint32_t x = 0; x < width; ++x) {
-        s -= 3;
-        dst[0] = s[0];
-        dst[1] = s[1];
-        dst[2] = s[2];
-        dst += 3;
+    if (width == 0) {
+        return;
+    }
+    const uint8_t* s = src + size_t(width - 1) * 3;
+    std::memcpy(dst, s, 3);
+    for (uint32_t x = 1; x + 1 < width; ++x) {
+        uint32_t pixel;
+        std::memcpy(&pixel, s - 3 * x, 4);
+        std::memcpy(dst + 3 * x, &pixel, 4);
+    }
+    if (width > 1) {
+        std::memcpy(dst + size_t(width - 1) * 3, src, 3);
     }
 }
 
@@ -60,6 +68,49 @@ bool StoreFrame(CDibImage& image, const uint8_t* pixels, uint32_t width, uint32_
     return true;
 }
 
+void CopyInfo(CDibImage& target, const CDibImage& source) {
+    target.SetQuality(source.GetQuality());
+    target.SetXDpi(source.GetXDpi());
+    target.SetYDpi(source.GetYDpi());
+    target.SetTransparentIndex(source.GetTransparentIndex());
+    target.SetTransparentColour(source.GetTransparentColour());
+    target.SetAlphaMax(source.GetAlphaMax());
+    target.Enable(source.IsEnabled());
+}
+
+// target = the grey (mode 1: ToGrey) or black-and-white (mode 2: Threshold) version of a 24-bit
+// frame, with the same pixels, palette and information those operations give, written straight
+// from the frame into target's block when target already has that shape.
+bool StoreColourMode(CDibImage& target, const CDibImage& frame, int mode, uint8_t level,
+                     std::vector<uint8_t>& greyRow) {
+    const uint32_t w = frame.GetWidth();
+    const uint32_t h = frame.GetHeight();
+    const uint32_t bits = mode == 1 ? 8 : 1;
+    const uint32_t type = mode == 1 ? frame.GetType() : kDibFormatUnknown;
+    const bool reusable = target.IsValid() && !target.HasAlpha() && target.GetWidth() == w &&
+                          target.GetHeight() == h && target.GetBpp() == bits &&
+                          target.GetType() == type;
+    if (!reusable && !target.Create(w, h, bits, type)) {
+        return false;
+    }
+    CopyInfo(target, frame);
+    if (mode == 1) {
+        target.SetGreyRamp();
+        for (uint32_t y = 0; y < h; ++y) {
+            GreyRow(frame.GetRow(y), target.GetRow(y), w);
+        }
+        return true;
+    }
+    target.SetPaletteColor(0, 0, 0, 0);
+    target.SetPaletteColor(1, 255, 255, 255);
+    greyRow.resize(w);
+    for (uint32_t y = 0; y < h; ++y) {
+        GreyRow(frame.GetRow(y), greyRow.data(), w);
+        PackThreshold(greyRow.data(), target.GetRow(y), w, level);
+    }
+    return true;
+}
+
 bool SameShape(const CDibImage& a, const CDibImage& b) {
     return a.IsValid() && b.IsValid() && !a.HasAlpha() && !b.HasAlpha() &&
            a.GetWidth() == b.GetWidth() && a.GetHeight() == b.GetHeight() &&
@@ -79,11 +130,7 @@ void CopyInto(CDibImage& target, const CDibImage& source) {
     }
     std::memcpy(target.GetRow(0), source.GetRow(0),
                 size_t(source.GetEffWidth()) * source.GetHeight());
-    target.SetQuality(source.GetQuality());
-    target.SetTransparentIndex(source.GetTransparentIndex());
-    target.SetTransparentColour(source.GetTransparentColour());
-    target.SetAlphaMax(source.GetAlphaMax());
-    target.Enable(source.IsEnabled());
+    CopyInfo(target, source);
 }
 
 QRect ToQRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
@@ -153,11 +200,10 @@ int CPicture::SetFrame(uint32_t size, const uint8_t* pixels) {
     if (pixels == nullptr || !StoreFrame(rawImage, pixels, width, height, !noFlip, !noMirror)) {
         return 0;
     }
-    CopyInto(workImage, rawImage);
-    if (colourMode == 1) {
-        workImage.ToGrey();
-    } else if (colourMode == 2) {
-        workImage.Threshold(thresholdLevel);
+    if (colourMode == 1 || colourMode == 2) {
+        StoreColourMode(workImage, rawImage, colourMode, thresholdLevel, greyRow_);
+    } else {
+        CopyInto(workImage, rawImage);
     }
     CopyInto(displayImage, workImage);
     if (firstFrame) {

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "image/dib_image.h"
 #include "platform/win_types.h"
@@ -141,4 +142,6 @@ private:
     void DrawSelection(QPainter& painter) const;
     void DrawOutline(QPainter& painter) const;
     void UpdateEdgeGrab(int32_t x, int32_t y);
+
+    std::vector<uint8_t> greyRow_;  // one row of grey values for the black-and-white mode
 };

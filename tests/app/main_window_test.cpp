@@ -2,6 +2,7 @@
 // on the screen, enabling per mode, keys, full screen, dragging and the first commands.
 
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -254,6 +255,32 @@ private slots:
         Click(dlg_->Button(1030));
         QVERIFY(!dlg_->isVisible());
         QCOMPARE(dlg_->result(), 0);
+    }
+
+    void skinPaintingLeavesOutTheMiddleRows() {
+        QImage skin(int(dlg_->SkinImage(129)->GetWidth()), int(dlg_->SkinImage(129)->GetHeight()),
+                    QImage::Format_RGB32);
+        QPainter painter(&skin);
+        dlg_->SkinImage(129)->Draw(&painter, 0, 0);
+        painter.end();
+        const QImage window = dlg_->grab().toImage();
+        // Upper half from the skin's top rows, lower half 100 rows further down the skin; the
+        // right-hand column below the colour-mode panel is skin only.
+        for (int y : {330, 333}) {
+            QCOMPARE(QColor(window.pixel(1020, y)), QColor(skin.pixel(1020, y)));
+        }
+        for (int y : {621, 622, 623, 624, 625, 667}) {
+            QCOMPARE(QColor(window.pixel(900, y)), QColor(skin.pixel(900, y + 100)));
+        }
+        // The logo sits at (0, 35) in its own size.
+        const CDibImage* logo = dlg_->SkinImage(228);
+        QImage logoImage(100, 80, QImage::Format_RGB32);
+        QPainter logoPainter(&logoImage);
+        logo->Draw(&logoPainter, 0, 0);
+        logoPainter.end();
+        QCOMPARE(QColor(window.pixel(24, 35 + 40)), QColor(logoImage.pixel(24, 40)));
+        // The white panel behind the action buttons.
+        QCOMPARE(QColor(window.pixel(1008, 414)), QColor(Qt::white));
     }
 
     void skinImagesShared() {

@@ -147,44 +147,40 @@ void CDocumentEdgeWorker::JoinFinished() {
     }
 }
 
-bool CDocumentEdgeWorker::Detect(CDibImage& frame, DocumentEdgeResults& results,
+bool CDocumentEdgeWorker::Detect(const CDibImage& frame, DocumentEdgeResults& results,
                                  const std::function<bool()>& stopRequested) {
     if (!frame.IsValid() || frame.GetBpp() != 24) {
         return false;
     }
     const int32_t width = int32_t(frame.GetWidth());
     const int32_t height = int32_t(frame.GetHeight());
+    FrameGrid grid;
     DocumentEdges tilt;
-    if (!FindDocumentEdges(frame.GetRow(0), width, height, true, tilt) || Stopped(stopRequested)) {
+    if (!MakeFrameGrid(frame.GetRow(0), width, height, grid) ||
+        !FindDocumentEdges(grid, true, tilt) || Stopped(stopRequested)) {
         return false;
     }
-    // Straighten the page; the corners the turn adds take the background's grey so that the
-    // box search sees them as background.
-    CDibImage turned;
-    const CDibImage* straight = &frame;
+    // Straighten the page and find its box again. Only the grid of the picture CDibImage::Rotate
+    // would make is made, sampled from the frame; the corners the turn adds take the background's
+    // grey so that the box search sees them as background. Untilted, the grid is the frame's.
+    DocumentEdges box = tilt;
     if (tilt.angle != 0) {
-        const uint8_t fill = tilt.frameBackground;
-        if (!frame.Rotate(float(-tilt.angle), &turned, CDibImage::kInterpolationBilinear,
-                          CDibImage::kOverflowBackground, QvRgb(fill, fill, fill), true, false)) {
+        FrameGrid turned;
+        if (!MakeTurnedFrameGrid(frame.GetRow(0), width, height, float(-tilt.angle),
+                                 tilt.frameBackground, turned) ||
+            Stopped(stopRequested) || !FindDocumentEdges(turned, false, box)) {
             return false;
         }
-        straight = &turned;
+        grid = std::move(turned);
     }
     if (Stopped(stopRequested)) {
-        return false;
-    }
-    const int32_t turnedW = int32_t(straight->GetWidth());
-    const int32_t turnedH = int32_t(straight->GetHeight());
-    DocumentEdges box;
-    if (!FindDocumentEdges(straight->GetRow(0), turnedW, turnedH, false, box) ||
-        Stopped(stopRequested)) {
         return false;
     }
     results.tiltAngle = -tilt.angle;
     results.cropImageRect = {box.points[0].x, box.points[0].y, box.points[2].x, box.points[2].y};
     for (size_t i = 0; i < box.points.size(); ++i) {
         results.outlineImagePoints[i] =
-            TurnBack(box.points[i], tilt.angle, width, height, turnedW, turnedH);
+            TurnBack(box.points[i], tilt.angle, width, height, grid.width, grid.height);
     }
     return true;
 }

@@ -62,9 +62,9 @@ public:
     bool OfferFrame(const CDibImage& frame);
     DocumentEdgeResults Results() const;
 
-    // One detection on a 24-bit frame (left unchanged), as the thread runs it; stopRequested is
-    // polled between the steps. False when stopped or when the frame gives no result.
-    static bool Detect(CDibImage& frame, DocumentEdgeResults& results,
+    // One detection on a 24-bit frame, as the thread runs it; stopRequested is polled between
+    // the steps. False when stopped or when the frame gives no result.
+    static bool Detect(const CDibImage& frame, DocumentEdgeResults& results,
                        const std::function<bool()>& stopRequested = {});
 
 private:

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/win_types.h"
 
@@ -48,6 +49,28 @@ struct DocumentEdges {
     // Slope mode: "xielie=%f,a =%d,x=%d,x=%d" (slope, angle, run start, run end); diagnostics only.
     std::string text;
 };
+
+// A frame shrunk for the detector: ShrinkFrame's cells for a frame of width x height.
+struct FrameGrid {
+    std::vector<uint8_t> cells;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t cw = 0;
+    int32_t ch = 0;
+};
+
+// The frame's grid. False when the frame is lower than 20 or narrower than 32 pixels, or when
+// the grid cannot be allocated.
+bool MakeFrameGrid(const uint8_t* pixels, int32_t width, int32_t height, FrameGrid& grid);
+
+// The grid of the picture CDibImage::Rotate(angle, bilinear, fill colour (fill, fill, fill),
+// keep size off) would make of the frame: the same canvas and cell positions, each cell sampled
+// straight from the frame at its turned-back position, so the frame is never turned whole.
+bool MakeTurnedFrameGrid(const uint8_t* pixels, int32_t width, int32_t height, float angle,
+                         uint8_t fill, FrameGrid& grid);
+
+// Looks for the document in a grid; as below, except that the box points are always written.
+bool FindDocumentEdges(const FrameGrid& grid, bool slopeMode, DocumentEdges& result);
 
 // Looks for the document. slopeMode measures the tilt (angle, background, text); otherwise the
 // box is found (points, background). False, with `result` untouched, when the frame is lower

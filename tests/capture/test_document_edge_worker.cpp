@@ -94,6 +94,43 @@ INSTANTIATE_TEST_SUITE_P(BothWays, DetectTiltedPage,
                          ::testing::Combine(::testing::Values(-12.4, -3.5, 0.0, 2.6, 10.5),
                                             ::testing::Bool()));
 
+// The worker turns only the grid; the box must be the one found in the picture that
+// CDibImage::Rotate makes of the whole frame.
+TEST(DocumentEdgeWorker, TurnedGridGivesTheBoxOfTheTurnedFrame) {
+    for (double tilt : {-11.0, -4.0, 3.0, 9.0}) {
+        for (int size : {1600, 1360}) {
+            PageScene scene;
+            scene.width = size;
+            scene.height = size * 3 / 4;
+            scene.centreX = scene.width / 2.0;
+            scene.centreY = scene.height / 2.0;
+            scene.pageWidth = 800;
+            scene.pageHeight = 560;
+            scene.tiltDegrees = tilt + 0.4;
+            const CDibImage frame = MakeFrame(scene);
+            CDibImage turned;
+            CDibImage source = frame;
+            ASSERT_TRUE(source.Rotate(float(-tilt), &turned, CDibImage::kInterpolationBilinear,
+                                      CDibImage::kOverflowBackground, QvRgb(20, 20, 20), true,
+                                      false));
+            DocumentEdges expected;
+            ASSERT_TRUE(FindDocumentEdges(turned.GetRow(0), int32_t(turned.GetWidth()),
+                                          int32_t(turned.GetHeight()), false, expected));
+            FrameGrid grid;
+            ASSERT_TRUE(MakeTurnedFrameGrid(frame.GetRow(0), scene.width, scene.height,
+                                            float(-tilt), 20, grid));
+            EXPECT_EQ(grid.width, int32_t(turned.GetWidth()));
+            EXPECT_EQ(grid.height, int32_t(turned.GetHeight()));
+            DocumentEdges found;
+            ASSERT_TRUE(FindDocumentEdges(grid, false, found));
+            for (size_t i = 0; i < 4; ++i) {
+                EXPECT_NEAR(found.points[i].x, expected.points[i].x, 4) << tilt << " " << i;
+                EXPECT_NEAR(found.points[i].y, expected.points[i].y, 4) << tilt << " " << i;
+            }
+        }
+    }
+}
+
 TEST(DocumentEdgeWorker, UprightPageCropEqualsTheBox) {
     PageScene scene;
     scene.pageWidth = 800;

@@ -124,9 +124,12 @@ void CNumberEdit::mouseReleaseEvent(QMouseEvent* event) {
 
 void CNumberEdit::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = createStandardContextMenu();
-    // The menu's own paste would insert anything; it goes through the range check instead.
+    // The menu's own paste would insert anything; it goes through the range check instead. The
+    // action is known by the text QLineEdit gives it (translated the same way), without the
+    // shortcut that follows a tab.
+    const QString pasteText = QLineEdit::tr("&Paste");
     for (QAction* action : menu->actions()) {
-        if (action->objectName() == QLatin1String("edit-paste")) {
+        if (action->text().section(QLatin1Char('\t'), 0, 0) == pasteText) {
             disconnect(action, &QAction::triggered, nullptr, nullptr);
             connect(action, &QAction::triggered, this,
                     [this] { InsertChecked(QGuiApplication::clipboard()->text()); });

@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QInputMethodEvent>
+#include <QMenu>
 #include <QtTest>
 #include <vector>
 
@@ -58,6 +61,17 @@ void Type(QWidget* edit, const QString& keys) {
                 QTest::keyClick(edit, c.toLatin1());
         }
     }
+}
+
+// The context menu the edit opened (a top-level popup).
+bool FindMenu(QMenu*& menu) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* m = qobject_cast<QMenu*>(w); m && m->isVisible()) {
+            menu = m;
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -166,6 +180,49 @@ private slots:
         QGuiApplication::clipboard()->setText(clip);
         QTest::keySequence(&edit, QKeySequence::Paste);
         QCOMPARE(edit.text(), result);
+    }
+
+    void contextMenuPasteKeepsTheRange() {
+        CNumberEdit edit;
+        edit.SetRange(0, 255);
+        edit.resize(80, 20);
+        edit.show();
+        QGuiApplication::clipboard()->setText("999");
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                edit.mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(&edit, &event);
+        QMenu* menu = nullptr;
+        QTRY_VERIFY((menu = edit.findChild<QMenu*>()) != nullptr || FindMenu(menu));
+        QAction* paste = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (action->text().startsWith("&Paste"))
+                paste = action;
+        }
+        QVERIFY(paste != nullptr);
+        paste->trigger();
+        QCOMPARE(edit.text(), QString());
+        QGuiApplication::clipboard()->setText("99");
+        paste->trigger();
+        QCOMPARE(edit.text(), QString("99"));
+        menu->close();
+    }
+
+    void inputMethodCommitKeepsTheRange() {
+        CNumberEdit edit;
+        edit.SetRange(0, 255);
+        edit.setText("25");
+        edit.setCursorPosition(2);
+        auto commit = [&](const QString& text) {
+            QInputMethodEvent event;
+            event.setCommitString(text);
+            QApplication::sendEvent(&edit, &event);
+        };
+        commit("9");
+        QCOMPARE(edit.text(), QString("25"));
+        commit("５");  // a full-width digit is not a digit here
+        QCOMPARE(edit.text(), QString("25"));
+        commit("5");
+        QCOMPARE(edit.text(), QString("255"));
     }
 
     void usualShortcutsStillWork() {

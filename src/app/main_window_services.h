@@ -8,6 +8,7 @@
 
 class QObject;
 class CDibImage;
+class CPicture;
 
 class MainWindowServices {
 public:
@@ -24,6 +25,17 @@ public:
     // Stored preferred capture size ([Video] videowidth / videoheight; -1 when unset).
     virtual int StoredVideoWidth() const = 0;
     virtual int StoredVideoHeight() const = 0;
+    // The live picture view (the video item) whose colour mode and threshold the colour mode
+    // panel sets; null while there is none.
+    virtual CPicture* LivePicture() { return nullptr; }
+    // Writes one number to the settings file at once (section "PIC", key "quantity", ...)
+    // through the main window's settings store; false when nothing was written.
+    virtual bool WriteSetting(const QString& section, const QString& key, int value) {
+        (void)section;
+        (void)key;
+        (void)value;
+        return false;
+    }
 };
 
 MainWindowServices* TheMainWindow();

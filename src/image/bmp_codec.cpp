@@ -127,6 +127,10 @@ bool ReadPalette(const std::vector<uint8_t>& d, const BmpInfo& info, size_t at, 
     const uint32_t max = 1u << info.bits;
     uint32_t count = info.colours && info.headerSize != 12 ? info.colours : max;
     count = std::min(count, max);
+    // A short palette ends where the pixels begin (core headers give no count at all).
+    const size_t pixels = Le32(d.data() + 10);
+    if (pixels > at)
+        count = uint32_t(std::min<size_t>(count, (pixels - at) / info.paletteEntrySize));
     if (at + size_t(count) * info.paletteEntrySize > d.size()) {
         error = "BMP: file too short";
         return false;

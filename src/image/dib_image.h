@@ -161,9 +161,8 @@ public:
                    const QString& face, int32_t height, int32_t weight, bool italic, bool underline,
                    bool setAlpha);
 
-    void SetLastError(const char* text);
-
 private:
+    void SetLastError(const char* text);
     void CopyInfo(const CDibImage& source);
     static bool CheckSize(uint64_t width, uint64_t height, uint32_t bits, std::string& error);
     bool CreateLike(const CDibImage& source, uint32_t width, uint32_t height, uint32_t bits);

@@ -8,6 +8,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #endif
 
 inline uint32_t GetPackedIndex(const uint8_t* row, uint32_t x, uint32_t bits) {
@@ -45,12 +46,39 @@ inline void SetPackedIndex(uint8_t* row, uint32_t x, uint32_t bits, uint32_t ind
     }
 }
 
-// Grey = (306 R + 601 G + 117 B) >> 10 for a row of blue-green-red triples. The SSE2 path
-// takes eight pixels a step, reading each pixel as four bytes: it stops while a whole pixel
-// still follows, so it never reads past the row.
-inline void GreyRow(const uint8_t* __restrict bgr, uint8_t* __restrict grey, uint32_t width) {
-    uint32_t x = 0;
 #if defined(__SSE2__)
+// Sums of four pixels' weighted channels from madd results holding (117 B + 601 G, 306 R) pairs.
+inline __m128i GreySums(__m128i lo, __m128i hi) {
+    const __m128 l = _mm_castsi128_ps(lo), h = _mm_castsi128_ps(hi);
+    const __m128i even = _mm_castps_si128(_mm_shuffle_ps(l, h, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128i odd = _mm_castps_si128(_mm_shuffle_ps(l, h, _MM_SHUFFLE(3, 1, 3, 1)));
+    return _mm_srli_epi32(_mm_add_epi32(even, odd), 10);
+}
+
+// Eight pixels a step with byte shuffles (16-byte loads, so it stops 10 pixels before the end).
+__attribute__((target("ssse3"))) inline uint32_t GreyRowSsse3(const uint8_t* bgr, uint8_t* grey,
+                                                              uint32_t width) {
+    const __m128i weights = _mm_setr_epi16(117, 601, 306, 0, 117, 601, 306, 0);
+    const __m128i first = _mm_setr_epi8(0, -1, 1, -1, 2, -1, -1, -1, 3, -1, 4, -1, 5, -1, -1, -1);
+    const __m128i second =
+        _mm_setr_epi8(6, -1, 7, -1, 8, -1, -1, -1, 9, -1, 10, -1, 11, -1, -1, -1);
+    uint32_t x = 0;
+    for (; x + 10 <= width; x += 8) {
+        const uint8_t* p = bgr + size_t(x) * 3;
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+        const __m128i sa = GreySums(_mm_madd_epi16(_mm_shuffle_epi8(a, first), weights),
+                                    _mm_madd_epi16(_mm_shuffle_epi8(a, second), weights));
+        const __m128i sb = GreySums(_mm_madd_epi16(_mm_shuffle_epi8(b, first), weights),
+                                    _mm_madd_epi16(_mm_shuffle_epi8(b, second), weights));
+        const __m128i words = _mm_packs_epi32(sa, sb);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(grey + x), _mm_packus_epi16(words, words));
+    }
+    return x;
+}
+
+// Eight pixels a step, each read as four bytes: it stops while a whole pixel still follows.
+inline uint32_t GreyRowSse2(const uint8_t* bgr, uint8_t* grey, uint32_t width) {
     const __m128i weights = _mm_setr_epi16(117, 601, 306, 0, 117, 601, 306, 0);
     const __m128i zero = _mm_setzero_si128();
     auto load = [](const uint8_t* p) {
@@ -60,17 +88,25 @@ inline void GreyRow(const uint8_t* __restrict bgr, uint8_t* __restrict grey, uin
     };
     auto four = [&](const uint8_t* p) {
         const __m128i px = _mm_setr_epi32(load(p), load(p + 3), load(p + 6), load(p + 9));
-        const __m128 lo = _mm_castsi128_ps(_mm_madd_epi16(_mm_unpacklo_epi8(px, zero), weights));
-        const __m128 hi = _mm_castsi128_ps(_mm_madd_epi16(_mm_unpackhi_epi8(px, zero), weights));
-        const __m128i even = _mm_castps_si128(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0)));
-        const __m128i odd = _mm_castps_si128(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1)));
-        return _mm_srli_epi32(_mm_add_epi32(even, odd), 10);
+        return GreySums(_mm_madd_epi16(_mm_unpacklo_epi8(px, zero), weights),
+                        _mm_madd_epi16(_mm_unpackhi_epi8(px, zero), weights));
     };
+    uint32_t x = 0;
     for (; x + 9 <= width; x += 8) {
         const uint8_t* p = bgr + size_t(x) * 3;
         const __m128i words = _mm_packs_epi32(four(p), four(p + 12));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(grey + x), _mm_packus_epi16(words, words));
     }
+    return x;
+}
+#endif
+
+// Grey = (306 R + 601 G + 117 B) >> 10 for a row of blue-green-red triples.
+inline void GreyRow(const uint8_t* __restrict bgr, uint8_t* __restrict grey, uint32_t width) {
+    uint32_t x = 0;
+#if defined(__SSE2__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    x = ssse3 ? GreyRowSsse3(bgr, grey, width) : GreyRowSse2(bgr, grey, width);
 #endif
     for (; x < width; ++x) {
         const uint32_t b = bgr[3 * x], g = bgr[3 * x + 1], r = bgr[3 * x + 2];

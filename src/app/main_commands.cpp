@@ -6,6 +6,7 @@
 #include "app/quorvane_dlg.h"
 #include "app/work_region_mgr.h"
 #include "capture/device_set.h"
+#include "capture/video_item.h"
 #include "image/picture_item.h"
 #include "image/picture_view.h"
 

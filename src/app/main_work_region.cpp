@@ -4,6 +4,7 @@
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
+#include "capture/video_item.h"
 #include "image/picture_item.h"
 #include "image/thumbnail_view.h"
 

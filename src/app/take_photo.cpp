@@ -7,6 +7,7 @@
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
+#include "capture/video_item.h"
 #include "image/picture_view.h"
 #include "image/thumbnail_view.h"
 #include "ui/qv_button.h"

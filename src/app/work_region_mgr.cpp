@@ -28,11 +28,10 @@ bool CWorkRegionMgr::Create(const QString& name, QWidget* parent, int id) {
     id_ = id;
     if (videoItem_ == nullptr) {
         // The cameras are found first; the live item's Open then builds the engine.
-        auto* video = new CVideoItem(this);
-        video->DeviceSet().EnumerateVideoDevices();
-        video->DeviceSet().EnumerateAudioDevices();
-        video->Open(this);
-        videoItem_ = video;
+        videoItem_ = new CVideoItem(this);
+        videoItem_->DeviceSet().EnumerateVideoDevices();
+        videoItem_->DeviceSet().EnumerateAudioDevices();
+        videoItem_->Open(this);
     }
     if (pictureItem_ == nullptr) {
         pictureItem_ = new CPicItem(this);
@@ -44,8 +43,7 @@ bool CWorkRegionMgr::Create(const QString& name, QWidget* parent, int id) {
 }
 
 CDeviceSet* CWorkRegionMgr::GetDeviceSet() const {
-    auto* video = static_cast<CVideoItem*>(videoItem_);
-    return video != nullptr ? &video->DeviceSet() : nullptr;
+    return videoItem_ != nullptr ? &videoItem_->DeviceSet() : nullptr;
 }
 
 bool CWorkRegionMgr::SetMode(int mode) {

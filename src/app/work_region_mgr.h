@@ -12,7 +12,7 @@
 
 class CDeviceSet;
 class CPicItem;
-class CPicture;
+class CVideoItem;
 
 class CWorkRegionMgr : public QWidget {
     Q_OBJECT
@@ -43,9 +43,9 @@ public:
         selectedPath_ = std::move(source);
     }
 
-    CPicture* GetVideoItem() const { return videoItem_; }
+    CVideoItem* GetVideoItem() const { return videoItem_; }
     CPicItem* GetPictureItem() const { return pictureItem_; }
-    // The cameras and their engine; null without a live item that holds them.
+    // The cameras and their engine (held by the live item).
     CDeviceSet* GetDeviceSet() const;
     int ControlId() const { return id_; }
 
@@ -56,7 +56,7 @@ protected:
 private:
     PhotoSource LiveSource();
 
-    CPicture* videoItem_ = nullptr;
+    CVideoItem* videoItem_ = nullptr;
     CPicItem* pictureItem_ = nullptr;
     int mode_ = kModeUnset;
     int id_ = 0;

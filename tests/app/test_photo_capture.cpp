@@ -3,20 +3,23 @@
 // picture, and the notice for a photo that could not be written. Storage and settings folders
 // are temporary; the clock of time-stamp names is fixed.
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
+#include "capture/device_set.h"
+#include "capture/video_item.h"
 #include "image/picture_item.h"
 #include "image/picture_view.h"
 #include "image/thumbnail_view.h"
+#include "media/media_platform.h"
 #include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
@@ -25,6 +28,17 @@
 #include "ui/qv_button.h"
 
 namespace {
+
+// Stands in for the desktop's file manager.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void Open(const QUrl& url) { urls << url; }
+};
 
 const QDateTime kClock(QDate(2012, 3, 5), QTime(14, 7, 9));
 
@@ -53,12 +67,14 @@ private slots:
     void continuousPhotosAtOneSecond();
     void pictureModeShowsTheSelectedPhotoAndLiveComesBack();
     void viewCommandsActOnTheShownItem();
+    void openFolderShowsTheStorageFolder();
     void unwritableFolderShowsANotice_data();
     void unwritableFolderShowsANotice();
 
 private:
     std::unique_ptr<CQuorvaneDlg> Open();
-    void FeedFrame(CQuorvaneDlg& dlg);
+    static bool WaitForFrame(CQuorvaneDlg& dlg);
+    static QSize FrameSize(CQuorvaneDlg& dlg);
     int StoredCounter() const;
 
     std::unique_ptr<QTemporaryDir> home_;
@@ -67,6 +83,9 @@ private:
 
 void PhotoCaptureTest::initTestCase() {
     InstallFontFaces();
+    // The simulated document camera delivers the frames.
+    SetSimulatedCameraOption(true);
+    QVERIFY(MediaPlatformInit());
     SetMessageBoxHandler([](const QString&, const QString&, MessageIcon) {});
 }
 
@@ -91,29 +110,21 @@ std::unique_ptr<CQuorvaneDlg> PhotoCaptureTest::Open() {
     auto dlg = std::make_unique<CQuorvaneDlg>();
     dlg->SetPhotoClock([] { return kClock; });
     dlg->show();
-    if (!QTest::qWaitForWindowExposed(dlg.get()) || dlg->WorkRegion() == nullptr) {
+    if (!QTest::qWaitForWindowExposed(dlg.get()) || dlg->WorkRegion() == nullptr ||
+        !WaitForFrame(*dlg)) {
         return nullptr;
     }
-    FeedFrame(*dlg);
     return dlg;
 }
 
-// A camera frame as the frame filter hands it over: 24-bit rows, top row first.
-void PhotoCaptureTest::FeedFrame(CQuorvaneDlg& dlg) {
-    const int width = 320;
-    const int height = 240;
-    const int stride = width * 3;
-    std::vector<uint8_t> rows(size_t(stride) * height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = rows.data() + y * stride + 3 * x;
-            p[0] = uint8_t(x);
-            p[1] = uint8_t(y);
-            p[2] = uint8_t(255 - x);
-        }
-    }
-    dlg.WorkRegion()->GetVideoItem()->SetFrame((uint32_t(width) << 16) | uint32_t(height),
-                                               rows.data());
+bool PhotoCaptureTest::WaitForFrame(CQuorvaneDlg& dlg) {
+    CVideoItem* live = dlg.WorkRegion()->GetVideoItem();
+    return QTest::qWaitFor([live] { return live->GetWorkImage().IsValid(); }, 20000);
+}
+
+QSize PhotoCaptureTest::FrameSize(CQuorvaneDlg& dlg) {
+    const CDibImage& frame = dlg.WorkRegion()->GetVideoItem()->GetWorkImage();
+    return QSize(int(frame.GetWidth()), int(frame.GetHeight()));
 }
 
 int PhotoCaptureTest::StoredCounter() const {
@@ -143,8 +154,8 @@ void PhotoCaptureTest::namesInEachMode() {
         QVERIFY2(QFileInfo::exists(path), qPrintable(path));
         CDibImage written;
         QVERIFY(written.Load(path, kDibFormatJpeg));
-        QCOMPARE(written.GetWidth(), 320u);
-        QCOMPARE(written.GetHeight(), 240u);
+        QCOMPARE(int(written.GetWidth()), FrameSize(*dlg).width());
+        QCOMPARE(int(written.GetHeight()), FrameSize(*dlg).height());
         QCOMPARE(dlg->Thumbnails()->Count(), i + 1);
         QCOMPARE(dlg->Thumbnails()->Cell(0).path, path);
     }
@@ -177,7 +188,7 @@ void PhotoCaptureTest::blackAndWhiteWithJpegChosenIsTiff() {
     CPicture* live = dlg->WorkRegion()->GetVideoItem();
     live->SetColourMode(2);
     live->SetThresholdLevel(128);
-    FeedFrame(*dlg);
+    QTRY_COMPARE_WITH_TIMEOUT(live->GetWorkImage().GetBpp(), 1u, 20000);
     Press(*dlg, 1023);
     const QString path = storage_ + QStringLiteral("/Image1.tif");
     QVERIFY(QFileInfo::exists(path));
@@ -233,10 +244,13 @@ void PhotoCaptureTest::pictureModeShowsTheSelectedPhotoAndLiveComesBack() {
     Press(*dlg, 1023);
     // The strip's selection stays on the first photo.
     QCOMPARE(dlg->Thumbnails()->GetSelectedPath(), storage_ + QStringLiteral("/Image1.jpg"));
+    AboutDirectShow* engine = dlg->WorkRegion()->GetDeviceSet()->Engine();
+    QVERIFY(engine != nullptr && engine->running);
     SendWindowMessage(dlg.get(), qvmsg::kSetWorkMode, 1, 0);
+    QVERIFY(!engine->running);  // no preview behind a still picture
     CPicItem* still = dlg->WorkRegion()->GetPictureItem();
     QCOMPARE(still->GetFilePath(), storage_ + QStringLiteral("/Image1.jpg"));
-    QCOMPARE(still->GetWorkImage().GetWidth(), 320u);
+    QCOMPARE(int(still->GetWorkImage().GetWidth()), FrameSize(*dlg).width());
     QVERIFY(still->width() > 0);
     QCOMPARE(dlg->WorkRegion()->GetVideoItem()->width(), 0);
     QVERIFY(dlg->Button(1015)->isEnabled());
@@ -249,6 +263,7 @@ void PhotoCaptureTest::pictureModeShowsTheSelectedPhotoAndLiveComesBack() {
 
     Press(*dlg, 1022);
     QCOMPARE(dlg->WorkMode(), 0);
+    QVERIFY(engine->running);
     QVERIFY(dlg->WorkRegion()->GetVideoItem()->width() > 0);
     QCOMPARE(still->width(), 0);
     QVERIFY(dlg->Button(1023)->isEnabled());
@@ -277,8 +292,9 @@ void PhotoCaptureTest::viewCommandsActOnTheShownItem() {
     QCOMPARE(still->GetAnnotateState(), 0);
 
     Press(*dlg, 1023);
+    const QSize frame = FrameSize(*dlg);
     SendWindowMessage(dlg.get(), qvmsg::kSetWorkMode, 1, 0);
-    QCOMPARE(still->GetWorkImage().GetWidth(), 320u);
+    QCOMPARE(int(still->GetWorkImage().GetWidth()), frame.width());
     Press(*dlg, 1007);  // live only
     QCOMPARE(live->IsNoMirror(), !mirror);
 
@@ -288,12 +304,22 @@ void PhotoCaptureTest::viewCommandsActOnTheShownItem() {
     Press(*dlg, 1014);
     QCOMPARE(still->GetZoomStep(), step);
     Press(*dlg, 1016);
-    QCOMPARE(still->GetWorkImage().GetWidth(), 240u);
-    QCOMPARE(still->GetWorkImage().GetHeight(), 320u);
+    QCOMPARE(int(still->GetWorkImage().GetWidth()), frame.height());
+    QCOMPARE(int(still->GetWorkImage().GetHeight()), frame.width());
     Press(*dlg, 1015);
-    QCOMPARE(still->GetWorkImage().GetWidth(), 320u);
+    QCOMPARE(int(still->GetWorkImage().GetWidth()), frame.width());
     Press(*dlg, 1017);
     QCOMPARE(still->GetAnnotateState(), 1);
+}
+
+void PhotoCaptureTest::openFolderShowsTheStorageFolder() {
+    auto dlg = Open();
+    QVERIFY(dlg);
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+    Press(*dlg, 1036);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(storage_)});
 }
 
 void PhotoCaptureTest::unwritableFolderShowsANotice_data() {

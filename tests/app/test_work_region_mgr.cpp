@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "app/work_region_mgr.h"
+#include "capture/video_item.h"
 #include "image/picture_item.h"
 #include "image/picture_view.h"
+#include "media/media_platform.h"
 
 namespace {
 
@@ -37,6 +39,7 @@ class WorkRegionMgrTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QVERIFY(MediaPlatformInit()); }  // no camera: frames are fed by hand
     void init();
     void cleanup();
     void startsUnsetAndLaysNothingOut();

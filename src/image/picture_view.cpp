@@ -264,8 +264,16 @@ void CPicture::ZoomOut() {
 }
 
 void CPicture::WheelZoom(int delta) {
-    if (delta != 0) {
-        StepZoom(delta > 0 ? +1 : -1);
+    // A wheel notch (120) is one step. Touchpads and fine-grained wheels send small deltas that
+    // add up to a step; a larger delta still makes only one step.
+    constexpr int kNotch = 120;
+    if ((delta > 0) != (wheelRemainder_ > 0)) {
+        wheelRemainder_ = 0;
+    }
+    wheelRemainder_ += delta;
+    if (std::abs(wheelRemainder_) >= kNotch) {
+        StepZoom(wheelRemainder_ > 0 ? +1 : -1);
+        wheelRemainder_ = 0;
     }
 }
 

@@ -99,7 +99,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-    // Wheel zoom: one step up for a positive delta, one down for a negative one.
+    // Wheel zoom: one step up for a positive notch, one down for a negative one.
     void WheelZoom(int delta);
     QvRect ClientRect() const;
     // The client rectangle when stretched, imageRect otherwise.
@@ -143,5 +143,7 @@ private:
     void DrawOutline(QPainter& painter) const;
     void UpdateEdgeGrab(int32_t x, int32_t y);
 
-    std::vector<uint8_t> greyRow_;  // one row of grey values for the black-and-white mode
+    std::vector<uint8_t> greyRow_;
+    int wheelRemainder_ = 0;  // wheel delta not yet turned into a zoom step  // one row of grey
+                              // values for the black-and-white mode
 };

@@ -246,6 +246,15 @@ private slots:
         QCOMPARE(view.GetZoomStep(), 16);
         wheel(-240);  // one notch or several: one step per event
         QCOMPARE(view.GetZoomStep(), 15);
+        for (int i = 0; i < 7; ++i)
+            wheel(15);  // a touchpad: 105 of the 120 of a notch
+        QCOMPARE(view.GetZoomStep(), 15);
+        wheel(15);
+        QCOMPARE(view.GetZoomStep(), 16);
+        wheel(60);
+        wheel(-60);  // turning back starts again from nothing
+        wheel(-60);
+        QCOMPARE(view.GetZoomStep(), 15);
     }
 
     void selectionStaysOnSamePixelsAcrossZoom() {

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "image/dib_image.h"
 #include "image/dib_pixels.h"
 
@@ -53,6 +57,12 @@ private:
     std::vector<int32_t> cache_;
 };
 
+int32_t Load4(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
 // The common case of Rotate: a 24-bit picture, bilinear, background outside. The source point
 // advances along a destination row in 32.32 fixed point, so the inner loop is integer only;
 // its sampling points match c*x + s*y to far below a 256th of a pixel.
@@ -61,37 +71,72 @@ void RotateRows24(const uint8_t* base, size_t stride, int32_t iw, int32_t ih, CD
     const uint32_t nw = out.GetWidth(), nh = out.GetHeight();
     constexpr double kOne = 4294967296.0;
     const int64_t stepX = std::llround(double(c) * kOne), stepY = std::llround(-double(s) * kOne);
-    for (uint32_t dy = 0; dy < nh; ++dy) {
-        const float y = sy + float(dy);
-        int64_t fx = std::llround((double(c) * sx + double(s) * y) * kOne);
-        int64_t fy = std::llround((double(c) * y - double(s) * sx) * kOne);
-        uint8_t* q = out.GetRow(dy);
-        for (uint32_t dx = 0; dx < nw; ++dx, fx += stepX, fy += stepY, q += 3) {
-            const int32_t xi = int32_t(fx >> 32), yi = int32_t(fy >> 32);
-            const int w1 = int((fx >> 24) & 255), w2 = int((fy >> 24) & 255);
-            const int d = (w1 * w2) >> 8, b = w1 - d, cc = w2 - d, a = 256 - w1 - cc;
-            if (uint32_t(xi) < uint32_t(iw - 1) && uint32_t(yi) < uint32_t(ih - 1)) {
-                const uint8_t* p0 = base + size_t(yi) * stride + size_t(xi) * 3;
-                const uint8_t* p1 = p0 + stride;
-                q[0] = uint8_t((p0[0] * a + p0[3] * b + p1[0] * cc + p1[3] * d) >> 8);
-                q[1] = uint8_t((p0[1] * a + p0[4] * b + p1[1] * cc + p1[4] * d) >> 8);
-                q[2] = uint8_t((p0[2] * a + p0[5] * b + p1[2] * cc + p1[5] * d) >> 8);
-                continue;
-            }
-            if (xi < -1 || xi >= iw || yi < -1 || yi >= ih) {
-                q[0] = background[0], q[1] = background[1], q[2] = background[2];
-                continue;
-            }
-            // On the border: neighbours outside the picture contribute the background.
-            auto at = [&](int32_t px, int32_t py) -> const uint8_t* {
-                if (px < 0 || py < 0 || px >= iw || py >= ih)
-                    return background;
-                return base + size_t(py) * stride + size_t(px) * 3;
-            };
-            const uint8_t *p00 = at(xi, yi), *p10 = at(xi + 1, yi), *p01 = at(xi, yi + 1),
-                          *p11 = at(xi + 1, yi + 1);
-            for (int k = 0; k < 3; ++k) {
-                q[k] = uint8_t((p00[k] * a + p10[k] * b + p01[k] * cc + p11[k] * d) >> 8);
+    // Bands of destination columns keep the source rows a band touches in cache: one
+    // destination row of a turned picture crosses many source rows.
+    constexpr uint32_t kBand = 128;
+    for (uint32_t band = 0; band < nw; band += kBand) {
+        const uint32_t bandEnd = std::min(nw, band + kBand);
+        for (uint32_t dy = 0; dy < nh; ++dy) {
+            const float y = sy + float(dy);
+            int64_t fx = std::llround((double(c) * sx + double(s) * y) * kOne) + stepX * band;
+            int64_t fy = std::llround((double(c) * y - double(s) * sx) * kOne) + stepY * band;
+            uint8_t* q = out.GetRow(dy) + size_t(band) * 3;
+            for (uint32_t dx = band; dx < bandEnd; ++dx, fx += stepX, fy += stepY, q += 3) {
+                const int32_t xi = int32_t(fx >> 32), yi = int32_t(fy >> 32);
+                const int w1 = int((fx >> 24) & 255), w2 = int((fy >> 24) & 255);
+                const int d = (w1 * w2) >> 8, b = w1 - d, cc = w2 - d, a = 256 - w1 - cc;
+                if (uint32_t(xi) < uint32_t(iw - 1) && uint32_t(yi) < uint32_t(ih - 1)) {
+                    const uint8_t* p0 = base + size_t(yi) * stride + size_t(xi) * 3;
+                    const uint8_t* p1 = p0 + stride;
+#if defined(__SSE2__)
+                    // Four-byte reads and writes: the read may reach one byte past the last
+                    // neighbour (allowed unless it is the block's last row), the write's fourth
+                    // byte is overwritten by the next pixel.
+                    if ((yi + 2 < ih || size_t(xi) * 3 + 7 <= stride) && dx + 1 < nw) {
+                        const __m128i zero = _mm_setzero_si128();
+                        const __m128i top =
+                            _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(Load4(p0)),
+                                                                 _mm_cvtsi32_si128(Load4(p0 + 3))),
+                                              zero);
+                        const __m128i bottom =
+                            _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(Load4(p1)),
+                                                                 _mm_cvtsi32_si128(Load4(p1 + 3))),
+                                              zero);
+                        const __m128i wTop = _mm_setr_epi16(short(a), short(a), short(a), short(a),
+                                                            short(b), short(b), short(b), short(b));
+                        const __m128i wBottom =
+                            _mm_setr_epi16(short(cc), short(cc), short(cc), short(cc), short(d),
+                                           short(d), short(d), short(d));
+                        // Weights add up to 256, so every sum fits 16 bits.
+                        const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(top, wTop),
+                                                          _mm_mullo_epi16(bottom, wBottom));
+                        const __m128i both = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
+                        const __m128i px = _mm_packus_epi16(_mm_srli_epi16(both, 8), zero);
+                        const int32_t v = _mm_cvtsi128_si32(px);
+                        std::memcpy(q, &v, 4);
+                        continue;
+                    }
+#endif
+                    q[0] = uint8_t((p0[0] * a + p0[3] * b + p1[0] * cc + p1[3] * d) >> 8);
+                    q[1] = uint8_t((p0[1] * a + p0[4] * b + p1[1] * cc + p1[4] * d) >> 8);
+                    q[2] = uint8_t((p0[2] * a + p0[5] * b + p1[2] * cc + p1[5] * d) >> 8);
+                    continue;
+                }
+                if (xi < -1 || xi >= iw || yi < -1 || yi >= ih) {
+                    q[0] = background[0], q[1] = background[1], q[2] = background[2];
+                    continue;
+                }
+                // On the border: neighbours outside the picture contribute the background.
+                auto at = [&](int32_t px, int32_t py) -> const uint8_t* {
+                    if (px < 0 || py < 0 || px >= iw || py >= ih)
+                        return background;
+                    return base + size_t(py) * stride + size_t(px) * 3;
+                };
+                const uint8_t *p00 = at(xi, yi), *p10 = at(xi + 1, yi), *p01 = at(xi, yi + 1),
+                              *p11 = at(xi + 1, yi + 1);
+                for (int k = 0; k < 3; ++k) {
+                    q[k] = uint8_t((p00[k] * a + p10[k] * b + p01[k] * cc + p11[k] * d) >> 8);
+                }
             }
         }
     }

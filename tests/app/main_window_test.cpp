@@ -9,6 +9,7 @@
 
 #include "app/main_layout.h"
 #include "app/quorvane_dlg.h"
+#include "media/media_platform.h"
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
 #include "ui/qv_button.h"
@@ -52,6 +53,9 @@ private slots:
         QVERIFY(config_.isValid());
         qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
         InstallFontFaces();
+        // As at start-up: the media layer, here with the simulated camera, before the window.
+        SetSimulatedCameraOption(true);
+        QVERIFY(MediaPlatformInit());
     }
 
     void init() {

@@ -31,7 +31,8 @@ CVideoItem::CVideoItem(QWidget* parent)
 
 CVideoItem::~CVideoItem() {
     // The streaming thread stops writing before the mailbox and the engine go away.
-    CFrameMailbox::SetCurrent(nullptr);
+    if (CFrameMailbox::Current() == &mailbox_)
+        CFrameMailbox::SetCurrent(nullptr);
     deviceSet.DestroyEngines();
     if (g_current == this)
         g_current = nullptr;

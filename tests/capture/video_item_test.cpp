@@ -208,6 +208,20 @@ private slots:
         QVERIFY(messages.texts.isEmpty());
     }
 
+    // The newest item is the current one; an older one going away leaves it receiving.
+    void olderItemGoingAwayKeepsTheCurrentOne() {
+        QWidget parent;
+        auto* older = new CVideoItem;
+        CVideoItem newer;
+        QCOMPARE(CVideoItem::Current(), &newer);
+        delete older;
+        QCOMPARE(CVideoItem::Current(), &newer);
+        newer.DeviceSet().EnumerateVideoDevices();
+        newer.Open(&parent);
+        QVERIFY(newer.DeviceSet().RunPreview());
+        QTRY_VERIFY_WITH_TIMEOUT(newer.HasImage(), 10000);
+    }
+
     void foreignFrameAddressesAreIgnored() {
         CVideoItem item;
         uint8_t bogus[16] = {};

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "image/bmp_codec.h"
 #include "image/dib_pixels.h"
@@ -718,10 +719,17 @@ bool CDibImage::Mirror() {
     if (!IsValid())
         return false;
     const uint32_t w = GetWidth(), h = GetHeight(), bpp = GetBpp();
+    // 24-bit rows are reversed from a copy of themselves, with one spare byte for word reads.
+    uint8_t* scratch = nullptr;
+    if (bpp == 24 && !(scratch = static_cast<uint8_t*>(std::malloc(size_t(w) * 3 + 4)))) {
+        SetLastError("CDibImage::Mirror can't allocate memory");
+        return false;
+    }
     for (uint32_t y = 0; y < h; ++y) {
         uint8_t* row = GetRow(y);
         if (bpp == 24) {
-            MirrorRow24(row, w);
+            std::memcpy(scratch, row, size_t(w) * 3);
+            ReverseRow24(scratch, row, w);
         } else if (bpp == 8) {
             std::reverse(row, row + w);
         } else {
@@ -734,6 +742,7 @@ bool CDibImage::Mirror() {
         if (alpha_)
             std::reverse(alpha_ + size_t(y) * w, alpha_ + size_t(y + 1) * w);
     }
+    std::free(scratch);
     return true;
 }
 
@@ -791,12 +800,14 @@ bool CDibImage::Rotate180(CDibImage* destination) {
     CDibImage out;
     if (!out.CreateLike(*this, w, h, bpp))
         return Fail(out);
+    std::vector<uint8_t> scratch(bpp == 24 ? size_t(w) * 3 + 4 : 0);
     for (uint32_t y = 0; y < h; ++y) {
         const uint8_t* src = GetRow(h - 1 - y);
         uint8_t* dst = out.GetRow(y);
         std::memcpy(dst, src, GetEffWidth());
         if (bpp == 24) {
-            MirrorRow24(dst, w);
+            std::memcpy(scratch.data(), src, size_t(w) * 3);
+            ReverseRow24(scratch.data(), dst, w);
         } else if (bpp == 8) {
             std::reverse(dst, dst + w);
         } else {

@@ -163,19 +163,20 @@ inline void PackThreshold(const uint8_t* __restrict grey, uint8_t* __restrict bi
         bits[j] = 0;
 }
 
-// Reverses a row of blue-green-red triples in place.
-inline void MirrorRow24(uint8_t* row, uint32_t width) {
-    if (width < 2)
+// Writes the pixels of src to dst in reverse order. Pixels move as four-byte words (the fourth
+// byte is overwritten by the next pixel), so src must have one readable byte after its last
+// pixel; src and dst must not overlap.
+inline void ReverseRow24(const uint8_t* __restrict src, uint8_t* __restrict dst, uint32_t width) {
+    if (width == 0)
         return;
-    uint8_t* a = row;
-    uint8_t* b = row + size_t(width - 1) * 3;
-    for (; a < b; a += 3, b -= 3) {
-        const uint8_t t0 = a[0], t1 = a[1], t2 = a[2];
-        a[0] = b[0];
-        a[1] = b[1];
-        a[2] = b[2];
-        b[0] = t0;
-        b[1] = t1;
-        b[2] = t2;
+    const uint8_t* s = src + size_t(width - 1) * 3;
+    uint8_t* d = dst;
+    for (uint32_t x = 0; x + 1 < width; ++x, s -= 3, d += 3) {
+        uint32_t v;
+        std::memcpy(&v, s, 4);
+        std::memcpy(d, &v, 4);
     }
+    d[0] = s[0];
+    d[1] = s[1];
+    d[2] = s[2];
 }

@@ -94,7 +94,9 @@ TEST(DibImageCopy, CopiesBlockAlphaAndInformation) {
     EXPECT_EQ(b.GetQuality(), 33);
     EXPECT_EQ(b.GetTransparentIndex(), 3);
     EXPECT_EQ(b.GetXDpi(), 200);
-    b = b;  // self-assignment keeps everything
+    const CDibImage& alias = b;
+    b = alias;  // self-assignment keeps everything
+    EXPECT_TRUE(b.Copy(alias));
     EXPECT_EQ(std::memcmp(a.GetDib(), b.GetDib(), a.GetDibSize()), 0);
     CDibImage c(std::move(b));
     EXPECT_FALSE(b.IsValid());

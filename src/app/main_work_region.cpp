@@ -85,3 +85,21 @@ CPicture* CQuorvaneDlg::CurrentItem() const {
             return nullptr;
     }
 }
+
+CPicture* CQuorvaneDlg::LivePicture() {
+    return workRegion_ != nullptr ? workRegion_->GetVideoItem() : nullptr;
+}
+
+bool CQuorvaneDlg::WriteSetting(const QString& section, const QString& key, int value) {
+    if (section == qvini::kPic && key == qvini::kQuantity) {
+        stored_.quality = value;
+    }
+    return WriteSettingInt(&settings_, section, key, value);
+}
+
+LParam CQuorvaneDlg::OnAutoCropChanged(WParam on) {
+    if (workRegion_ != nullptr) {
+        workRegion_->GetVideoItem()->SetAutoCropMode(on != 0 ? 2 : 0);
+    }
+    return 0;
+}

@@ -355,6 +355,9 @@ bool CQuorvaneDlg::event(QEvent* event) {
             case qvmsg::kSetWorkMode:
                 message->result = OnSetWorkMode(message->wParam);
                 return true;
+            case qvmsg::kAutoCropChanged:
+                message->result = OnAutoCropChanged(message->wParam);
+                return true;
             default:
                 break;
         }

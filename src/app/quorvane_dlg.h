@@ -46,6 +46,8 @@ public:
     const CDibImage* SkinImage(int number) const override;
     int StoredVideoWidth() const override { return stored_.videoWidth; }
     int StoredVideoHeight() const override { return stored_.videoHeight; }
+    CPicture* LivePicture() override;
+    bool WriteSetting(const QString& section, const QString& key, int value) override;
 
     // One photograph (the "拍照" command, the Enter key and the continuous-capture timer).
     virtual void TakePhoto();
@@ -106,6 +108,7 @@ private:
     // Window messages (main_commands.cpp for the button commands).
     LParam OnButtonClicked(WParam id);
     LParam OnSetWorkMode(WParam mode);
+    LParam OnAutoCropChanged(WParam on);
 
     // The work region and the photos (main_work_region.cpp, take_photo.cpp).
     void ShowPanels(bool visible);

@@ -95,6 +95,8 @@ PhotoSource CWorkRegionMgr::LiveSource() {
     source.workImage = &videoItem_->GetWorkImage();
     source.selectionImageRect = videoItem_->GetSelectionImageRect();
     source.outlineMode = videoItem_->GetOutlineMode();
+    source.tiltAngle = videoItem_->TiltAngle();
+    source.cropImageRect = videoItem_->CropImageRect();
     return source;
 }
 

@@ -68,6 +68,7 @@ private slots:
     void pictureModeShowsTheSelectedPhotoAndLiveComesBack();
     void viewCommandsActOnTheShownItem();
     void openFolderShowsTheStorageFolder();
+    void automaticCropSavesTheStraightenedPage();
     void unwritableFolderShowsANotice_data();
     void unwritableFolderShowsANotice();
 
@@ -320,6 +321,38 @@ void PhotoCaptureTest::openFolderShowsTheStorageFolder() {
     Press(*dlg, 1036);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(storage_)});
+}
+
+void PhotoCaptureTest::automaticCropSavesTheStraightenedPage() {
+    QVERIFY(CIniFile().WriteInt(qvini::kPic, qvini::kNameMode, 1));
+    auto dlg = Open();
+    QVERIFY(dlg);
+    CVideoItem* live = dlg->WorkRegion()->GetVideoItem();
+    const QSize frame = FrameSize(*dlg);
+    SendWindowMessage(dlg.get(), qvmsg::kAutoCropChanged, 1, 0);
+    QVERIFY(live->IsAutoCropOn());
+    QCOMPARE(live->GetOutlineMode(), 2);
+    QTest::qWait(1000);  // let the detection see a few frames
+    // The photo is turned by the detected tilt and cut to the detected box, whatever they are.
+    PhotoSource source;
+    source.workImage = &live->GetWorkImage();
+    source.outlineMode = 2;
+    source.tiltAngle = live->TiltAngle();
+    source.cropImageRect = live->CropImageRect();
+    const CDibImage expected = PreparePhoto(source, PhotoOptions{});
+    Press(*dlg, 1023);
+    CDibImage written;
+    QVERIFY(written.Load(storage_ + QStringLiteral("/Image1.jpg"), kDibFormatJpeg));
+    QVERIFY(qAbs(int(written.GetWidth()) - int(expected.GetWidth())) <= 8);
+    QVERIFY(qAbs(int(written.GetHeight()) - int(expected.GetHeight())) <= 8);
+
+    SendWindowMessage(dlg.get(), qvmsg::kAutoCropChanged, 0, 0);
+    QVERIFY(!live->IsAutoCropOn());
+    QCOMPARE(live->GetOutlineMode(), 0);
+    Press(*dlg, 1023);
+    QVERIFY(written.Load(storage_ + QStringLiteral("/Image3.jpg"), kDibFormatJpeg));
+    QCOMPARE(int(written.GetWidth()), frame.width());
+    QCOMPARE(int(written.GetHeight()), frame.height());
 }
 
 void PhotoCaptureTest::unwritableFolderShowsANotice_data() {

@@ -1,0 +1,58 @@
+#pragma once
+// CColorMode: the panel of the main window's right-hand column that chooses how the live picture
+// and the photographs are coloured ("彩色", "灰度", "黑白") and the black-and-white threshold.
+// A choice takes effect at once: the panel writes the mode and threshold into the live picture
+// view, whose frame handler applies them to every frame; nothing is changed there while the
+// main window shows a still picture. Each run starts in colour with threshold 128.
+
+#include <QFont>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+#include "platform/win_types.h"
+#include "ui/option_item.h"
+
+class CNumberEdit;
+
+class CColorMode : public QWidget {
+    Q_OBJECT
+
+public:
+    enum Mode { kColour = 0, kGrey = 1, kBlackWhite = 2 };
+
+    explicit CColorMode(QWidget* parent = nullptr);
+
+    // Places the panel (window name and control id as the main window gives them), creates the
+    // threshold edit and checks the current mode's item.
+    bool Create(QWidget* parent, const QvRect& rect, const QString& windowName, int id);
+    int Id() const { return id_; }
+
+    // Hands the panel's mode and threshold to the live picture view again: a choice made while a
+    // still picture was shown reaches the live picture when the main window returns to it.
+    void ApplyToLivePicture();
+
+    int Mode() const { return mode_; }
+    int Threshold() const { return threshold_; }
+    CNumberEdit* ThresholdEdit() const { return edit_; }
+    const COptionItem& Item(int itemId) const { return items_[size_t(itemId - 1)]; }
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void OnOptionChanged(int itemId);
+    void OnThresholdChanged();
+    int EditValue() const;
+    void HandOver(int mode, int threshold);
+
+    QFont font_;
+    std::array<COptionItem, 3> items_;
+    CNumberEdit* edit_ = nullptr;
+    int id_ = 0;
+    int mode_ = kColour;
+    int threshold_ = 128;
+};

@@ -7,6 +7,8 @@
 #include "capture/video_item.h"
 #include "image/picture_item.h"
 #include "image/thumbnail_view.h"
+#include "ui/color_mode_panel.h"
+#include "ui/save_option_panel.h"
 
 namespace {
 QRect ToQRect(const QvRect& r) {
@@ -30,6 +32,18 @@ bool CQuorvaneDlg::CreateChildren() {
     thumbnails_->SetReloadHook([this](const QString& path) { ReloadSelectedPicture(path); });
     tip_.AddTool(thumbnails_, this, QStringLiteral("提示:双击图片打开图片"));
 
+    saveOptionPanel_ = new CSaveOption(this);
+    if (!saveOptionPanel_->Create(this, SaveOptionPanelRect(width()), QStringLiteral("saveOption"),
+                                  100)) {
+        return false;
+    }
+    saveOptionPanel_->SetQuality(stored_.quality);
+    colourModePanel_ = new CColorMode(this);
+    if (!colourModePanel_->Create(this, ColourModePanelRect(width()), QStringLiteral("colormode"),
+                                  100)) {
+        return false;
+    }
+
     saveNotice_ = new CSaveNotice(this);
     return true;
 }
@@ -46,8 +60,12 @@ void CQuorvaneDlg::LayOutWorkRegion() {
 }
 
 void CQuorvaneDlg::ShowPanels(bool visible) {
-    if (thumbnails_ != nullptr) {
-        thumbnails_->setVisible(visible);
+    for (QWidget* panel :
+         {static_cast<QWidget*>(colourModePanel_), static_cast<QWidget*>(thumbnails_),
+          static_cast<QWidget*>(saveOptionPanel_)}) {
+        if (panel != nullptr) {
+            panel->setVisible(visible);
+        }
     }
 }
 
@@ -55,6 +73,10 @@ LParam CQuorvaneDlg::OnSetWorkMode(WParam mode) {
     EnableForMode(int(mode));
     workMode_ = int(mode);
     if (workRegion_ != nullptr && workRegion_->SetMode(int(mode))) {
+        // A colour choice made while the still picture was shown reaches the live picture now.
+        if (mode == CWorkRegionMgr::kModeLive && colourModePanel_ != nullptr) {
+            colourModePanel_->ApplyToLivePicture();
+        }
         update();
     }
     return 0;

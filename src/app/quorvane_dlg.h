@@ -25,9 +25,11 @@
 #include "app/photo_naming.h"
 #include "app/photo_pipeline.h"
 
+class CColorMode;
 class CPicture;
 class CQVButton;
 class CSaveNotice;
+class CSaveOption;
 class CThumnailView;
 class CWorkRegionMgr;
 class QTimer;
@@ -63,6 +65,8 @@ public:
     int PhotoColourMode() const;
     CWorkRegionMgr* WorkRegion() const { return workRegion_; }
     CThumnailView* Thumbnails() const { return thumbnails_; }
+    CColorMode* ColourModePanel() const { return colourModePanel_; }
+    CSaveOption* SaveOptionPanel() const { return saveOptionPanel_; }
     CSaveNotice* SaveNotice() const { return saveNotice_; }
     // Replaces the clock of time-stamp photo names (scripted runs and tests).
     void SetPhotoClock(CPhotoNamer::Clock clock) { photoNamer_ = CPhotoNamer(std::move(clock)); }
@@ -165,6 +169,8 @@ private:
     QString siteAddress_;
     bool initialised_ = false;
 
+    CColorMode* colourModePanel_ = nullptr;
+    CSaveOption* saveOptionPanel_ = nullptr;
     CSaveNotice* saveNotice_ = nullptr;
     QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
     CPhotoNamer photoNamer_;

@@ -10,21 +10,23 @@
 #include "capture/video_item.h"
 #include "image/picture_view.h"
 #include "image/thumbnail_view.h"
+#include "ui/color_mode_panel.h"
 #include "ui/qv_button.h"
+#include "ui/save_option_panel.h"
 
 namespace {
 constexpr int kContinuousButton = 1024;
 }  // namespace
 
 int CQuorvaneDlg::PhotoColourMode() const {
-    // The colour-mode panel hands its mode to the live item, which applies it to every frame.
-    const CPicture* live = workRegion_ != nullptr ? workRegion_->GetVideoItem() : nullptr;
-    return live != nullptr ? live->GetColourMode() : 0;
+    return colourModePanel_ != nullptr ? colourModePanel_->Mode() : 0;
 }
 
 PhotoOptions CQuorvaneDlg::CurrentPhotoOptions() const {
     PhotoOptions options;
-    options.quality = stored_.quality;
+    options.quality = saveOptionPanel_ != nullptr ? saveOptionPanel_->Quality() : stored_.quality;
+    options.saveRotateLeft = saveOptionPanel_ != nullptr && saveOptionPanel_->IsTurnLeft();
+    options.saveRotateRight = saveOptionPanel_ != nullptr && saveOptionPanel_->IsTurnRight();
     options.watermarkText = watermarkText_;
     options.dateWatermark = dateWatermark_;
     options.watermarkX = watermarkX_;

@@ -25,7 +25,9 @@
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
+#include "ui/color_mode_panel.h"
 #include "ui/qv_button.h"
+#include "ui/save_option_panel.h"
 
 namespace {
 
@@ -63,6 +65,7 @@ private slots:
     void namesInEachMode();
     void counterIsSharedAndSurvivesRestart();
     void blackAndWhiteWithJpegChosenIsTiff();
+    void saveTurnFromTheSaveOptions();
     void enterInPictureModeAddsAnEmptyThumbnail();
     void continuousPhotosAtOneSecond();
     void pictureModeShowsTheSelectedPhotoAndLiveComesBack();
@@ -187,8 +190,8 @@ void PhotoCaptureTest::blackAndWhiteWithJpegChosenIsTiff() {
     auto dlg = Open();
     QVERIFY(dlg);
     CPicture* live = dlg->WorkRegion()->GetVideoItem();
-    live->SetColourMode(2);
-    live->SetThresholdLevel(128);
+    SendWindowMessage(dlg->ColourModePanel(), qvmsg::kOptionChanged, 3, 1);  // "黑白"
+    QCOMPARE(dlg->ColourModePanel()->Mode(), 2);
     QTRY_COMPARE_WITH_TIMEOUT(live->GetWorkImage().GetBpp(), 1u, 20000);
     Press(*dlg, 1023);
     const QString path = storage_ + QStringLiteral("/Image1.tif");
@@ -196,6 +199,23 @@ void PhotoCaptureTest::blackAndWhiteWithJpegChosenIsTiff() {
     CDibImage written;
     QVERIFY(written.Load(path, kDibFormatTiff));
     QCOMPARE(written.GetBpp(), 1u);
+}
+
+void PhotoCaptureTest::saveTurnFromTheSaveOptions() {
+    QVERIFY(CIniFile().WriteInt(qvini::kPic, qvini::kNameMode, 1));
+    auto dlg = Open();
+    QVERIFY(dlg);
+    const QSize frame = FrameSize(*dlg);
+    CSaveOption* options = dlg->SaveOptionPanel();
+    const QvRect hit = options->Item(CSaveOption::kTurnRight).HitRect();
+    QTest::mouseClick(options, Qt::LeftButton, {},
+                      QPoint(hit.left + hit.Width() / 2, hit.top + hit.Height() / 2));
+    QVERIFY(options->IsTurnRight());
+    Press(*dlg, 1023);
+    CDibImage written;
+    QVERIFY(written.Load(storage_ + QStringLiteral("/Image1.jpg"), kDibFormatJpeg));
+    QCOMPARE(int(written.GetWidth()), frame.height());
+    QCOMPARE(int(written.GetHeight()), frame.width());
 }
 
 void PhotoCaptureTest::enterInPictureModeAddsAnEmptyThumbnail() {

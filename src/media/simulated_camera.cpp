@@ -9,6 +9,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -103,6 +104,43 @@ void BgrToYuy2(const uint8_t* bgr, int width, int height, int stride, uint8_t* o
 
 enum { PROP_0, PROP_BRIGHTNESS, PROP_CONTRAST, PROP_TILT, PROP_DESK, PROP_NOISE, PROP_PICTURE };
 
+struct Picture {
+    std::vector<uint8_t> pixels;  // BGR rows, top first
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+};
+
+// Decodes a picture file; null when it cannot be read.
+std::shared_ptr<const Picture> LoadPicture(const std::string& file) {
+    if (file.empty())
+        return nullptr;
+    QImage image(QString::fromStdString(file));
+    if (image.isNull())
+        return nullptr;
+    image = image.convertToFormat(QImage::Format_BGR888);
+    auto picture = std::make_shared<Picture>();
+    picture->width = image.width();
+    picture->height = image.height();
+    picture->stride = picture->width * 3;
+    picture->pixels.resize(static_cast<size_t>(picture->stride) * picture->height);
+    for (int y = 0; y < picture->height; ++y)
+        std::copy_n(image.constScanLine(y), picture->stride,
+                    picture->pixels.data() + static_cast<size_t>(y) * picture->stride);
+    return picture;
+}
+
+// What a change of settings produces: the rendered scene and the frame it becomes.
+struct Products {
+    SimulatedScene scene;
+    std::vector<uint8_t> yuy2;
+    GstBuffer* jpeg = nullptr;
+    ~Products() {
+        if (jpeg)
+            gst_buffer_unref(jpeg);
+    }
+};
+
 struct SimCamState {
     std::mutex lock;
     int brightness = 0;
@@ -111,19 +149,14 @@ struct SimCamState {
     int desk = 0;
     bool noise = true;
     std::string pictureFile;
-    std::vector<uint8_t> picture;  // BGR rows, top first
-    int pictureWidth = 0;
-    int pictureHeight = 0;
-    int pictureStride = 0;
+    std::shared_ptr<const Picture> picture;  // null: the built-in page
 
     bool dirty = true;
     bool jpeg = false;
     int width = 0;
     int height = 0;
     GstClockTime duration = GST_CLOCK_TIME_NONE;
-    SimulatedScene scene;
-    std::vector<uint8_t> yuy2;
-    GstBuffer* jpegFrame = nullptr;
+    std::unique_ptr<Products> products;  // for the current settings unless dirty
     GstBufferPool* pool = nullptr;
     uint64_t frames = 0;
 
@@ -136,26 +169,9 @@ struct SimCamState {
         s.contrast = contrast;
         s.desk = static_cast<DeskKind>(desk);
         s.noiseAmplitude = noise ? 3 : 0;
-        if (!picture.empty())
-            s.picture = {picture.data(), pictureWidth, pictureHeight, pictureStride};
+        if (picture)
+            s.picture = {picture->pixels.data(), picture->width, picture->height, picture->stride};
         return s;
-    }
-    void LoadPicture(const std::string& file) {
-        pictureFile = file;
-        picture.clear();
-        pictureWidth = pictureHeight = pictureStride = 0;
-        if (file.empty())
-            return;
-        QImage image(QString::fromStdString(file));
-        if (image.isNull())
-            return;
-        image = image.convertToFormat(QImage::Format_BGR888);
-        pictureWidth = image.width();
-        pictureHeight = image.height();
-        pictureStride = pictureWidth * 3;
-        picture.resize(static_cast<size_t>(pictureStride) * pictureHeight);
-        for (int y = 0; y < pictureHeight; ++y)
-            std::copy_n(image.constScanLine(y), pictureStride, picture.data() + y * pictureStride);
     }
 };
 
@@ -180,33 +196,53 @@ GType DeskEnumType() {
     return type;
 }
 
-// Renders the scene for the negotiated format; called with the state locked.
-void Refresh(SimCamState* s) {
-    if (!s->dirty || s->width <= 0)
-        return;
-    s->dirty = false;
-    SimulatedSceneSettings settings = s->Settings();
-    if (s->jpeg)
+// Renders the scene and encodes its frame; runs without the state's lock, so that changing
+// a control never waits for a render.
+std::unique_ptr<Products> Render(SimulatedSceneSettings settings, bool jpeg) {
+    auto p = std::make_unique<Products>();
+    if (jpeg)
         settings.noiseAmplitude = 0;
-    s->scene.Configure(settings);
-    const std::vector<uint8_t>& clean = s->scene.Clean();
-    if (s->jpeg) {
+    p->scene.Configure(settings);
+    const std::vector<uint8_t>& clean = p->scene.Clean();
+    const int w = p->scene.Width();
+    const int h = p->scene.Height();
+    if (jpeg) {
         unsigned char* data = nullptr;
         unsigned long size = 0;
-        if (s->jpegFrame)
-            gst_buffer_unref(s->jpegFrame);
-        s->jpegFrame = nullptr;
-        if (EncodeJpeg(clean.data(), s->width, s->height, s->scene.Stride(), &data, &size))
-            s->jpegFrame = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, data, size, 0,
-                                                       size, data, free);
+        if (EncodeJpeg(clean.data(), w, h, p->scene.Stride(), &data, &size))
+            p->jpeg = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, data, size, 0, size,
+                                                  data, free);
     } else {
-        s->yuy2.resize(static_cast<size_t>(s->width) * s->height * 2);
-        BgrToYuy2(clean.data(), s->width, s->height, s->scene.Stride(), s->yuy2.data());
+        p->yuy2.resize(static_cast<size_t>(w) * h * 2);
+        BgrToYuy2(clean.data(), w, h, p->scene.Stride(), p->yuy2.data());
     }
+    return p;
+}
+
+// Streaming thread: brings the products up to date with the controls. Called and returns with
+// the lock held; releases it while rendering.
+void Refresh(SimCamState* s, std::unique_lock<std::mutex>& lock) {
+    if (!s->dirty && s->products)
+        return;
+    s->dirty = false;
+    const SimulatedSceneSettings settings = s->Settings();
+    const std::shared_ptr<const Picture> picture = s->picture;  // keeps settings.picture valid
+    const bool jpeg = s->jpeg;
+    lock.unlock();
+    std::unique_ptr<Products> fresh = Render(settings, jpeg);
+    lock.lock();
+    s->products = std::move(fresh);
 }
 
 void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
     SimCamState* s = reinterpret_cast<QvSimCam*>(object)->state;
+    std::shared_ptr<const Picture> picture;
+    std::string file;
+    if (id == PROP_PICTURE) {
+        const char* text = g_value_get_string(value);
+        file = text ? text : "";
+        picture = LoadPicture(file);  // decoded before taking the lock
+    }
     std::lock_guard<std::mutex> guard(s->lock);
     switch (id) {
         case PROP_BRIGHTNESS:
@@ -224,11 +260,10 @@ void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GPa
         case PROP_NOISE:
             s->noise = g_value_get_boolean(value);
             break;
-        case PROP_PICTURE: {
-            const char* file = g_value_get_string(value);
-            s->LoadPicture(file ? file : "");
+        case PROP_PICTURE:
+            s->pictureFile = file;
+            s->picture = picture;
             break;
-        }
         default:
             G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
             return;
@@ -266,8 +301,6 @@ void qv_sim_cam_get_property(GObject* object, guint id, GValue* value, GParamSpe
 
 void qv_sim_cam_finalize(GObject* object) {
     SimCamState* s = reinterpret_cast<QvSimCam*>(object)->state;
-    if (s->jpegFrame)
-        gst_buffer_unref(s->jpegFrame);
     if (s->pool)
         gst_object_unref(s->pool);
     delete s;
@@ -289,6 +322,7 @@ gboolean qv_sim_cam_set_caps(GstBaseSrc* src, GstCaps* caps) {
     s->height = height;
     s->duration = gst_util_uint64_scale_int(GST_SECOND, fpsD, fpsN);
     s->dirty = true;
+    s->products.reset();
     if (s->pool) {
         gst_buffer_pool_set_active(s->pool, FALSE);
         gst_object_unref(s->pool);
@@ -338,15 +372,16 @@ void qv_sim_cam_get_times(GstBaseSrc*, GstBuffer* buffer, GstClockTime* start, G
 // Streaming thread of the source.
 GstFlowReturn qv_sim_cam_create(GstPushSrc* src, GstBuffer** out) {
     SimCamState* s = reinterpret_cast<QvSimCam*>(src)->state;
-    std::lock_guard<std::mutex> guard(s->lock);
+    std::unique_lock<std::mutex> lock(s->lock);
     if (s->width <= 0)
         return GST_FLOW_NOT_NEGOTIATED;
-    Refresh(s);
+    Refresh(s, lock);
+    const Products& p = *s->products;
     GstBuffer* buffer = nullptr;
     if (s->jpeg) {
-        if (!s->jpegFrame)
+        if (!p.jpeg)
             return GST_FLOW_ERROR;
-        buffer = gst_buffer_copy(s->jpegFrame);
+        buffer = gst_buffer_copy(p.jpeg);
     } else {
         if (!s->pool || gst_buffer_pool_acquire_buffer(s->pool, &buffer, nullptr) != GST_FLOW_OK)
             return GST_FLOW_FLUSHING;
@@ -355,8 +390,8 @@ GstFlowReturn qv_sim_cam_create(GstPushSrc* src, GstBuffer** out) {
             gst_buffer_unref(buffer);
             return GST_FLOW_ERROR;
         }
-        const size_t n = std::min<size_t>(map.size, s->yuy2.size());
-        s->scene.AddNoise(s->yuy2.data(), map.data, n, static_cast<uint32_t>(s->frames));
+        const size_t n = std::min<size_t>(map.size, p.yuy2.size());
+        p.scene.AddNoise(p.yuy2.data(), map.data, n, static_cast<uint32_t>(s->frames));
         gst_buffer_unmap(buffer, &map);
     }
     GST_BUFFER_PTS(buffer) = s->frames * s->duration;
@@ -519,14 +554,14 @@ bool ReadSimulatedCameraTruth(GstElement* element, SimulatedCameraTruth* truth) 
         return false;
     SimCamState* s = reinterpret_cast<QvSimCam*>(element)->state;
     std::lock_guard<std::mutex> guard(s->lock);
-    if (s->width <= 0)
+    if (!s->products)
         return false;
-    Refresh(s);
-    truth->width = s->width;
-    truth->height = s->height;
-    truth->frameTiltDegrees = s->scene.FrameTiltDegrees();
-    truth->uprightTiltDegrees = s->scene.UprightTiltDegrees();
-    truth->frameCorners = s->scene.FrameCorners();
-    truth->uprightCorners = s->scene.UprightCorners();
+    const SimulatedScene& scene = s->products->scene;
+    truth->width = scene.Width();
+    truth->height = scene.Height();
+    truth->frameTiltDegrees = scene.FrameTiltDegrees();
+    truth->uprightTiltDegrees = scene.UprightTiltDegrees();
+    truth->frameCorners = scene.FrameCorners();
+    truth->uprightCorners = scene.UprightCorners();
     return true;
 }

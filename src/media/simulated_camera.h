@@ -36,6 +36,7 @@ struct SimulatedCameraTruth {
     std::array<ScenePoint, 4> uprightCorners{};  // the same page mirrored back
 };
 
-// The truth of the scene that `element` (a quorvanesimcam) is delivering at its negotiated size.
-// False when element is not a simulated camera or has not negotiated a size yet.
+// The truth of the scene that `element` (a quorvanesimcam) is delivering. False when element is
+// not a simulated camera or has delivered no frame yet. After a control changes, the truth
+// follows with the first frame rendered from the new settings.
 bool ReadSimulatedCameraTruth(GstElement* element, SimulatedCameraTruth* truth);

@@ -210,6 +210,25 @@ private slots:
         gst_object_unref(other);
     }
 
+    // A node that is not a camera gives no controls rather than failing; a missing one gives
+    // none at all, and the camera's own element is used instead.
+    void deviceNodeControls() {
+        QVERIFY(OpenV4l2Controls("/nonexistent/video9") == nullptr);
+        auto null = OpenV4l2Controls("/dev/null");
+        QVERIFY(null != nullptr);
+        QVERIFY(null->List().empty());
+        CameraControl brightness;
+        brightness.id = 0x00980900;  // V4L2_CID_BRIGHTNESS
+        int value = 0;
+        QVERIFY(!null->Get(brightness, &value));
+        QVERIFY(!null->Set(brightness, 1));
+        GstElement* camera = gst_element_factory_make(kSimulatedCameraElement, nullptr);
+        gst_object_ref_sink(camera);
+        auto fallback = ControlsForCamera(camera, "/nonexistent/video9");
+        QVERIFY(fallback && fallback->List().size() == 5);
+        gst_object_unref(camera);
+    }
+
     // The camera as a plain pipeline delivers its formats with steady timestamps.
     void simulatedCameraStreamsWithTimestamps_data() {
         QTest::addColumn<QString>("format");

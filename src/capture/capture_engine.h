@@ -87,6 +87,3 @@ private:
     std::unique_ptr<QObject> relay_;   // carries bus errors to the user-interface thread
     std::function<void(const QString&)> errorHandler_;
 };
-
-// The process-wide count of devices added to any engine (names "Video Capture device %d- %d").
-int CaptureDeviceCounter();

@@ -13,6 +13,7 @@
 
 namespace {
 
+// Numbers the devices added to any engine in this process.
 std::atomic<int> g_deviceCounter{0};
 
 const QString kCaption = QStringLiteral("RozuzIze");
@@ -24,10 +25,6 @@ GstElement* Make(const char* factory, const char* name = nullptr) {
 }
 
 }  // namespace
-
-int CaptureDeviceCounter() {
-    return g_deviceCounter.load();
-}
 
 AboutDirectShow::AboutDirectShow() : relay_(std::make_unique<QObject>()) {
     if (MediaPlatformInit())

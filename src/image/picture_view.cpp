@@ -152,6 +152,20 @@ void CPicture::ResetRefit() {
     g_refitPending = true;
 }
 
+void CPicture::SetStretchToWindow(bool stretch) {
+    if (stretch != stretchToWindow) {
+        stretchToWindow = stretch;
+        update();
+    }
+}
+
+void CPicture::SetDarkBackground(bool dark) {
+    if (dark != darkBackground) {
+        darkBackground = dark;
+        update();
+    }
+}
+
 uint32_t CPicture::FormatFromPath(const QString& path) {
     const QString upper = path.toUpper();
     const qsizetype dot = upper.lastIndexOf(QLatin1Char('.'));

@@ -5,7 +5,7 @@
 // pixels when the zoom changes. The live video item and the still picture item derive from it.
 //
 // All coordinate arithmetic is done in 32-bit integers with truncation, as the photo pipeline
-// and the crop commands depend on the exact pixels it yields.
+// and the crop commands depend on the exact pixels it yields. User-interface thread only.
 
 #include <QString>
 #include <QWidget>
@@ -44,14 +44,15 @@ public:
     void SelectionToClient();
     void OutlineToClient();
 
-    // Plain settings written by the main window and the video item.
+    // Plain settings written by the main window and the video item. The two that change what is
+    // on screen repaint at once.
     void SetBoxSelectArmed(bool armed) { boxSelectArmed = armed; }
-    void SetStretchToWindow(bool stretch) { stretchToWindow = stretch; }
+    void SetStretchToWindow(bool stretch);
     void SetColourMode(int mode) { colourMode = mode; }
     void SetThresholdLevel(uint8_t level) { thresholdLevel = level; }
     void SetNoFlip(bool value) { noFlip = value; }
     void SetNoMirror(bool value) { noMirror = value; }
-    void SetDarkBackground(bool dark) { darkBackground = dark; }
+    void SetDarkBackground(bool dark);
     void SetOutlineMode(int mode) { outlineMode = mode; }
     void SetOutlineImagePoints(const std::array<QvPoint, 4>& points) {
         outlineImagePoints = points;

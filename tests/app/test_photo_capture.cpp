@@ -307,6 +307,10 @@ void PhotoCaptureTest::viewCommandsActOnTheShownItem() {
     QCOMPARE(live->IsNoFlip(), !flip);
     Press(*dlg, 1019);
     QVERIFY(live->IsBoxSelectArmed());
+    Press(*dlg, 1012);  // "窗口大小": stretched over the window, then back to fitted
+    QVERIFY(live->IsStretchToWindow());
+    Press(*dlg, 1012);
+    QVERIFY(!live->IsStretchToWindow());
     Press(*dlg, 1010);  // no command
     Press(*dlg, 1018);  // no command
     Press(*dlg, 1017);

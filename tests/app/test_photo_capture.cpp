@@ -72,6 +72,7 @@ private slots:
     void viewCommandsActOnTheShownItem();
     void openFolderShowsTheStorageFolder();
     void automaticCropSavesTheStraightenedPage();
+    void unknownNamingModeShowsANotice();
     void unwritableFolderShowsANotice_data();
     void unwritableFolderShowsANotice();
 
@@ -335,6 +336,15 @@ void PhotoCaptureTest::viewCommandsActOnTheShownItem() {
     QCOMPARE(int(still->GetWorkImage().GetWidth()), frame.width());
     Press(*dlg, 1017);
     QCOMPARE(still->GetAnnotateState(), 1);
+
+    // "保存" writes the edited picture under the name the user picks.
+    const QString copy = home_->filePath(QStringLiteral("turned.png"));
+    still->SetSavePathChooser([copy](QWidget*) { return copy; });
+    Press(*dlg, 1016);
+    Press(*dlg, 1020);
+    CDibImage saved;
+    QVERIFY(saved.Load(copy, kDibFormatPng));
+    QCOMPARE(int(saved.GetWidth()), frame.height());
 }
 
 void PhotoCaptureTest::openFolderShowsTheStorageFolder() {
@@ -377,6 +387,20 @@ void PhotoCaptureTest::automaticCropSavesTheStraightenedPage() {
     QVERIFY(written.Load(storage_ + QStringLiteral("/Image3.jpg"), kDibFormatJpeg));
     QCOMPARE(int(written.GetWidth()), frame.width());
     QCOMPARE(int(written.GetHeight()), frame.height());
+}
+
+void PhotoCaptureTest::unknownNamingModeShowsANotice() {
+    QVERIFY(CIniFile().WriteInt(qvini::kPic, qvini::kPicIndex, 4));
+    QVERIFY(CIniFile().WriteInt(qvini::kPic, qvini::kNameMode, 7));
+    auto dlg = Open();
+    QVERIFY(dlg);
+    Press(*dlg, 1023);
+    QVERIFY(dlg->SaveNotice()->isVisible());
+    QVERIFY(dlg->SaveNotice()->text().contains(QStringLiteral("命名方式")));
+    QCOMPARE(StoredCounter(), 4);  // no name was used
+    QCOMPARE(dlg->Thumbnails()->Count(), 1);
+    QVERIFY(dlg->Thumbnails()->Cell(0).path.isEmpty());
+    QVERIFY(Photos(storage_).isEmpty());
 }
 
 void PhotoCaptureTest::unwritableFolderShowsANotice_data() {

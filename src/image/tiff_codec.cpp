@@ -323,13 +323,13 @@ bool ReadThroughRgba(TIFF* tif, const TiffLayout& l, CDibImage& img, std::string
         error = std::string("TIFF: ") + why;
         return false;
     }
-    if (!img.Create(l.width, l.height, 24, kDibFormatTiff)) {
-        error = img.GetLastError();
-        return false;
-    }
     const uint64_t pixels = uint64_t(l.width) * l.height;
     if (pixels * 4 > CDibImage::GetMaxMemory()) {
         error = "TIFF: image too large";
+        return false;
+    }
+    if (!img.Create(l.width, l.height, 24, kDibFormatTiff)) {
+        error = img.GetLastError();
         return false;
     }
     uint32_t* raster = static_cast<uint32_t*>(std::malloc(size_t(pixels) * 4));
@@ -337,9 +337,10 @@ bool ReadThroughRgba(TIFF* tif, const TiffLayout& l, CDibImage& img, std::string
         error = "TIFF: can't allocate memory";
         return false;
     }
-    // Bottom-left origin gives the rows in the block's own order.
+    // Bottom-left origin gives the rows in the block's own order. A strip or tile that fails
+    // to read ends the read rather than leaving a hole in a picture reported as good.
     const bool ok =
-        TIFFReadRGBAImageOriented(tif, l.width, l.height, raster, ORIENTATION_BOTLEFT, 0) != 0;
+        TIFFReadRGBAImageOriented(tif, l.width, l.height, raster, ORIENTATION_BOTLEFT, 1) != 0;
     if (ok) {
         const bool alpha = l.extraCount > 0 && img.AlphaCreate();
         for (uint32_t y = 0; y < l.height; ++y) {
@@ -361,6 +362,53 @@ bool ReadThroughRgba(TIFF* tif, const TiffLayout& l, CDibImage& img, std::string
     }
     std::free(raster);
     return ok;
+}
+
+// Most decoded bytes one stored byte can give under a compression, with room to spare: a
+// CCITT row costs at least one bit whatever its width; Deflate tops out near 1032:1, PackBits
+// at 64:1 and LZW's 12-bit codes below 2731:1. Entropy coders without a useful floor (JPEG's
+// arithmetic mode, ZSTD, LZMA, JBIG) get a wide bound that still stops kilobytes claiming
+// gigabytes.
+double BestRatio(const TiffLayout& l, double rowBytes) {
+    switch (l.compression) {
+        case COMPRESSION_NONE:
+            return 2;
+        case COMPRESSION_CCITTRLE:
+        case COMPRESSION_CCITTRLEW:
+        case COMPRESSION_CCITTFAX3:
+        case COMPRESSION_CCITTFAX4:
+            return 16 * std::max(rowBytes, 1.0);
+        case COMPRESSION_PACKBITS:
+            return 128;
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE:
+            return 2048;
+        case COMPRESSION_LZW:
+            return 4096;
+        case COMPRESSION_OJPEG:
+        case COMPRESSION_JPEG:
+            return 16384;
+        default:
+            return 32768;
+    }
+}
+
+// Refuses a file whose strips or tiles, counting only bytes that lie inside the file and at
+// most the file once (strips may all point at the same bytes), cannot hold the declared
+// picture. libtiff's readers fill what is missing, so a few kilobytes that declare a huge
+// picture would otherwise cost seconds and hundreds of megabytes.
+bool StoredDataCoversPicture(TIFF* tif, const TiffLayout& l, uint64_t fileSize) {
+    const uint32_t count = l.tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    uint64_t present = 0;
+    for (uint32_t i = 0; i < count && present < fileSize; ++i) {
+        const uint64_t offset = TIFFGetStrileOffset(tif, i);
+        const uint64_t bytes = TIFFGetStrileByteCount(tif, i);
+        if (offset < fileSize)
+            present = std::min(present + std::min(bytes, fileSize - offset), fileSize);
+    }
+    // In floating point: the declared fields multiply past 64 bits.
+    const double rowBytes = std::ceil(double(l.width) * l.samples * l.bits / 8);
+    return present != 0 && rowBytes * l.height / BestRatio(l, rowBytes) <= double(present);
 }
 
 }  // namespace
@@ -386,10 +434,14 @@ bool DecodeTiff(std::FILE* stream, CDibImage& out, std::string& error) {
         error = s.message[0] ? s.message : "TIFF: can't open";
         return false;
     }
+    // Complaints about odd tags that the open survived say nothing about why a read fails.
+    s.message[0] = 0;
     const TiffLayout l = ReadLayout(tif);
     bool ok = false;
     if (l.width == 0 || l.height == 0) {
         error = "TIFF: empty picture";
+    } else if (!StoredDataCoversPicture(tif, l, OnSize(&s))) {
+        error = "TIFF: the file is too small for the picture it declares";
     } else {
         const Direct d = ChooseDirect(l);
         if (d != Direct::kNone) {

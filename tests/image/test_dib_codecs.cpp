@@ -326,4 +326,100 @@ TEST(DibCodecsLimits, HugeDeclaredSizesAreRefusedBeforeAllocating) {
     CDibImage::FreeEncodedMemory(buffer);
 }
 
+// Files the fuzzer found: each fails (or loads) cleanly within a second.
+TEST(DibCodecsLimits, FuzzerFindsFailFast) {
+    QDir dir(QStringLiteral(QUORVANE_TESTDATA "/regress"));
+    const QStringList names = dir.entryList(QDir::Files, QDir::Name);
+    ASSERT_TRUE(names.contains("tiff-small-file-huge-picture.tif"));
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        QElapsedTimer timer;
+        timer.start();
+        CDibImage img;
+        const bool ok = img.Load(dir.filePath(name), kDibFormatUnknown);
+        EXPECT_LT(timer.elapsed(), 1000);
+        EXPECT_EQ(ok, img.IsValid());
+        if (name.endsWith("huge-picture.tif")) {
+            EXPECT_FALSE(ok);
+            EXPECT_FALSE(img.Load(dir.filePath(name), kDibFormatTiff));
+            EXPECT_STREQ(img.GetLastError(),
+                         "TIFF: the file is too small for the picture it declares");
+        }
+    }
+}
+
+// Writes a TIFF of the given size and compression holding its first strip of pixels, or all
+// of them; strips not written are declared and left empty. Colour comes in separate planes, which
+// takes the file through libtiff's RGBA reader.
+QString WriteStrips(const QString& path, uint32_t width, uint32_t height, uint16_t compression,
+                    uint16_t bits, bool complete) {
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tif)
+        return {};
+    const uint16_t samples = bits == 1 ? 1 : 3;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, samples == 1 ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG,
+                 samples == 1 ? PLANARCONFIG_CONTIG : PLANARCONFIG_SEPARATE);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16u);
+    std::vector<uint8_t> strip(size_t(TIFFStripSize(tif)), 0x55);
+    bool ok = true;
+    for (uint32_t i = 0; i < (complete ? TIFFNumberOfStrips(tif) : 1); ++i)
+        ok = ok && TIFFWriteEncodedStrip(tif, i, strip.data(), tmsize_t(strip.size())) >= 0;
+    TIFFClose(tif);
+    return ok ? path : QString();
+}
+
+// A small file declaring a picture its strips cannot hold fails before the pixels are filled,
+// whichever reader the layout takes; the same layout with every strip present loads.
+TEST(DibCodecsLimits, TiffWithMissingStripsFailsFast) {
+    struct Case {
+        uint16_t compression, bits;
+    };
+    QTemporaryDir dir;
+    for (const Case c : {Case{COMPRESSION_ADOBE_DEFLATE, 8}, Case{COMPRESSION_LZW, 8},
+                         Case{COMPRESSION_PACKBITS, 8}, Case{COMPRESSION_PACKBITS, 1},
+                         Case{COMPRESSION_CCITTFAX4, 1}, Case{COMPRESSION_NONE, 8}}) {
+        SCOPED_TRACE(c.compression);
+        const QString path = WriteStrips(dir.filePath(QString("strip%1.tif").arg(c.compression)),
+                                         9000, 9000, c.compression, c.bits, false);
+        ASSERT_FALSE(path.isEmpty());
+        QElapsedTimer timer;
+        timer.start();
+        CDibImage img;
+        EXPECT_FALSE(img.Load(path, kDibFormatTiff));
+        EXPECT_LT(timer.elapsed(), 1000);
+        EXPECT_STRNE(img.GetLastError(), "");
+
+        const QString whole = WriteStrips(dir.filePath("whole.tif"), 300, c.bits == 1 ? 16 : 1,
+                                          c.compression, c.bits, true);
+        ASSERT_FALSE(whole.isEmpty());
+        EXPECT_TRUE(img.Load(whole, kDibFormatTiff)) << img.GetLastError();
+    }
+}
+
+// The thinnest real data the size check must let through: a blank page of CCITT G4 costs
+// about one bit a row.
+TEST(DibCodecsLimits, BlankG4PageStillLoads) {
+    CDibImage page;
+    ASSERT_TRUE(page.Create(3307, 4677, 1, 0));
+    page.SetPaletteColor(0, 0, 0, 0);
+    page.SetPaletteColor(1, 255, 255, 255);
+    for (uint32_t y = 0; y < page.GetHeight(); ++y)
+        std::memset(page.GetRow(y), 0xFF, page.GetEffWidth());
+    uint8_t* buffer = nullptr;
+    int32_t size = 0;
+    ASSERT_TRUE(page.EncodeToMemory(buffer, size, kDibFormatTiff));
+    EXPECT_LT(size, 2000);
+    CDibImage back;
+    EXPECT_TRUE(back.Decode(buffer, size_t(size), kDibFormatTiff)) << back.GetLastError();
+    CDibImage::FreeEncodedMemory(buffer);
+    EXPECT_EQ(back.GetHeight(), 4677u);
+    EXPECT_EQ(back.GetPixelColour(1000, 2000), QvRgb(255, 255, 255));
+}
+
 }  // namespace

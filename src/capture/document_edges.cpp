@@ -23,26 +23,29 @@ constexpr int32_t kMargin = 10;     // pixels added around the box
 constexpr int kEdgeDifference = 25;
 
 // Average of c x c blocks; the usual case (1600 x 1200 -> 400 x 300). The rows of a band are
-// summed first, byte by byte (a loop the compiler vectorises), then folded into cells.
+// summed first, byte by byte (a loop the compiler vectorises), then folded into cells. Sum holds
+// a column of c bytes: 16 bits while c <= 257.
+template <typename Sum>
 void ShrinkByBlocks(const uint8_t* pixels, int32_t width, int32_t c, uint8_t* grid, int32_t cw,
                     int32_t ch) {
     const size_t stride = DibStride24(width);
     const size_t rowBytes = size_t(width) * 3;
     const uint32_t area = uint32_t(c) * uint32_t(c);
-    std::vector<uint32_t> columnSums(rowBytes);
+    std::vector<Sum> columnSums(rowBytes);
     for (int32_t r = 0; r < ch; ++r) {
         const uint8_t* row = pixels + size_t(r) * c * stride;
+        Sum* sums = columnSums.data();
         for (size_t i = 0; i < rowBytes; ++i) {
-            columnSums[i] = row[i];
+            sums[i] = row[i];
         }
         for (int32_t dy = 1; dy < c; ++dy) {
             row += stride;
             for (size_t i = 0; i < rowBytes; ++i) {
-                columnSums[i] += row[i];
+                sums[i] = Sum(sums[i] + row[i]);
             }
         }
         uint8_t* cell = grid + size_t(r) * cw * 3;
-        const uint32_t* sum = columnSums.data();
+        const Sum* sum = columnSums.data();
         for (int32_t x = 0; x < cw; ++x, cell += 3) {
             uint32_t b = 0, g = 0, red = 0;
             for (int32_t dx = 0; dx < c; ++dx, sum += 3) {
@@ -499,7 +502,12 @@ void ShrinkFrame(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* 
         return;
     }
     if (DividesEvenly(width, height, cw, ch)) {
-        ShrinkByBlocks(pixels, width, width / cw, grid, cw, ch);
+        const int32_t c = width / cw;
+        if (c <= 257) {
+            ShrinkByBlocks<uint16_t>(pixels, width, c, grid, cw, ch);
+        } else {
+            ShrinkByBlocks<uint32_t>(pixels, width, c, grid, cw, ch);
+        }
     } else {
         ShrinkByInterpolation(pixels, width, height, grid, cw, ch);
     }

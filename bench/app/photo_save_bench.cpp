@@ -127,6 +127,15 @@ void BM_BareJpegCompress(benchmark::State& state, bool flush) {
     }
 }
 
+// The pipeline's own share: the copy of the shown frame that every photo starts from.
+void BM_FrameCopy(benchmark::State& state) {
+    const Frame& frame = PageFrame(int(state.range(0)), int(state.range(1)));
+    for (auto _ : state) {
+        CDibImage working(frame.image);
+        benchmark::DoNotOptimize(working.GetDib());
+    }
+}
+
 void Sizes(benchmark::internal::Benchmark* b, std::initializer_list<int> qualities) {
     for (const auto& [w, h] : {std::pair{1600, 1200}, std::pair{2592, 1944}}) {
         for (int q : qualities) {
@@ -142,6 +151,7 @@ BENCHMARK_CAPTURE(BM_BareJpegCompress, unflushed, false)->Apply([](auto* b) {
     Sizes(b, {50, 90});
 });
 BENCHMARK_CAPTURE(BM_BareJpegCompress, flushed, true)->Apply([](auto* b) { Sizes(b, {50, 90}); });
+BENCHMARK(BM_FrameCopy)->Apply([](auto* b) { Sizes(b, {0}); });
 BENCHMARK_CAPTURE(BM_SavePhoto, jpeg, "jpg")->Apply([](auto* b) { Sizes(b, {50, 90}); });
 BENCHMARK_CAPTURE(BM_SavePhoto, png, "png")->Apply([](auto* b) { Sizes(b, {90}); });
 

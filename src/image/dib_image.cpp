@@ -719,17 +719,10 @@ bool CDibImage::Mirror() {
     if (!IsValid())
         return false;
     const uint32_t w = GetWidth(), h = GetHeight(), bpp = GetBpp();
-    // 24-bit rows are reversed from a copy of themselves, with one spare byte for word reads.
-    uint8_t* scratch = nullptr;
-    if (bpp == 24 && !(scratch = static_cast<uint8_t*>(std::malloc(size_t(w) * 3 + 4)))) {
-        SetLastError("CDibImage::Mirror can't allocate memory");
-        return false;
-    }
     for (uint32_t y = 0; y < h; ++y) {
         uint8_t* row = GetRow(y);
         if (bpp == 24) {
-            std::memcpy(scratch, row, size_t(w) * 3);
-            ReverseRow24(scratch, row, w);
+            MirrorRow24(row, w);
         } else if (bpp == 8) {
             std::reverse(row, row + w);
         } else {
@@ -742,7 +735,6 @@ bool CDibImage::Mirror() {
         if (alpha_)
             std::reverse(alpha_ + size_t(y) * w, alpha_ + size_t(y + 1) * w);
     }
-    std::free(scratch);
     return true;
 }
 

@@ -163,15 +163,111 @@ inline void PackThreshold(const uint8_t* __restrict grey, uint8_t* __restrict bi
         bits[j] = 0;
 }
 
+#if defined(__SSE2__)
+// Sixteen 3-byte pixels held in three registers, put in reverse order. Each output register
+// gathers its bytes from two or three input registers with one shuffle each.
+__attribute__((target("ssse3"))) inline void Reverse16Pixels(__m128i& a, __m128i& b, __m128i& c) {
+    const __m128i a0 = _mm_shuffle_epi8(
+        a, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 15, -1));
+    const __m128i a2 =
+        _mm_shuffle_epi8(a, _mm_setr_epi8(-1, 12, 13, 14, 9, 10, 11, 6, 7, 8, 3, 4, 5, 0, 1, 2));
+    const __m128i b0 = _mm_shuffle_epi8(
+        b, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 14));
+    const __m128i b1 =
+        _mm_shuffle_epi8(b, _mm_setr_epi8(15, -1, 11, 12, 13, 8, 9, 10, 5, 6, 7, 2, 3, 4, -1, 0));
+    const __m128i b2 = _mm_shuffle_epi8(
+        b, _mm_setr_epi8(1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+    const __m128i c0 =
+        _mm_shuffle_epi8(c, _mm_setr_epi8(13, 14, 15, 10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3, -1));
+    const __m128i c1 = _mm_shuffle_epi8(
+        c, _mm_setr_epi8(-1, 0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+    a = _mm_or_si128(c0, b0);
+    b = _mm_or_si128(_mm_or_si128(b1, a0), c1);
+    c = _mm_or_si128(a2, b2);
+}
+
+struct Pixels16 {
+    __m128i a, b, c;
+};
+
+inline Pixels16 Load16Pixels(const uint8_t* p) {
+    const auto* v = reinterpret_cast<const __m128i*>(p);
+    return {_mm_loadu_si128(v), _mm_loadu_si128(v + 1), _mm_loadu_si128(v + 2)};
+}
+
+inline void Store16Pixels(uint8_t* p, const Pixels16& px) {
+    auto* v = reinterpret_cast<__m128i*>(p);
+    _mm_storeu_si128(v, px.a);
+    _mm_storeu_si128(v + 1, px.b);
+    _mm_storeu_si128(v + 2, px.c);
+}
+
+// Swaps reversed blocks of sixteen pixels from both ends of the row towards its middle and
+// returns how many pixels each end has done; fewer than 32 remain between them.
+__attribute__((target("ssse3"))) inline uint32_t MirrorRow24Ssse3(uint8_t* row, uint32_t width) {
+    uint32_t left = 0, right = width;
+    for (; right - left >= 32; left += 16, right -= 16) {
+        uint8_t* p = row + size_t(left) * 3;
+        uint8_t* q = row + size_t(right - 16) * 3;
+        Pixels16 front = Load16Pixels(p), back = Load16Pixels(q);
+        Reverse16Pixels(front.a, front.b, front.c);
+        Reverse16Pixels(back.a, back.b, back.c);
+        Store16Pixels(p, back);
+        Store16Pixels(q, front);
+    }
+    return left;
+}
+
+// Sixteen pixels a step from the end of src to the start of dst; returns the pixels written.
+__attribute__((target("ssse3"))) inline uint32_t ReverseRow24Ssse3(const uint8_t* src, uint8_t* dst,
+                                                                   uint32_t width) {
+    uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        Pixels16 px = Load16Pixels(src + size_t(width - x - 16) * 3);
+        Reverse16Pixels(px.a, px.b, px.c);
+        Store16Pixels(dst + size_t(x) * 3, px);
+    }
+    return x;
+}
+#endif
+
+// Reverses a row of 3-byte pixels in place.
+inline void MirrorRow24(uint8_t* row, uint32_t width) {
+    uint32_t done = 0;
+#if defined(__SSE2__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3)
+        done = MirrorRow24Ssse3(row, width);
+#endif
+    if (width - 2 * done < 2)
+        return;
+    uint8_t* p = row + size_t(done) * 3;
+    uint8_t* q = row + size_t(width - done - 1) * 3;
+    for (; p < q; p += 3, q -= 3) {
+        uint8_t t[3];
+        std::memcpy(t, p, 3);
+        std::memcpy(p, q, 3);
+        std::memcpy(q, t, 3);
+    }
+}
+
 // Writes the pixels of src to dst in reverse order. Pixels move as four-byte words (the fourth
 // byte is overwritten by the next pixel), so src must have one readable byte after its last
 // pixel; src and dst must not overlap.
 inline void ReverseRow24(const uint8_t* __restrict src, uint8_t* __restrict dst, uint32_t width) {
     if (width == 0)
         return;
-    const uint8_t* s = src + size_t(width - 1) * 3;
-    uint8_t* d = dst;
-    for (uint32_t x = 0; x + 1 < width; ++x, s -= 3, d += 3) {
+    uint32_t done = 0;
+#if defined(__SSE2__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3)
+        done = ReverseRow24Ssse3(src, dst, width);
+#endif
+    if (done == width)
+        return;
+    const uint8_t* s = src + size_t(width - 1 - done) * 3;
+    uint8_t* d = dst + size_t(done) * 3;
+    for (uint32_t x = done; x + 1 < width; ++x, s -= 3, d += 3) {
         uint32_t v;
         std::memcpy(&v, s, 4);
         std::memcpy(d, &v, 4);

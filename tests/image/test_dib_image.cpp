@@ -241,6 +241,28 @@ TEST_P(DibImageGeometry, MirrorMatchesPixelDefinition) {
     }
 }
 
+// Colour rows are reversed sixteen pixels at a time from both ends: widths around multiples
+// of sixteen and thirty-two reach every tail, and the row padding stays as it was.
+TEST(DibImageGeometry, MirrorAndHalfTurnOfColourRowsAtEveryTail) {
+    for (uint32_t w : {1u,  2u,  3u,  15u, 16u, 17u, 31u, 32u, 33u,  47u,
+                       48u, 49u, 63u, 64u, 65u, 95u, 96u, 97u, 100u, 1601u}) {
+        SCOPED_TRACE(w);
+        const uint32_t h = 3;
+        CDibImage img = MakeNoise(w, h, 24, w);
+        CDibImage m(img), half;
+        ASSERT_TRUE(m.Mirror());
+        ASSERT_TRUE(img.Rotate180(&half));
+        for (uint32_t y = 0; y < h; ++y) {
+            for (uint32_t x = 0; x < w; ++x) {
+                ASSERT_EQ(m.GetPixelColour(x, y), img.GetPixelColour(w - 1 - x, y)) << x;
+                ASSERT_EQ(half.GetPixelColour(x, y), img.GetPixelColour(w - 1 - x, h - 1 - y)) << x;
+            }
+            for (uint32_t i = w * 3; i < img.GetEffWidth(); ++i)
+                ASSERT_EQ(m.GetRow(y)[i], img.GetRow(y)[i]);
+        }
+    }
+}
+
 void TurnAndCheck(uint32_t bits, uint32_t W, uint32_t H) {
     CDibImage img = MakeNoise(W, H, bits, 3);
     img.AlphaCreate();

@@ -7,8 +7,7 @@
 #include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
-#include <tmmintrin.h>
+#include <immintrin.h>
 #endif
 
 inline uint32_t GetPackedIndex(const uint8_t* row, uint32_t x, uint32_t bits) {
@@ -77,6 +76,45 @@ __attribute__((target("ssse3"))) inline uint32_t GreyRowSsse3(const uint8_t* bgr
     return x;
 }
 
+__attribute__((target("avx2"))) inline __m256i Load2x16(const uint8_t* low, const uint8_t* high) {
+    return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(high),
+                               reinterpret_cast<const __m128i*>(low));
+}
+
+__attribute__((target("avx2"))) inline __m256i GreySums256(__m256i lo, __m256i hi) {
+    const __m256 l = _mm256_castsi256_ps(lo), h = _mm256_castsi256_ps(hi);
+    const __m256i even = _mm256_castps_si256(_mm256_shuffle_ps(l, h, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m256i odd = _mm256_castps_si256(_mm256_shuffle_ps(l, h, _MM_SHUFFLE(3, 1, 3, 1)));
+    return _mm256_srli_epi32(_mm256_add_epi32(even, odd), 10);
+}
+
+// The SSSE3 step on both halves of a 256-bit register: the low half takes pixels 0-7, the
+// high half 8-15 (52-byte reach, so it stops 18 pixels before the end).
+__attribute__((target("avx2"))) inline uint32_t GreyRowAvx2(const uint8_t* bgr, uint8_t* grey,
+                                                            uint32_t width) {
+    const __m256i weights =
+        _mm256_setr_epi16(117, 601, 306, 0, 117, 601, 306, 0, 117, 601, 306, 0, 117, 601, 306, 0);
+    const __m256i first =
+        _mm256_setr_epi8(0, -1, 1, -1, 2, -1, -1, -1, 3, -1, 4, -1, 5, -1, -1, -1, 0, -1, 1, -1, 2,
+                         -1, -1, -1, 3, -1, 4, -1, 5, -1, -1, -1);
+    const __m256i second =
+        _mm256_setr_epi8(6, -1, 7, -1, 8, -1, -1, -1, 9, -1, 10, -1, 11, -1, -1, -1, 6, -1, 7, -1,
+                         8, -1, -1, -1, 9, -1, 10, -1, 11, -1, -1, -1);
+    uint32_t x = 0;
+    for (; x + 18 <= width; x += 16) {
+        const uint8_t* p = bgr + size_t(x) * 3;
+        const __m256i a = Load2x16(p, p + 24), b = Load2x16(p + 12, p + 36);
+        const __m256i sa = GreySums256(_mm256_madd_epi16(_mm256_shuffle_epi8(a, first), weights),
+                                       _mm256_madd_epi16(_mm256_shuffle_epi8(a, second), weights));
+        const __m256i sb = GreySums256(_mm256_madd_epi16(_mm256_shuffle_epi8(b, first), weights),
+                                       _mm256_madd_epi16(_mm256_shuffle_epi8(b, second), weights));
+        const __m256i words = _mm256_packs_epi32(sa, sb);
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words, words), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(grey + x), _mm256_castsi256_si128(bytes));
+    }
+    return x;
+}
+
 // Eight pixels a step, each read as four bytes: it stops while a whole pixel still follows.
 inline uint32_t GreyRowSse2(const uint8_t* bgr, uint8_t* grey, uint32_t width) {
     const __m128i weights = _mm_setr_epi16(117, 601, 306, 0, 117, 601, 306, 0);
@@ -105,8 +143,11 @@ inline uint32_t GreyRowSse2(const uint8_t* bgr, uint8_t* grey, uint32_t width) {
 inline void GreyRow(const uint8_t* __restrict bgr, uint8_t* __restrict grey, uint32_t width) {
     uint32_t x = 0;
 #if defined(__SSE2__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
     static const bool ssse3 = __builtin_cpu_supports("ssse3");
-    x = ssse3 ? GreyRowSsse3(bgr, grey, width) : GreyRowSse2(bgr, grey, width);
+    x = avx2 ? GreyRowAvx2(bgr, grey, width) : 0;
+    x += ssse3 ? GreyRowSsse3(bgr + size_t(x) * 3, grey + x, width - x)
+               : GreyRowSse2(bgr + size_t(x) * 3, grey + x, width - x);
 #endif
     for (; x < width; ++x) {
         const uint32_t b = bgr[3 * x], g = bgr[3 * x + 1], r = bgr[3 * x + 2];

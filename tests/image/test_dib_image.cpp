@@ -150,6 +150,25 @@ TEST(DibImageGrey, WeightsOfPrimaries) {
     }
 }
 
+// Colour rows go through vector steps of eight and sixteen pixels that stop short of the row's
+// end; every width around their reach must give the formula's value at every pixel.
+TEST(DibImageGrey, ColourRowsMatchTheFormulaAtEveryWidth) {
+    for (uint32_t w :
+         {1u, 8u, 9u, 10u, 11u, 17u, 18u, 19u, 25u, 26u, 33u, 34u, 35u, 36u, 50u, 1601u}) {
+        SCOPED_TRACE(w);
+        const CDibImage colour = MakeNoise(w, 2, 24, w + 100);
+        CDibImage grey(colour);
+        ASSERT_TRUE(grey.ToGrey());
+        for (uint32_t y = 0; y < 2; ++y) {
+            const uint8_t* src = colour.GetRow(y);
+            for (uint32_t x = 0; x < w; ++x) {
+                const uint32_t b = src[3 * x], g = src[3 * x + 1], r = src[3 * x + 2];
+                ASSERT_EQ(grey.GetRow(y)[x], (306 * r + 601 * g + 117 * b) >> 10) << x;
+            }
+        }
+    }
+}
+
 TEST(DibImageGrey, PaletteImagesExpandThroughTheirEntries) {
     for (uint32_t bits : {1u, 4u, 8u}) {
         CDibImage img;

@@ -155,33 +155,34 @@ inline void GreyRow(const uint8_t* __restrict bgr, uint8_t* __restrict grey, uin
     }
 }
 
+#if defined(__SSE2__)
+// Sixteen greys a step. Unsigned compare through the sign bit; movemask puts byte k in bit k,
+// so each group of eight is first reversed to bring the row's first pixel to bit 7.
+__attribute__((target("ssse3"))) inline uint32_t PackThresholdSsse3(const uint8_t* grey,
+                                                                    uint8_t* bits, uint32_t width,
+                                                                    uint8_t level) {
+    const __m128i bias = _mm_set1_epi8(char(0x80));
+    const __m128i limit = _mm_set1_epi8(char(level ^ 0x80));
+    const __m128i reverse = _mm_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
+    uint32_t i = 0;
+    for (; 8 * i + 16 <= width; i += 2) {
+        __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + 8 * size_t(i)));
+        g = _mm_shuffle_epi8(_mm_xor_si128(g, bias), reverse);
+        const uint16_t mask = uint16_t(_mm_movemask_epi8(_mm_cmpgt_epi8(g, limit)));
+        std::memcpy(bits + i, &mask, 2);  // low byte first: pixels 0-7, then 8-15
+    }
+    return i;
+}
+#endif
+
 // Packs grey > level as 1 bits, most significant bit first; the row's pad bits become 0.
 inline void PackThreshold(const uint8_t* __restrict grey, uint8_t* __restrict bits, uint32_t width,
                           uint8_t level) {
     uint32_t i = 0;
 #if defined(__SSE2__)
-    // Unsigned compare through the sign bit; movemask gives pixel 0 in bit 0, so each byte is
-    // bit-reversed to put pixel 0 first.
-    static const auto kReverse = [] {
-        struct Table {
-            uint8_t v[256];
-        } t{};
-        for (int b = 0; b < 256; ++b) {
-            int r = 0;
-            for (int k = 0; k < 8; ++k)
-                r |= ((b >> k) & 1) << (7 - k);
-            t.v[b] = uint8_t(r);
-        }
-        return t;
-    }();
-    const __m128i bias = _mm_set1_epi8(char(0x80));
-    const __m128i limit = _mm_set1_epi8(char(level ^ 0x80));
-    for (; 8 * i + 16 <= width; i += 2) {
-        const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + 8 * size_t(i)));
-        const int mask = _mm_movemask_epi8(_mm_cmpgt_epi8(_mm_xor_si128(g, bias), limit));
-        bits[i] = kReverse.v[mask & 0xFF];
-        bits[i + 1] = kReverse.v[(mask >> 8) & 0xFF];
-    }
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3)
+        i = PackThresholdSsse3(grey, bits, width, level);
 #endif
     const uint32_t whole = width / 8;
     for (; i < whole; ++i) {

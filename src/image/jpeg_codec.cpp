@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -158,15 +160,39 @@ bool ReadPixels(JpegReader* r, CDibImage& out, std::string& error) {
     return true;
 }
 
+// Bytes from the stream's position to its end; the position is kept.
+uint64_t BytesLeft(std::FILE* stream) {
+    const off_t here = ftello(stream);
+    if (here < 0 || fseeko(stream, 0, SEEK_END) != 0)
+        return UINT64_MAX;
+    const off_t end = ftello(stream);
+    fseeko(stream, here, SEEK_SET);
+    return end > here ? uint64_t(end - here) : 0;
+}
+
+// libjpeg decodes a file that ends early as if the rest were blank, so a few hundred bytes can
+// declare a picture of a gigabyte. Huffman coding spends at least one bit on every block of the
+// first component (its DC value); arithmetic coding can spend much less, so it gets a wide
+// margin. Twice the floor is allowed before the file is refused.
+bool FileCanHoldPicture(const jpeg_decompress_struct& c, uint64_t fileBytes) {
+    const jpeg_component_info& first = c.comp_info[0];
+    const double blocks = double(first.width_in_blocks) * first.height_in_blocks;
+    const double blocksPerByte = c.arith_code ? 1024 : 16;
+    return blocks <= double(fileBytes) * blocksPerByte;
+}
+
 }  // namespace
 
 bool DecodeJpeg(std::FILE* stream, CDibImage& out, std::string& error) {
     JpegReader reader{};
     bool ok = false;
+    const uint64_t fileBytes = BytesLeft(stream);
     if (!JpegCreateReader(&reader, stream)) {
         error = reader.err.message;
     } else if (!JpegReadHeader(&reader)) {
         error = reader.err.message;
+    } else if (!FileCanHoldPicture(reader.cinfo, fileBytes)) {
+        error = "JPEG: the file is too small for the picture it declares";
     } else if (reader.cinfo.out_color_components != 1 && reader.cinfo.out_color_components != 3 &&
                reader.cinfo.out_color_components != 4) {
         error = "JPEG: unsupported colour layout";

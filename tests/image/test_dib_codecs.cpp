@@ -402,6 +402,32 @@ TEST(DibCodecsLimits, TiffWithMissingStripsFailsFast) {
     }
 }
 
+// A JPEG's header declares its size; libjpeg decodes missing data as blank blocks. A small
+// file declaring a huge picture fails at once, while one declaring what it holds loads.
+TEST(DibCodecsLimits, JpegDeclaringFarMoreThanItHoldsFailsFast) {
+    CDibImage small = MakeSolid(64, 64, QvRgb(250, 250, 250));
+    uint8_t* buffer = nullptr;
+    int32_t size = 0;
+    ASSERT_TRUE(small.EncodeToMemory(buffer, size, kDibFormatJpeg));
+    std::vector<uint8_t> bytes(buffer, buffer + size);
+    CDibImage::FreeEncodedMemory(buffer);
+    size_t sof = 2;
+    while (sof + 9 < bytes.size() && !(bytes[sof] == 0xFF && bytes[sof + 1] == 0xC0))
+        sof += 2 + (bytes[sof + 2] << 8 | bytes[sof + 3]);
+    ASSERT_LT(sof + 9, bytes.size());
+    CDibImage img;
+    ASSERT_TRUE(img.Decode(bytes.data(), bytes.size(), kDibFormatJpeg)) << img.GetLastError();
+    for (uint8_t* field : {&bytes[sof + 5], &bytes[sof + 7]}) {
+        field[0] = 20000 >> 8;
+        field[1] = 20000 & 0xFF;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(img.Decode(bytes.data(), bytes.size(), kDibFormatJpeg));
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_STREQ(img.GetLastError(), "JPEG: the file is too small for the picture it declares");
+}
+
 // The thinnest real data the size check must let through: a blank page of CCITT G4 costs
 // about one bit a row.
 TEST(DibCodecsLimits, BlankG4PageStillLoads) {

@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     const bool detail = argc > 1 && std::strcmp(argv[1], "--detail") == 0;
     std::printf("%-10s %-13s %9s %9s %9s %9s %s\n", "frame", "desk", "mean err", "worst err",
                 "mean IoU", "min IoU", "(worst IoU at tilt)");
-    for (auto [w, h] : {std::pair{1600, 1200}, {2592, 1944}}) {
+    for (auto [w, h] : {std::pair{640, 480}, {1280, 720}, {1600, 1200}, {2592, 1944}}) {
         for (DeskKind desk : {DeskKind::kDarkPlain, DeskKind::kBrightPlain, DeskKind::kTextured}) {
             double errSum = 0, errMax = 0, iouSum = 0, iouMin = 1;
             int count = 0, worstTilt = 0, missed = 0;

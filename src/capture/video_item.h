@@ -38,6 +38,8 @@ public:
     // picture before the first one.
     int32_t TiltAngle() const;
     QvRect CropImageRect() const;
+    // The detection thread, for watching its state and results.
+    const CDocumentEdgeWorker& EdgeWorker() const { return edgeWorker_; }
 
 protected:
     void OnNewFrame() override;

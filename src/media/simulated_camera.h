@@ -1,7 +1,8 @@
 #pragma once
 // The simulated document camera: a live GStreamer source element ("quorvanesimcam") showing the
 // simulated scene, and a device provider that lists it through the ordinary device monitor.
-// Formats: YUY2 and MJPG at 640x480, 1280x720, 1600x1200 (30 fps) and 2592x1944 (15 fps).
+// Formats: YUY2 and MJPG at 1600x1200 (listed first: the default size), 640x480, 1280x720
+// (30 fps) and 2592x1944 (15 fps).
 // The scene is rendered once per change of its controls; a YUY2 frame then costs one noisy copy,
 // an MJPG frame reuses the picture encoded once per change.
 //

@@ -108,8 +108,8 @@ private slots:
         QVERIFY(engine->running);
         QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= 5, 10000);
         QVERIFY(receiver.addressMatches);
-        QCOMPARE(receiver.width, 640);  // the camera's first format
-        QCOMPARE(receiver.height, 480);
+        QCOMPARE(receiver.width, 1600);  // the camera's first format
+        QCOMPARE(receiver.height, 1200);
         QVERIFY(set.StopPreview());
         QVERIFY(messages.texts.isEmpty());
     }
@@ -123,7 +123,8 @@ private slots:
         QCOMPARE(engine->outputSizes.size(), size_t(2));
         QVERIFY(engine->outputSizes[0].formatName == u"YUY2");
         QVERIFY(engine->outputSizes[1].formatName == u"MJPG");
-        const std::u16string widths = {640, 1280, 1600, 2592};
+        const std::u16string widths = {640, 1280, 1600,
+                                       2592};  // ascending, whatever the camera's order
         QVERIFY(engine->outputSizes[0].widths == widths);
         QVERIFY(engine->outputSizes[1].widths == widths);
     }

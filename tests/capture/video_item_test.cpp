@@ -78,8 +78,8 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
         QTest::newRow("stored") << 1280 << 720 << 1280 << 720;
-        QTest::newRow("unset") << -1 << -1 << 640 << 480;
-        QTest::newRow("one positive") << 1600 << 0 << 640 << 480;
+        QTest::newRow("unset: the camera's first size") << -1 << -1 << 1600 << 1200;
+        QTest::newRow("one positive") << 1280 << 0 << 1600 << 1200;
     }
     void showsLiveFramesAtTheStoredSize() {
         QFETCH(int, storedWidth);

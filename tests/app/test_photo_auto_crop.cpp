@@ -1,0 +1,215 @@
+// Automatic cropping end to end with the simulated document camera at its default size: the
+// save options panel's box switches it through the main window, the live picture outlines the
+// page, and a photo comes out straightened and cut to the page (checked with Qt's own decoder
+// against the camera's truth). Storage and settings folders are temporary.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+#include "app/quorvane_dlg.h"
+#include "app/work_region_mgr.h"
+#include "capture/video_item.h"
+#include "media/media_platform.h"
+#include "media/simulated_camera.h"
+#include "platform/font_faces.h"
+#include "platform/message_box.h"
+#include "platform/window_messages.h"
+#include "settings/ini_file.h"
+#include "settings/stored_settings.h"
+#include "ui/save_option_panel.h"
+
+namespace {
+
+void ClickAutoCrop(CSaveOption* options) {
+    const QvRect hit = options->Item(CSaveOption::kAutoCrop).HitRect();
+    QTest::mouseClick(options, Qt::LeftButton, {},
+                      QPoint(hit.left + hit.Width() / 2, hit.top + hit.Height() / 2));
+}
+
+// Degrees by which a straight edge through the points rises to the right (least squares).
+double EdgeTiltDegrees(const std::vector<QPointF>& points) {
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (const QPointF& p : points) {
+        sx += p.x();
+        sy += p.y();
+        sxx += p.x() * p.x();
+        sxy += p.x() * p.y();
+    }
+    const double n = double(points.size());
+    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    return -std::atan(slope) * 180 / std::numbers::pi;
+}
+
+// The page's upper and lower edges in a photo of a bright page on a dark desk: for the columns of
+// the middle half, the first bright pixel from the top and from the bottom.
+struct PageEdges {
+    std::vector<QPointF> top, bottom;
+};
+
+PageEdges FindPageEdges(const QImage& photo) {
+    PageEdges edges;
+    const int w = photo.width();
+    const int h = photo.height();
+    for (int x = w / 4; x < 3 * w / 4; x += 4) {
+        for (int y = 0; y < h / 2; ++y) {
+            if (qGray(photo.pixel(x, y)) > 150) {
+                edges.top.push_back(QPointF(x, y));
+                break;
+            }
+        }
+        for (int y = h - 1; y >= h / 2; --y) {
+            if (qGray(photo.pixel(x, y)) > 150) {
+                edges.bottom.push_back(QPointF(x, y));
+                break;
+            }
+        }
+    }
+    return edges;
+}
+
+}  // namespace
+
+class PhotoAutoCropTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        InstallFontFaces();
+        SetSimulatedCameraOption(true);
+        QVERIFY(MediaPlatformInit());
+        SetMessageBoxHandler([](const QString&, const QString&, MessageIcon) {});
+    }
+
+    void init() {
+        home_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(home_->isValid());
+        qputenv("HOME", home_->path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", home_->filePath(QStringLiteral("config")).toLocal8Bit());
+        storage_ = home_->filePath(QStringLiteral("Scan"));
+        QVERIFY(QDir().mkpath(storage_));
+        CIniFile settings;
+        QVERIFY(settings.EnsureFile() == 1);
+        QVERIFY(settings.WriteString(qvini::kPic, qvini::kPicPath, storage_));
+        QVERIFY(settings.WriteInt(qvini::kPic, qvini::kNameMode, 1));
+        dlg_ = std::make_unique<CQuorvaneDlg>();
+        dlg_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+        QVERIFY(dlg_->WorkRegion());
+        live_ = dlg_->WorkRegion()->GetVideoItem();
+        QVERIFY(live_);
+        QTRY_VERIFY_WITH_TIMEOUT(live_->GetWorkImage().IsValid(), 20000);
+        // No size is stored: the camera's default, the size automatic cropping is made for.
+        QCOMPARE(int(live_->GetWorkImage().GetWidth()), 1600);
+        QCOMPARE(int(live_->GetWorkImage().GetHeight()), 1200);
+        QVERIFY(ReadSimulatedCameraTruth(live_->DeviceSet().Engine()->SourceElement(), &truth_));
+    }
+
+    void cleanup() {
+        dlg_.reset();
+        home_.reset();
+    }
+
+    // The outline appears on the page's true corners, with the page's tilt, soon after the box
+    // is checked.
+    void checkingTheBoxOutlinesThePage() {
+        QElapsedTimer clock;
+        clock.start();
+        ClickAutoCrop(dlg_->SaveOptionPanel());
+        QVERIFY(dlg_->SaveOptionPanel()->IsAutoCrop());
+        QVERIFY(live_->IsAutoCropOn());
+        QCOMPARE(live_->GetOutlineMode(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(live_->GetOutlineImagePoints()[2].x != 0, 5000);
+        qInfo("outline shown %lld ms after the box was checked", clock.elapsed());
+        QVERIFY(live_->EdgeWorker().Results().detected);
+        double worst = 0;
+        for (const ScenePoint& corner : truth_.uprightCorners) {
+            double nearest = 1e9;
+            for (const QvPoint& p : live_->GetOutlineImagePoints())
+                nearest = std::min(nearest, std::hypot(p.x - corner.x, p.y - corner.y));
+            worst = std::max(worst, nearest);
+        }
+        qInfo("outline corners at most %.1f pixels from the page's", worst);
+        QVERIFY2(worst < 30, qPrintable(QString::number(worst)));
+        QVERIFY2(std::abs(std::abs(live_->TiltAngle()) - std::abs(truth_.uprightTiltDegrees)) <= 1,
+                 qPrintable(QString::number(live_->TiltAngle())));
+    }
+
+    // Clearing the box ends the detection thread and removes the box; checking it again starts
+    // a new thread that publishes new results.
+    void clearingEndsTheWorkerAndCheckingStartsANewOne() {
+        ClickAutoCrop(dlg_->SaveOptionPanel());
+        const CDocumentEdgeWorker& worker = live_->EdgeWorker();
+        QTRY_VERIFY_WITH_TIMEOUT(worker.Results().serial >= 2, 5000);
+        ClickAutoCrop(dlg_->SaveOptionPanel());  // while frames keep arriving for it
+        QVERIFY(!dlg_->SaveOptionPanel()->IsAutoCrop());
+        QVERIFY(!live_->IsAutoCropOn());
+        QCOMPARE(live_->GetOutlineMode(), 0);
+        QVERIFY(live_->GetSelectionImageRect().IsEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!worker.IsRunning(), 5000);
+        const uint64_t stoppedAt = worker.Results().serial;
+        const uint64_t delivered = live_->Mailbox().Delivered();
+        QTRY_VERIFY_WITH_TIMEOUT(live_->Mailbox().Delivered() >= delivered + 5, 5000);
+        QCOMPARE(worker.Results().serial, stoppedAt);  // nothing published once off
+
+        ClickAutoCrop(dlg_->SaveOptionPanel());
+        QVERIFY(live_->IsAutoCropOn());
+        QCOMPARE(live_->GetOutlineMode(), 2);
+        QVERIFY(worker.IsRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(worker.Results().serial > stoppedAt, 5000);
+    }
+
+    // A photo taken with automatic cropping is the page alone, level, at the page's size.
+    void photoIsStraightenedAndCutToThePage() {
+        ClickAutoCrop(dlg_->SaveOptionPanel());
+        QTRY_VERIFY_WITH_TIMEOUT(live_->EdgeWorker().Results().detected, 5000);
+        SendWindowMessage(dlg_.get(), qvmsg::kButtonClicked, 1023, 0);
+        const QImage photo(storage_ + QStringLiteral("/Image1.jpg"));
+        QVERIFY(!photo.isNull());
+
+        const ScenePoint* c = truth_.uprightCorners.data();
+        const double pageWidth = std::hypot(c[1].x - c[0].x, c[1].y - c[0].y);
+        const double pageHeight = std::hypot(c[3].x - c[0].x, c[3].y - c[0].y);
+        qInfo("photo %dx%d, page %.0fx%.0f", photo.width(), photo.height(), pageWidth, pageHeight);
+        // The box keeps a 10-pixel margin on every side and is found on 4-pixel cells.
+        QVERIFY2(std::abs(photo.width() - (pageWidth + 20)) <= 24,
+                 qPrintable(QString("%1x%2").arg(photo.width()).arg(photo.height())));
+        QVERIFY2(std::abs(photo.height() - (pageHeight + 20)) <= 24,
+                 qPrintable(QString("%1x%2").arg(photo.width()).arg(photo.height())));
+
+        const PageEdges edges = FindPageEdges(photo);
+        QVERIFY(edges.top.size() > 50 && edges.bottom.size() > 50);
+        const double topTilt = EdgeTiltDegrees(edges.top);
+        const double bottomTilt = EdgeTiltDegrees(edges.bottom);
+        qInfo(
+            "page edges in the photo tilt %.2f (top) and %.2f (bottom) degrees; the page lies "
+            "at %.1f",
+            topTilt, bottomTilt, truth_.uprightTiltDegrees);
+        // The turn is in whole degrees, so up to one degree may remain of the page's tilt.
+        QVERIFY2(std::abs(topTilt) <= 1.0, qPrintable(QString::number(topTilt)));
+        QVERIFY2(std::abs(bottomTilt) <= 1.0, qPrintable(QString::number(bottomTilt)));
+        // The edges lie inside the photo near its margins: the page was cut out, not shrunk.
+        for (const QPointF& p : edges.top)
+            QVERIFY2(p.y() >= 2 && p.y() <= 40, qPrintable(QString::number(p.y())));
+        for (const QPointF& p : edges.bottom)
+            QVERIFY2(p.y() >= photo.height() - 41 && p.y() <= photo.height() - 3,
+                     qPrintable(QString::number(p.y())));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> home_;
+    QString storage_;
+    std::unique_ptr<CQuorvaneDlg> dlg_;
+    CVideoItem* live_ = nullptr;
+    SimulatedCameraTruth truth_;
+};
+
+QTEST_MAIN(PhotoAutoCropTest)
+#include "test_photo_auto_crop.moc"

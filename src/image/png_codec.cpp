@@ -324,6 +324,10 @@ bool PngWriteHeader(PngContext* c, std::FILE* f, const PngWriteSetup* s) {
     if (setjmp(c->jump))
         return false;
     png_init_io(c->png, f);
+    // Photos are large and noisy: zlib's default level spends several times longer for a few
+    // per cent of size. Level 3 with the Paeth-free filter set keeps a 1600 x 1200 photo fast.
+    png_set_compression_level(c->png, 3);
+    png_set_filter(c->png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB | PNG_FILTER_UP);
     png_set_IHDR(c->png, c->info, s->width, s->height, s->depth, s->colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (s->palette)

@@ -19,9 +19,14 @@ CVideoItem::CVideoItem(QWidget* parent)
               [this] {
                   if (!autoCropOn)
                       return;
-                  SetOutlineImagePoints(edgeWorker_.Results().outlineImagePoints);
+                  const std::array<QvPoint, 4> points = edgeWorker_.Results().outlineImagePoints;
+                  const bool moved = points != GetOutlineImagePoints();
+                  SetOutlineImagePoints(points);
                   OutlineToClient();
-                  update();
+                  // Every frame repaints anyway; a second paint per frame for an outline that
+                  // stayed put would double the preview's drawing cost.
+                  if (moved)
+                      update();
               },
               Qt::QueuedConnection);
       }) {

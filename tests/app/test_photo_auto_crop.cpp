@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -74,6 +75,50 @@ PageEdges FindPageEdges(const QImage& photo) {
     }
     return edges;
 }
+
+// Pixels of the outline's green pen in a grab of the live picture.
+int OutlinePixels(QWidget* live) {
+    const QImage image = live->grab().toImage();
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            n += qGreen(p) > 200 && qRed(p) < 60 && qBlue(p) < 60;
+        }
+    }
+    return n;
+}
+
+// Runs `action` on the user-interface thread right after the next frame has been shown, that is
+// just after the frame was handed to the detection thread.
+class AfterNextFrame : public QObject {
+public:
+    AfterNextFrame(QObject* live, std::function<void()> action) : action_(std::move(action)) {
+        live->installEventFilter(this);
+    }
+    bool done = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!pending_ && event->type() == WindowMessageEvent::EventType() &&
+            static_cast<WindowMessageEvent*>(event)->message == qvmsg::kNewFrame) {
+            pending_ = true;
+            watched->removeEventFilter(this);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    action_();
+                    done = true;
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> action_;
+    bool pending_ = false;
+};
 
 }  // namespace
 
@@ -148,22 +193,33 @@ private slots:
         ClickAutoCrop(dlg_->SaveOptionPanel());
         const CDocumentEdgeWorker& worker = live_->EdgeWorker();
         QTRY_VERIFY_WITH_TIMEOUT(worker.Results().serial >= 2, 5000);
-        ClickAutoCrop(dlg_->SaveOptionPanel());  // while frames keep arriving for it
+        QTRY_VERIFY_WITH_TIMEOUT(OutlinePixels(live_) > 500, 5000);
+        // Off while the thread works on the frame it was just given.
+        uint64_t serialAtOff = 0;
+        AfterNextFrame off(live_, [&] {
+            ClickAutoCrop(dlg_->SaveOptionPanel());
+            serialAtOff = worker.Results().serial;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(off.done, 5000);
         QVERIFY(!dlg_->SaveOptionPanel()->IsAutoCrop());
         QVERIFY(!live_->IsAutoCropOn());
         QCOMPARE(live_->GetOutlineMode(), 0);
         QVERIFY(live_->GetSelectionImageRect().IsEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(!worker.IsRunning(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(OutlinePixels(live_), 0, 5000);
         const uint64_t stoppedAt = worker.Results().serial;
+        QCOMPARE(stoppedAt, serialAtOff);  // the frame being worked on published nothing
         const uint64_t delivered = live_->Mailbox().Delivered();
         QTRY_VERIFY_WITH_TIMEOUT(live_->Mailbox().Delivered() >= delivered + 5, 5000);
-        QCOMPARE(worker.Results().serial, stoppedAt);  // nothing published once off
+        QCOMPARE(worker.Results().serial, stoppedAt);
+        QCOMPARE(OutlinePixels(live_), 0);
 
         ClickAutoCrop(dlg_->SaveOptionPanel());
         QVERIFY(live_->IsAutoCropOn());
         QCOMPARE(live_->GetOutlineMode(), 2);
         QVERIFY(worker.IsRunning());
         QTRY_VERIFY_WITH_TIMEOUT(worker.Results().serial > stoppedAt, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(OutlinePixels(live_) > 500, 5000);
     }
 
     // A photo taken with automatic cropping is the page alone, level, at the page's size.

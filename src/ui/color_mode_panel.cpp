@@ -81,10 +81,14 @@ void CColorMode::paintEvent(QPaintEvent*) {
     items_[2].Paint(painter, 50, 42);
     painter.setFont(font_);
     painter.setPen(Qt::black);
-    // A box one character wide: the four characters stand one above the other.
-    painter.drawText(QRect(15, 15, 20, std::max(0, height() - 15)),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere,
-                     QStringLiteral("色彩模式"));
+    // The caption stands one character a line. The CJK face's own line spacing would push the
+    // last character past the bottom of the 80-pixel panel, so lines are spaced to fit.
+    const QString caption = QStringLiteral("色彩模式");
+    const int step = std::min(painter.fontMetrics().lineSpacing(),
+                              std::max(1, (height() - 15) / int(caption.size())));
+    for (int i = 0; i < caption.size(); ++i) {
+        QvTextOut(painter, 15, 15 + i * step, caption.mid(i, 1));
+    }
     QvTextOut(painter, 50, 58, QStringLiteral("黑白阀值(0~255)"));
     painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
     painter.drawLine(40, 0, 40, height());

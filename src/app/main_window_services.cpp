@@ -4,6 +4,10 @@ namespace {
 MainWindowServices* g_mainWindow = nullptr;
 }
 
-MainWindowServices* TheMainWindow() { return g_mainWindow; }
+MainWindowServices* TheMainWindow() {
+    return g_mainWindow;
+}
 
-void SetTheMainWindow(MainWindowServices* window) { g_mainWindow = window; }
+void SetTheMainWindow(MainWindowServices* window) {
+    g_mainWindow = window;
+}

@@ -1,8 +1,8 @@
 #include "app/quorvane_app.h"
 
 #include "app/quorvane_dlg.h"
-#include "platform/font_faces.h"
 #include "media/media_platform.h"
+#include "platform/font_faces.h"
 
 CQuorvaneApp::CQuorvaneApp(int& argc, char** argv) : QApplication(argc, argv) {}
 

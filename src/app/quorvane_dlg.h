@@ -16,14 +16,14 @@
 #include "app/language.h"
 #include "app/main_layout.h"
 #include "app/main_window_services.h"
+#include "app/photo_naming.h"
+#include "app/photo_pipeline.h"
 #include "image/dib_image.h"
 #include "platform/win_types.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
 #include "ui/qv_tip_ctrl.h"
-#include "app/photo_naming.h"
-#include "app/photo_pipeline.h"
 
 class CColorMode;
 class CPicture;

@@ -33,6 +33,12 @@ using QvColour = uint32_t;
 constexpr QvColour QvRgb(uint8_t r, uint8_t g, uint8_t b) {
     return uint32_t(r) | (uint32_t(g) << 8) | (uint32_t(b) << 16);
 }
-constexpr uint8_t QvRed(QvColour c) { return uint8_t(c); }
-constexpr uint8_t QvGreen(QvColour c) { return uint8_t(c >> 8); }
-constexpr uint8_t QvBlue(QvColour c) { return uint8_t(c >> 16); }
+constexpr uint8_t QvRed(QvColour c) {
+    return uint8_t(c);
+}
+constexpr uint8_t QvGreen(QvColour c) {
+    return uint8_t(c >> 8);
+}
+constexpr uint8_t QvBlue(QvColour c) {
+    return uint8_t(c >> 16);
+}

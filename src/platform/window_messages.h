@@ -8,14 +8,14 @@
 
 namespace qvmsg {
 constexpr int kUser = 1024;
-constexpr int kNewFrame = kUser + 200;         // 1224 frame filter -> video item
-constexpr int kSetWorkMode = kUser + 202;      // 1226 wParam 0 live, 1 picture
-constexpr int kButtonClicked = kUser + 203;    // 1227 wParam control id
-constexpr int kOptionChanged = kUser + 204;    // 1228 wParam item id, lParam new state
+constexpr int kNewFrame = kUser + 200;           // 1224 frame filter -> video item
+constexpr int kSetWorkMode = kUser + 202;        // 1226 wParam 0 live, 1 picture
+constexpr int kButtonClicked = kUser + 203;      // 1227 wParam control id
+constexpr int kOptionChanged = kUser + 204;      // 1228 wParam item id, lParam new state
 constexpr int kNumberEditChanged = kUser + 205;  // 1229 wParam the edit
-constexpr int kInputEditEnter = kUser + 206;   // 1230 Enter released in an input edit
-constexpr int kListOrderChanged = kUser + 207;  // 1231 list order may have changed
-constexpr int kAutoCropChanged = kUser + 208;  // 1232 wParam the new state
+constexpr int kInputEditEnter = kUser + 206;     // 1230 Enter released in an input edit
+constexpr int kListOrderChanged = kUser + 207;   // 1231 list order may have changed
+constexpr int kAutoCropChanged = kUser + 208;    // 1232 wParam the new state
 }  // namespace qvmsg
 
 using WParam = uintptr_t;

@@ -7,10 +7,15 @@
 namespace {
 
 // Runs on the preview pipeline's streaming thread.
-void OnHandoff(GstElement* identity, GstBuffer* buffer, gpointer self) {
-    GstPad* pad = gst_element_get_static_pad(identity, "sink");
-    static_cast<CVideoCaptureTransInPlaceFilter*>(self)->Transform(buffer, pad);
-    gst_object_unref(pad);
+void OnHandoff(GstElement*, GstBuffer* buffer, gpointer self) {
+    auto* filter = static_cast<CVideoCaptureTransInPlaceFilter*>(self);
+    filter->Transform(buffer, filter->SinkPad());
+}
+
+bool ReadVideoInfo(const GstCaps* caps, GstVideoInfo& info) {
+    return caps && gst_caps_is_fixed(caps) && gst_video_info_from_caps(&info, caps) &&
+           GST_VIDEO_INFO_FORMAT(&info) == GST_VIDEO_FORMAT_BGR && info.width > 0 &&
+           info.height > 0;
 }
 
 }  // namespace
@@ -21,6 +26,8 @@ CVideoCaptureTransInPlaceFilter::CVideoCaptureTransInPlaceFilter(AboutDirectShow
     if (!element_)
         return;
     gst_object_ref_sink(element_);
+    // Looked up once: the identity's sink pad lives as long as the element.
+    sinkPad_ = gst_element_get_static_pad(element_, "sink");
     g_object_set(element_, "signal-handoffs", TRUE, "silent", TRUE, nullptr);
     g_signal_connect(element_, "handoff", G_CALLBACK(OnHandoff), this);
 }
@@ -28,6 +35,8 @@ CVideoCaptureTransInPlaceFilter::CVideoCaptureTransInPlaceFilter(AboutDirectShow
 CVideoCaptureTransInPlaceFilter::~CVideoCaptureTransInPlaceFilter() {
     if (element_) {
         g_signal_handlers_disconnect_by_data(element_, this);
+        if (sinkPad_)
+            gst_object_unref(sinkPad_);
         gst_object_unref(element_);
     }
 }
@@ -37,12 +46,8 @@ GstCaps* CVideoCaptureTransInPlaceFilter::AcceptedCaps() {
 }
 
 bool CVideoCaptureTransInPlaceFilter::CheckInputType(const GstCaps* caps) {
-    if (!caps || !gst_caps_is_fixed(caps))
-        return false;
     GstVideoInfo info;
-    return gst_video_info_from_caps(&info, caps) &&
-           GST_VIDEO_INFO_FORMAT(&info) == GST_VIDEO_FORMAT_BGR && info.width > 0 &&
-           info.height > 0;
+    return ReadVideoInfo(caps, info);
 }
 
 bool CVideoCaptureTransInPlaceFilter::Transform(GstBuffer* buffer, GstPad* pad) {
@@ -50,7 +55,7 @@ bool CVideoCaptureTransInPlaceFilter::Transform(GstBuffer* buffer, GstPad* pad) 
         return false;
     GstCaps* caps = gst_pad_get_current_caps(pad);
     GstVideoInfo info;
-    const bool ok = CheckInputType(caps) && gst_video_info_from_caps(&info, caps);
+    const bool ok = ReadVideoInfo(caps, info);
     if (caps)
         gst_caps_unref(caps);
     if (!ok)

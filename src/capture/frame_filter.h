@@ -17,6 +17,7 @@ public:
     // element is missing).
     GstElement* Element() const { return element_; }
     AboutDirectShow* Engine() const { return engine_; }
+    GstPad* SinkPad() const { return sinkPad_; }
 
     // Only 24-bit BGR video with a known size passes; the engine puts a converter in front.
     static bool CheckInputType(const GstCaps* caps);
@@ -28,5 +29,6 @@ public:
 
 private:
     GstElement* element_ = nullptr;
+    GstPad* sinkPad_ = nullptr;
     AboutDirectShow* engine_;  // kept for the engine's sake, not used per frame
 };

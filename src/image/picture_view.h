@@ -144,7 +144,6 @@ private:
     void DrawOutline(QPainter& painter) const;
     void UpdateEdgeGrab(int32_t x, int32_t y);
 
-    std::vector<uint8_t> greyRow_;
-    int wheelRemainder_ = 0;  // wheel delta not yet turned into a zoom step  // one row of grey
-                              // values for the black-and-white mode
+    std::vector<uint8_t> greyRow_;  // one row of grey values for the black-and-white mode
+    int wheelRemainder_ = 0;        // wheel delta not yet turned into a zoom step
 };

@@ -3,7 +3,6 @@
 #include <gst/gst.h>
 
 #include <QByteArray>
-#include <mutex>
 
 #include "media/simulated_camera.h"
 

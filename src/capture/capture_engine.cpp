@@ -130,7 +130,7 @@ bool AboutDirectShow::BuildPreview() {
         return true;
     if (!source)
         return false;
-    frameFilter = new CVideoCaptureTransInPlaceFilter(this);
+    frameFilter = new CVideoCaptureTransInPlaceFilter();
     if (!frameFilter->Element()) {
         TearDownPreview();
         return false;

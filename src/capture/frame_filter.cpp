@@ -20,8 +20,7 @@ bool ReadVideoInfo(const GstCaps* caps, GstVideoInfo& info) {
 
 }  // namespace
 
-CVideoCaptureTransInPlaceFilter::CVideoCaptureTransInPlaceFilter(AboutDirectShow* engine)
-    : engine_(engine) {
+CVideoCaptureTransInPlaceFilter::CVideoCaptureTransInPlaceFilter() {
     element_ = gst_element_factory_make("identity", "Video Capture TransInPlaceFilter");
     if (!element_)
         return;

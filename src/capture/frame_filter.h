@@ -4,11 +4,9 @@
 
 #include <gst/gst.h>
 
-class AboutDirectShow;
-
 class CVideoCaptureTransInPlaceFilter {
 public:
-    explicit CVideoCaptureTransInPlaceFilter(AboutDirectShow* engine);
+    CVideoCaptureTransInPlaceFilter();
     ~CVideoCaptureTransInPlaceFilter();
     CVideoCaptureTransInPlaceFilter(const CVideoCaptureTransInPlaceFilter&) = delete;
     CVideoCaptureTransInPlaceFilter& operator=(const CVideoCaptureTransInPlaceFilter&) = delete;
@@ -16,7 +14,6 @@ public:
     // The element to place in the pipeline (owned by this filter; null when the identity
     // element is missing).
     GstElement* Element() const { return element_; }
-    AboutDirectShow* Engine() const { return engine_; }
     GstPad* SinkPad() const { return sinkPad_; }
 
     // Only 24-bit BGR video with a known size passes; the engine puts a converter in front.
@@ -30,5 +27,4 @@ public:
 private:
     GstElement* element_ = nullptr;
     GstPad* sinkPad_ = nullptr;
-    AboutDirectShow* engine_;  // kept for the engine's sake, not used per frame
 };

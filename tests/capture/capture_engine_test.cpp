@@ -400,7 +400,7 @@ private slots:
     void filterCopiesFramesAndDropsWhileBusy() {
         FrameReceiver receiver;
         receiver.keep = true;
-        CVideoCaptureTransInPlaceFilter filter(nullptr);
+        CVideoCaptureTransInPlaceFilter filter;
         GstElement* pipeline = gst_parse_launch(
             "videotestsrc num-buffers=20 pattern=gradient ! "
             "video/x-raw,format=BGR,width=642,height=97 ! identity name=slot ! "

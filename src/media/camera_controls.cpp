@@ -5,7 +5,9 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -82,7 +84,11 @@ private:
     }
 
     void ReadMenu(const v4l2_queryctrl& q, CameraControl* c) {
-        for (int i = q.minimum; i <= q.maximum; ++i) {
+        // The range comes from the driver: a maximum of INT32_MAX must not overflow the
+        // counter, and a wild range must not hold the dialog in billions of queries.
+        constexpr int64_t kMaxMenuEntries = 1024;
+        const int64_t last = std::min<int64_t>(q.maximum, int64_t(q.minimum) + kMaxMenuEntries - 1);
+        for (int64_t i = q.minimum; i <= last; ++i) {
             v4l2_querymenu m;
             std::memset(&m, 0, sizeof m);
             m.id = q.id;
@@ -95,7 +101,7 @@ private:
                                         static_cast<int>(strnlen(
                                             reinterpret_cast<const char*>(m.name), sizeof m.name)))
                     : QString::number(m.value);
-            c->menu.emplace_back(i, text);
+            c->menu.emplace_back(int(i), text);
         }
     }
 

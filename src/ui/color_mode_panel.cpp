@@ -1,74 +1,36 @@
 #include "ui/color_mode_panel.h"
 
-#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cstdint>
 
 #include "app/main_window_services.h"
 #include "image/picture_view.h"
 #include "platform/font_faces.h"
-#include "platform/window_messages.h"
 #include "ui/mem_dc.h"
 #include "ui/number_edit.h"
-#include "ui/window_shape.h"
 
 namespace {
-constexpr int kCornerEllipse = 15;
 constexpr int kStillPictureMode = 1;
 const QRect kEditRect(QPoint(160, 56), QPoint(190, 76) - QPoint(1, 1));
 }  // namespace
 
 CColorMode::CColorMode(QWidget* parent)
-    : QWidget(parent),
-      font_(QvFont(QStringLiteral("宋体"), 12, 400)),
-      items_{COptionItem(this, 1, COptionItem::kRadio), COptionItem(this, 2, COptionItem::kRadio),
-             COptionItem(this, 3, COptionItem::kRadio)} {
-    items_[0].SetText(QStringLiteral("彩色"));
-    items_[1].SetText(QStringLiteral("灰度"));
-    items_[2].SetText(QStringLiteral("黑白"));
-    setCursor(Qt::ArrowCursor);
-    // The paint covers the whole panel, so there is nothing to erase first.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+    : COptionPanel(parent, COptionItem::kRadio,
+                   {QStringLiteral("彩色"), QStringLiteral("灰度"), QStringLiteral("黑白")}) {}
 
 bool CColorMode::Create(QWidget* parent, const QvRect& rect, const QString& windowName, int id) {
-    if (parent != nullptr && parent != parentWidget()) {
-        setParent(parent);
+    Place(parent, rect, windowName, id);
+    if (CreateEdit(kEditRect, 0, 255)) {
+        ThresholdEdit()->setText(QString::number(threshold_));
     }
-    setObjectName(windowName);
-    id_ = id;
-    setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
-    if (edit_ == nullptr) {
-        edit_ = new CNumberEdit(this);
-        edit_->setGeometry(kEditRect);
-        edit_->setFont(font_);
-        edit_->SetRange(0, 255);
-        edit_->setText(QString::number(threshold_));
-        edit_->show();
-    }
-    for (COptionItem& item : items_) {
-        item.SetCheck(item.ItemId() == mode_ + 1);
+    for (int itemId = 1; itemId <= 3; ++itemId) {
+        ItemRef(itemId).SetCheck(itemId == mode_ + 1);
     }
     update();
     show();
     return true;
-}
-
-bool CColorMode::event(QEvent* event) {
-    if (event->type() == WindowMessageEvent::EventType()) {
-        auto* message = static_cast<WindowMessageEvent*>(event);
-        if (message->message == qvmsg::kOptionChanged) {
-            OnOptionChanged(int(message->wParam));
-            return true;
-        }
-        if (message->message == qvmsg::kNumberEditChanged && edit_ != nullptr &&
-            message->wParam == WParam(edit_)) {
-            OnThresholdChanged();
-            return true;
-        }
-    }
-    return QWidget::event(event);
 }
 
 void CColorMode::paintEvent(QPaintEvent*) {
@@ -76,10 +38,10 @@ void CColorMode::paintEvent(QPaintEvent*) {
     CMemDC memory(&target, rect());
     QPainter& painter = *memory.Painter();
     painter.fillRect(rect(), Qt::white);
-    items_[0].Paint(painter, 50, 2);
-    items_[1].Paint(painter, 50, 22);
-    items_[2].Paint(painter, 50, 42);
-    painter.setFont(font_);
+    ItemRef(1).Paint(painter, 50, 2);
+    ItemRef(2).Paint(painter, 50, 22);
+    ItemRef(3).Paint(painter, 50, 42);
+    painter.setFont(PanelFont());
     painter.setPen(Qt::black);
     // The caption stands one character a line. The CJK face's own line spacing would push the
     // last character past the bottom of the 80-pixel panel, so lines are spaced to fit.
@@ -94,31 +56,14 @@ void CColorMode::paintEvent(QPaintEvent*) {
     painter.drawLine(40, 0, 40, height());
 }
 
-void CColorMode::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    setMask(RoundedWindowRegion(size(), kCornerEllipse));
-}
-
-void CColorMode::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    const QPoint p = event->position().toPoint();
-    for (COptionItem& item : items_) {
-        item.Click({p.x(), p.y()});
-    }
-}
-
-void CColorMode::OnOptionChanged(int itemId) {
+void CColorMode::OnOptionChanged(int itemId, int) {
     if (itemId < 1 || itemId > 3) {
         return;
     }
     const int threshold = EditValue();
-    for (COptionItem& item : items_) {
-        if (item.ItemId() != itemId && item.IsChecked()) {
-            item.SetCheck(false);
-            const QvRect& hit = item.HitRect();
-            update(hit.left, hit.top, hit.Width(), hit.Height());
+    for (int other = 1; other <= 3; ++other) {
+        if (other != itemId) {
+            Uncheck(other);
         }
     }
     mode_ = itemId - 1;
@@ -126,7 +71,7 @@ void CColorMode::OnOptionChanged(int itemId) {
     HandOver(mode_, threshold);
 }
 
-void CColorMode::OnThresholdChanged() {
+void CColorMode::OnEditChanged() {
     threshold_ = EditValue();
     if (mode_ == kBlackWhite) {
         HandOver(kBlackWhite, threshold_);
@@ -134,7 +79,7 @@ void CColorMode::OnThresholdChanged() {
 }
 
 int CColorMode::EditValue() const {
-    return edit_ != nullptr ? CNumberEdit::LeadingValue(edit_->text()) : threshold_;
+    return Edit() != nullptr ? CNumberEdit::LeadingValue(Edit()->text()) : threshold_;
 }
 
 void CColorMode::ApplyToLivePicture() {

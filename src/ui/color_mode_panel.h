@@ -5,17 +5,9 @@
 // view, whose frame handler applies them to every frame; nothing is changed there while the
 // main window shows a still picture. Each run starts in colour with threshold 128.
 
-#include <QFont>
-#include <QWidget>
-#include <array>
-#include <cstdint>
+#include "ui/option_panel.h"
 
-#include "platform/win_types.h"
-#include "ui/option_item.h"
-
-class CNumberEdit;
-
-class CColorMode : public QWidget {
+class CColorMode : public COptionPanel {
     Q_OBJECT
 
 public:
@@ -26,7 +18,6 @@ public:
     // Places the panel (window name and control id as the main window gives them), creates the
     // threshold edit and checks the current mode's item.
     bool Create(QWidget* parent, const QvRect& rect, const QString& windowName, int id);
-    int Id() const { return id_; }
 
     // Hands the panel's mode and threshold to the live picture view again: a choice made while a
     // still picture was shown reaches the live picture when the main window returns to it.
@@ -34,25 +25,17 @@ public:
 
     int Mode() const { return mode_; }
     int Threshold() const { return threshold_; }
-    CNumberEdit* ThresholdEdit() const { return edit_; }
-    const COptionItem& Item(int itemId) const { return items_[size_t(itemId - 1)]; }
+    CNumberEdit* ThresholdEdit() const { return Edit(); }
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
+    void OnOptionChanged(int itemId, int state) override;
+    void OnEditChanged() override;
 
 private:
-    void OnOptionChanged(int itemId);
-    void OnThresholdChanged();
     int EditValue() const;
     void HandOver(int mode, int threshold);
 
-    QFont font_;
-    std::array<COptionItem, 3> items_;
-    CNumberEdit* edit_ = nullptr;
-    int id_ = 0;
     int mode_ = kColour;
     int threshold_ = 128;
 };

@@ -5,16 +5,9 @@
 // pipeline reads them when it saves) and the JPEG quality, written to the settings file on every
 // change the user makes.
 
-#include <QFont>
-#include <QWidget>
-#include <array>
+#include "ui/option_panel.h"
 
-#include "platform/win_types.h"
-#include "ui/option_item.h"
-
-class CNumberEdit;
-
-class CSaveOption : public QWidget {
+class CSaveOption : public COptionPanel {
     Q_OBJECT
 
 public:
@@ -25,33 +18,23 @@ public:
     // Places the panel (window name and control id as the main window gives them) and creates
     // the quality edit showing the current quality.
     bool Create(QWidget* parent, const QvRect& rect, const QString& windowName, int id);
-    int Id() const { return id_; }
 
     // The quality read from the settings file; shown in the edit without being written back.
     void SetQuality(int quality);
     int Quality() const { return quality_; }
 
-    bool IsTurnLeft() const { return items_[kTurnLeft - 1].IsChecked(); }
-    bool IsTurnRight() const { return items_[kTurnRight - 1].IsChecked(); }
-    bool IsAutoCrop() const { return items_[kAutoCrop - 1].IsChecked(); }
-    CNumberEdit* QualityEdit() const { return edit_; }
-    const COptionItem& Item(int itemId) const { return items_[size_t(itemId - 1)]; }
+    bool IsTurnLeft() const { return Item(kTurnLeft).IsChecked(); }
+    bool IsTurnRight() const { return Item(kTurnRight).IsChecked(); }
+    bool IsAutoCrop() const { return Item(kAutoCrop).IsChecked(); }
+    CNumberEdit* QualityEdit() const { return Edit(); }
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
+    void OnOptionChanged(int itemId, int state) override;
+    void OnEditChanged() override;
 
 private:
-    void OnOptionChanged(int itemId, int state);
-    void OnQualityChanged();
-    void Uncheck(int itemId);
     void ShowQuality();
 
-    QFont font_;
-    std::array<COptionItem, 3> items_;
-    CNumberEdit* edit_ = nullptr;
-    int id_ = 0;
     int quality_ = 50;
 };

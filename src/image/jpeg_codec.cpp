@@ -100,12 +100,8 @@ bool JpegReadRow(JpegReader* r, uint8_t* row) {
     if (setjmp(r->err.jump))
         return false;
     JSAMPROW rows[1] = {row};
-    while (jpeg_read_scanlines(&r->cinfo, rows, 1) != 1) {
-        // A suspending source never happens with stdio; guard against a stuck decoder anyway.
-        if (r->cinfo.output_scanline >= r->cinfo.output_height)
-            return false;
-    }
-    return true;
+    // The stdio source never suspends, so anything but one row is a failure, not a retry.
+    return jpeg_read_scanlines(&r->cinfo, rows, 1) == 1;
 }
 
 // Adobe writes CMYK inverted (255 = no ink); other writers store plain ink amounts.

@@ -147,14 +147,10 @@ private:
     QFont headingFont_;
     QFont linkFont_;
     bool fullScreen_ = false;
-    int pictureFormatNumber_ = 1;
     int captureInterval_ = 2;
     bool continuousRunning_ = false;
     QFont watermarkFont_;
     QvColour watermarkColour_ = 0;
-    QString printerDevice_;
-    QString printerDriver_;
-    QString printerPort_;
     float watermarkX_ = 0.0f;
     float watermarkY_ = 0.0f;
     QString watermarkText_;

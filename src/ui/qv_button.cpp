@@ -32,7 +32,6 @@ void CQVButton::SetImages(const CDibImage* normal, const CDibImage* hover, const
     pressed_ = pressed;
     extraWidth_ = extraWidth;
     extraHeight_ = extraHeight;
-    rounded_ = true;
     if (normal_ == nullptr || hover_ == nullptr || pressed_ == nullptr)
         return;
     const int left = x() - extraWidth / 2;
@@ -74,12 +73,10 @@ void CQVButton::paintEvent(QPaintEvent*) {
     QPainter target(this);
     CMemDC dc(&target, rect());
     QPainter& p = *dc.Painter();
-    if (rounded_) {
-        QPainterPath clip;
-        clip.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-        // A hard-edged clip, as a window region is: soft corners would let the white fill show.
-        p.setClipPath(clip);
-    }
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    // A hard-edged clip, as a window region is: soft corners would let the white fill show.
+    p.setClipPath(clip);
     p.fillRect(rect(), Qt::white);
 
     CDibImage image(isEnabled() ? *StateImage() : *normal_);

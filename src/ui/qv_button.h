@@ -55,7 +55,6 @@ private:
     const CDibImage* pressed_ = nullptr;
     int extraWidth_ = 0;
     int extraHeight_ = 0;
-    bool rounded_ = false;
     State state_ = kNormal;
     QString text_;
     int textX_ = 0;

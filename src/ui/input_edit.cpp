@@ -1,15 +1,12 @@
 #include "ui/input_edit.h"
 
-#include <QFont>
 #include <QKeyEvent>
 
+#include "platform/font_faces.h"
 #include "platform/window_messages.h"
 
 CInputEdit::CInputEdit(QWidget* parent) : QLineEdit(parent) {
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(12);
-    font.setWeight(QFont::Normal);
-    setFont(font);
+    setFont(QvFont(QStringLiteral("宋体"), 12, 400));
 }
 
 void CInputEdit::keyReleaseEvent(QKeyEvent* event) {

@@ -2,8 +2,6 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QRegion>
 #include <QWindow>
 
 #include "app/main_window_services.h"
@@ -19,6 +17,7 @@ constexpr int kCloseHover = 222;
 constexpr int kClosePressed = 218;
 constexpr int kBodyBottom = 118;  // the body image is skin rows 34 ... 117
 constexpr int kCloseMargin = 5;
+constexpr int kCornerEllipse = 15;
 
 const CDibImage* Skin(int number) {
     const MainWindowServices* main = TheMainWindow();
@@ -57,7 +56,7 @@ void CQVDialog::showEvent(QShowEvent* event) {
 }
 
 void CQVDialog::ApplyShape() {
-    setMask(RoundedWindowRegion(size(), 15));
+    setMask(RoundedWindowRegion(size(), kCornerEllipse));
 }
 
 void CQVDialog::resizeEvent(QResizeEvent* event) {

@@ -1,5 +1,7 @@
 #include "platform/profile_file.h"
 
+#include "platform/number_text.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -9,8 +11,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <climits>
 #include <optional>
 
 namespace {
@@ -163,21 +163,6 @@ std::optional<QString> FindValue(const QString& section, const QString& key, con
     return place.value;
 }
 
-int ParseProfileInt(const QString& text) {
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    long long magnitude = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        magnitude = std::min(magnitude * 10 + (text[i].unicode() - u'0'), 1LL << 32);
-    }
-    const long long value = negative ? -magnitude : magnitude;
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
-}
-
 bool HasLineBreak(const QString& text) {
     return text.contains(u'\n') || text.contains(u'\r');
 }
@@ -232,7 +217,7 @@ int ReadProfileInt(const QString& section, const QString& key, int defaultValue,
     if (!value || value->isEmpty()) {
         return defaultValue;
     }
-    return ParseProfileInt(*value);
+    return ParseLeadingInt(*value);
 }
 
 bool WriteProfileString(const QString& section, const QString& key, const QString& value,

@@ -8,8 +8,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
-#include <limits>
 
+#include "platform/number_text.h"
 #include "platform/window_messages.h"
 
 namespace {
@@ -32,25 +32,7 @@ void CNumberEdit::SetRange(int32_t minimum, int32_t maximum) {
 }
 
 int32_t CNumberEdit::LeadingValue(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace()) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    // Saturates instead of overflowing on a long run of digits.
-    constexpr int64_t kLimit = int64_t(std::numeric_limits<int32_t>::max()) + 1;
-    int64_t value = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        value = std::min<int64_t>(value * 10 + (text[i].unicode() - '0'), kLimit);
-    }
-    if (negative) {
-        return int32_t(std::max<int64_t>(-value, std::numeric_limits<int32_t>::min()));
-    }
-    return int32_t(std::min<int64_t>(value, std::numeric_limits<int32_t>::max()));
+    return ParseLeadingInt(text);
 }
 
 bool CNumberEdit::AcceptsInsert(const QString& insert) const {

@@ -79,7 +79,6 @@ private:
     };
 
     void Run(Session& session);
-    void Publish(const DocumentEdgeResults& found);
     void JoinFinished();
 
     Notify notify_;

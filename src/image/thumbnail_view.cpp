@@ -61,10 +61,6 @@ const CPicCell& CThumnailView::Cell(int index) const {
     return *std::next(cells_.begin(), index);
 }
 
-CPicCell& CThumnailView::CellAt(int index) {
-    return *std::next(cells_.begin(), index);
-}
-
 void CThumnailView::AddPicture(const CDibImage& image, const QString& path) {
     CPicCell cell(image, path);
     cell.state->selected = cells_.empty() ? 1 : 0;

@@ -79,7 +79,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    CPicCell& CellAt(int index);
     int HitCell(int x, int y) const;
     void Select(int index);
     void Reload();

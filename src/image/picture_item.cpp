@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
-#include <cmath>
+#include <algorithm>
 
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
@@ -48,7 +48,7 @@ void CPicItem::ApplyRotation() {
     const int32_t w = int32_t(workImage.GetWidth());
     const int32_t h = int32_t(workImage.GetHeight());
     imageRect = QvRect{cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2};
-    ZoomTo(std::pow(1.2, zoomStep - kActualSizeStep));
+    ZoomTo(ZoomFactor(zoomStep));
     // A turned picture is a change the user can save like any other edit.
     modified = true;
 }

@@ -16,10 +16,6 @@ namespace {
 // Once per run, the first paint of any view that has a picture fits it to the window.
 bool g_refitPending = true;
 
-double StepFactor(int step) {
-    return std::pow(1.2, step - CPicture::kActualSizeStep);
-}
-
 int32_t Scaled(uint32_t size, double factor) {
     return int32_t(double(size) * factor);
 }
@@ -148,6 +144,10 @@ CPicture::CPicture(QWidget* parent) : QWidget(parent) {
 
 CPicture::~CPicture() = default;
 
+double CPicture::ZoomFactor(int step) {
+    return std::pow(1.2, step - kActualSizeStep);
+}
+
 void CPicture::ResetRefit() {
     g_refitPending = true;
 }
@@ -265,7 +265,7 @@ void CPicture::StepZoom(int step) {
     }
     SelectionToImage();
     zoomStep = std::clamp(zoomStep + step, kMinZoomStep, kMaxZoomStep);
-    ZoomTo(StepFactor(zoomStep));
+    ZoomTo(ZoomFactor(zoomStep));
     SelectionToClient();
 }
 
@@ -301,7 +301,7 @@ void CPicture::FitToWindow() {
     const uint32_t h = workImage.GetHeight();
     int n = kMaxZoomStep;
     for (; n >= kMinZoomStep; --n) {
-        const double factor = StepFactor(n);
+        const double factor = ZoomFactor(n);
         if (Scaled(w, factor) < client.Width() || Scaled(h, factor) < client.Height()) {
             break;
         }
@@ -309,7 +309,7 @@ void CPicture::FitToWindow() {
     // One step below the first that fits; a picture too large for even the smallest step (the
     // search runs out at -1) is shown at the smallest step.
     zoomStep = std::max(n - 1, kMinZoomStep);
-    const double factor = StepFactor(zoomStep);
+    const double factor = ZoomFactor(zoomStep);
     PlaceImageRect(Scaled(w, factor), Scaled(h, factor));
     update();
 }

@@ -100,6 +100,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
+    // How much zoom step `step` enlarges the picture.
+    static double ZoomFactor(int step);
     // Wheel zoom: one step up for a positive notch, one down for a negative one.
     void WheelZoom(int delta);
     QvRect ClientRect() const;

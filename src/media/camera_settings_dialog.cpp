@@ -10,6 +10,8 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -21,7 +23,9 @@ QWidget* MakeSlider(const CameraControl& c, QLabel** valueLabel, QWidget* parent
     slider->setObjectName(QStringLiteral("slider"));
     slider->setRange(c.minimum, c.maximum);
     slider->setSingleStep(c.step);
-    slider->setPageStep(std::max(c.step, (c.maximum - c.minimum) / 10));
+    // In 64 bits: a driver's range may span the whole of int.
+    const int64_t tenth = (int64_t(c.maximum) - c.minimum) / 10;
+    slider->setPageStep(int(std::max<int64_t>(c.step, tenth)));
     slider->setMinimumWidth(220);
     *valueLabel = new QLabel(row);
     (*valueLabel)->setMinimumWidth(48);

@@ -6,10 +6,13 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QListWidget>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <climits>
 
 #include "media/camera_controls.h"
+#include "media/camera_settings_dialog.h"
 #include "media/format_dialog.h"
 #include "media/media_device.h"
 #include "media/media_platform.h"
@@ -227,6 +230,33 @@ private slots:
         auto fallback = ControlsForCamera(camera, "/nonexistent/video9");
         QVERIFY(fallback && fallback->List().size() == 5);
         gst_object_unref(camera);
+    }
+
+    // A driver may declare a control over the whole of int: the dialog's page step is a tenth
+    // of that range, not the wrapped-around difference.
+    void settingsDialogTakesAFullRangeControl() {
+        struct WideControls : CameraControls {
+            std::vector<CameraControl> List() override {
+                CameraControl c;
+                c.label = QStringLiteral("Exposure");
+                c.minimum = INT_MIN;
+                c.maximum = INT_MAX;
+                return {c};
+            }
+            bool Get(const CameraControl&, int* value) override {
+                *value = 0;
+                return true;
+            }
+            bool Set(const CameraControl&, int) override { return true; }
+        };
+        CameraSettingsDialog dialog(std::make_unique<WideControls>());
+        QWidget* editor = dialog.Editor(QStringLiteral("Exposure"));
+        QVERIFY(editor);
+        auto* slider = editor->findChild<QSlider*>();
+        QVERIFY(slider);
+        QCOMPARE(slider->minimum(), INT_MIN);
+        QCOMPARE(slider->maximum(), INT_MAX);
+        QCOMPARE(slider->pageStep(), int((int64_t(INT_MAX) - INT_MIN) / 10));
     }
 
     // The camera as a plain pipeline delivers its formats with steady timestamps.

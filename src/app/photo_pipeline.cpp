@@ -11,8 +11,7 @@
 namespace {
 
 bool SelectionFits(const QvRect& box, int32_t width, int32_t height) {
-    return !box.IsEmpty() && box.right <= width && box.bottom <= height && box.left < box.right &&
-           box.top < box.bottom;
+    return !box.IsEmpty() && box.right <= width && box.bottom <= height;
 }
 
 void CropToDocument(CDibImage& working, const PhotoSource& source) {
@@ -114,13 +113,7 @@ uint32_t PhotoFormatFromPath(const QString& path) {
 }
 
 QString DateWatermarkText(const QDateTime& time) {
-    const QDate date = time.date();
-    const QTime clock = time.time();
-    return QString::asprintf("%04d", date.year()) + u'年' +
-           QString::asprintf("%02d", date.month()) + u'月' + QString::asprintf("%02d", date.day()) +
-           QStringLiteral("日 ") + QString::asprintf("%02d", clock.hour()) + u'时' +
-           QString::asprintf("%02d", clock.minute()) + u'分' +
-           QString::asprintf("%02d", clock.second()) + u'秒';
+    return time.toString(QStringLiteral("yyyy年MM月dd日 HH时mm分ss秒"));
 }
 
 CDibImage PreparePhoto(const PhotoSource& source, const PhotoOptions& options) {

@@ -24,14 +24,9 @@ QString CPhotoNamer::BuildPath(int32_t mode, const QString& folder, const QStrin
             return folder + u'/' + prefix + QString::number(2 * n + 1) + u'.' + extension;
         case kNameEven:
             return folder + u'/' + prefix + QString::number(2 * n) + u'.' + extension;
-        case kNameByTime: {
-            const QDate date = time.date();
-            const QTime clock = time.time();
-            const QString stamp =
-                QString::asprintf("%04d%02d%02d%02d%02d%02d", date.year(), date.month(), date.day(),
-                                  clock.hour(), clock.minute(), clock.second());
-            return folder + u'/' + prefix + stamp + QString::number(n) + u'.' + extension;
-        }
+        case kNameByTime:
+            return folder + u'/' + prefix + time.toString(QStringLiteral("yyyyMMddHHmmss")) +
+                   QString::number(n) + u'.' + extension;
         default:
             return {};
     }

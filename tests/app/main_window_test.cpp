@@ -123,11 +123,11 @@ private slots:
         CQVButton* button = dlg_->Button(id);
         QVERIFY(button != nullptr);
         QCOMPARE(button->pos(), at);
-        const MainButton* spec = FindMainButton(id);
-        const CDibImage* normal = dlg_->SkinImage(spec->normal);
+        const MainButton* entry = FindMainButton(id);
+        const CDibImage* normal = dlg_->SkinImage(entry->normal);
         QVERIFY(normal != nullptr);
-        QCOMPARE(button->size(), QSize(int(normal->GetWidth()) + spec->extraWidth,
-                                       int(normal->GetHeight()) + spec->extraHeight));
+        QCOMPARE(button->size(), QSize(int(normal->GetWidth()) + entry->extraWidth,
+                                       int(normal->GetHeight()) + entry->extraHeight));
         // Every label fits inside its button, and buttons of one row do not overlap.
         for (const MainButton& other : MainButtons()) {
             if (other.id == id)

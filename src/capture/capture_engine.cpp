@@ -43,35 +43,23 @@ AboutDirectShow::~AboutDirectShow() {
     Shutdown();
 }
 
-void AboutDirectShow::SetStreamErrorHandler(std::function<void(const QString&)> handler) {
-    errorHandler_ = std::move(handler);
-}
-
 // Runs on whichever thread posts the message (mostly a streaming thread): errors are carried
 // to the user-interface thread; nothing is left on the bus, which nobody reads.
 GstBusSyncReply AboutDirectShow::BusSyncHandler(GstBus*, GstMessage* message, gpointer self) {
     auto* engine = static_cast<AboutDirectShow*>(self);
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
-        GError* error = nullptr;
-        gst_message_parse_error(message, &error, nullptr);
-        const QString detail = QString::fromUtf8(error ? error->message : "stream error");
-        g_clear_error(&error);
         QMetaObject::invokeMethod(
-            engine->relay_.get(), [engine, detail] { engine->OnStreamError(detail); },
-            Qt::QueuedConnection);
+            engine->relay_.get(), [engine] { engine->OnStreamError(); }, Qt::QueuedConnection);
     }
     gst_message_unref(message);
     return GST_BUS_DROP;
 }
 
-void AboutDirectShow::OnStreamError(const QString& detail) {
+void AboutDirectShow::OnStreamError() {
     if (!runRequested)
         return;  // already stopped; one message per failure
     Stop();
-    if (errorHandler_)
-        errorHandler_(detail);
-    else
-        QvMessageBox(QStringLiteral("Can't preview"), kCaption);
+    QvMessageBox(QStringLiteral("Can't preview"), kCaption);
 }
 
 bool AboutDirectShow::AddDevice() {

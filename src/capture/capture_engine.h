@@ -7,7 +7,6 @@
 #include <gst/gst.h>
 
 #include <QObject>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -49,9 +48,6 @@ public:
 
     // The camera's source element in the pipeline (null before AddDevice).
     GstElement* SourceElement() const { return source; }
-    // Called once when the running preview fails (camera unplugged, stream error) after the
-    // preview was stopped; without a handler the engine shows "Can't preview".
-    void SetStreamErrorHandler(std::function<void(const QString& detail)> handler);
 
     // Fields, as the device set and the video item see them.
     GstElement* graph = nullptr;  // the pipeline
@@ -78,12 +74,13 @@ private:
     bool ApplySize(int width, int height);
     bool Rebuild(bool wasRunning);
     void StopBeforeRebuild(bool* wasRunning);
-    void OnStreamError(const QString& detail);
+    // Once per failure of the running preview (camera unplugged, stream error): stops the
+    // preview and shows "Can't preview".
+    void OnStreamError();
     static GstBusSyncReply BusSyncHandler(GstBus* bus, GstMessage* message, gpointer self);
 
     GstElement* source = nullptr;      // the camera, stays in the pipeline
     std::vector<GstElement*> chain_;   // the preview elements after the source
     GstCaps* chosenFormat_ = nullptr;  // set by ChangeOutputSize / the format dialog
     std::unique_ptr<QObject> relay_;   // carries bus errors to the user-interface thread
-    std::function<void(const QString&)> errorHandler_;
 };

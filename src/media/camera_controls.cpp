@@ -154,7 +154,7 @@ public:
     }
 
     bool Get(const CameraControl& control, int* value) override {
-        GParamSpec* p = Spec(control);
+        GParamSpec* p = ParamSpecOf(control);
         if (!p)
             return false;
         GValue v = G_VALUE_INIT;
@@ -171,7 +171,7 @@ public:
     }
 
     bool Set(const CameraControl& control, int value) override {
-        GParamSpec* p = Spec(control);
+        GParamSpec* p = ParamSpecOf(control);
         if (!p)
             return false;
         if (control.kind == CameraControl::Kind::kBoolean)
@@ -182,7 +182,7 @@ public:
     }
 
 private:
-    GParamSpec* Spec(const CameraControl& control) {
+    GParamSpec* ParamSpecOf(const CameraControl& control) {
         return g_object_class_find_property(G_OBJECT_GET_CLASS(element_),
                                             control.key.toUtf8().constData());
     }

@@ -237,7 +237,7 @@ void Refresh(SimCamState* s, std::unique_lock<std::mutex>& lock) {
     s->products = std::move(fresh);
 }
 
-void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
     SimCamState* s = reinterpret_cast<QvSimCam*>(object)->state;
     std::shared_ptr<const Picture> picture;
     std::string file;
@@ -268,13 +268,13 @@ void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GPa
             s->picture = picture;
             break;
         default:
-            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
             return;
     }
     s->dirty = true;
 }
 
-void qv_sim_cam_get_property(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void qv_sim_cam_get_property(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     SimCamState* s = reinterpret_cast<QvSimCam*>(object)->state;
     std::lock_guard<std::mutex> guard(s->lock);
     switch (id) {
@@ -297,7 +297,7 @@ void qv_sim_cam_get_property(GObject* object, guint id, GValue* value, GParamSpe
             g_value_set_string(value, s->pictureFile.c_str());
             break;
         default:
-            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
             break;
     }
 }

@@ -71,155 +71,128 @@ void BM_Memcpy(benchmark::State& state) {
     SetBytes(state, f);
 }
 
-// --- per-frame operations
-void BM_CreateFromPixels(benchmark::State& state) {
+// Times an in-place operation repeated on one copy of the frame (for operations whose result
+// is a valid input again, such as Mirror).
+template <typename Op>
+void TimeInPlace(benchmark::State& state, Op op) {
     const Frame& f = FrameFor(state);
-    CDibImage img;
+    CDibImage img = f.Image();
     for (auto _ : state) {
-        img.CreateFromPixels(f.bytes.data(), uint32_t(f.width), uint32_t(f.height), 24, f.stride,
-                             true);
+        op(img);
         benchmark::DoNotOptimize(img.GetRow(0));
     }
     SetBytes(state, f);
 }
 
-void BM_Copy(benchmark::State& state) {
+// Times an in-place operation on a fresh copy of the frame each time; the copy is not timed.
+template <typename Op>
+void TimeOnFreshCopy(benchmark::State& state, Op op) {
     const Frame& f = FrameFor(state);
     const CDibImage src = f.Image();
+    CDibImage img;
+    for (auto _ : state) {
+        state.PauseTiming();
+        img = src;
+        state.ResumeTiming();
+        op(img);
+        benchmark::DoNotOptimize(img.GetRow(0));
+    }
+    SetBytes(state, f);
+}
+
+// Times an operation from the frame into a destination kept between iterations.
+template <typename Op>
+void TimeIntoDestination(benchmark::State& state, Op op) {
+    const Frame& f = FrameFor(state);
+    CDibImage src = f.Image();
     CDibImage dst;
     for (auto _ : state) {
-        dst = src;
+        op(f, src, dst);
         benchmark::DoNotOptimize(dst.GetRow(0));
     }
     SetBytes(state, f);
 }
 
-void BM_OpenCvCopy(benchmark::State& state) {
+// The OpenCV peer of TimeIntoDestination.
+template <typename Op>
+void TimeOpenCv(benchmark::State& state, Op op) {
     const Frame& f = FrameFor(state);
     const cv::Mat src = f.Mat();
     cv::Mat dst;
     for (auto _ : state) {
-        dst = src.clone();
+        op(f, src, dst);
         benchmark::DoNotOptimize(dst.data);
     }
     SetBytes(state, f);
+}
+
+// --- per-frame operations
+void BM_CreateFromPixels(benchmark::State& state) {
+    TimeIntoDestination(state, [](const Frame& f, CDibImage&, CDibImage& dst) {
+        dst.CreateFromPixels(f.bytes.data(), uint32_t(f.width), uint32_t(f.height), 24, f.stride,
+                             true);
+    });
+}
+
+void BM_Copy(benchmark::State& state) {
+    TimeIntoDestination(state, [](const Frame&, CDibImage& src, CDibImage& dst) { dst = src; });
+}
+
+void BM_OpenCvCopy(benchmark::State& state) {
+    TimeOpenCv(state, [](const Frame&, const cv::Mat& src, cv::Mat& dst) { dst = src.clone(); });
 }
 
 void BM_Mirror(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    CDibImage img = f.Image();
-    for (auto _ : state) {
-        img.Mirror();
-        benchmark::DoNotOptimize(img.GetRow(0));
-    }
-    SetBytes(state, f);
+    TimeInPlace(state, [](CDibImage& img) { img.Mirror(); });
 }
 
 void BM_OpenCvFlip(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    const cv::Mat src = f.Mat();
-    cv::Mat dst;
-    for (auto _ : state) {
-        cv::flip(src, dst, 1);
-        benchmark::DoNotOptimize(dst.data);
-    }
-    SetBytes(state, f);
+    TimeOpenCv(state,
+               [](const Frame&, const cv::Mat& src, cv::Mat& dst) { cv::flip(src, dst, 1); });
 }
 
 void BM_ToGrey(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    const CDibImage src = f.Image();
-    CDibImage img;
-    for (auto _ : state) {
-        state.PauseTiming();
-        img = src;
-        state.ResumeTiming();
-        img.ToGrey();
-        benchmark::DoNotOptimize(img.GetRow(0));
-    }
-    SetBytes(state, f);
+    TimeOnFreshCopy(state, [](CDibImage& img) { img.ToGrey(); });
 }
 
 void BM_OpenCvCvtColorGrey(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    const cv::Mat src = f.Mat();
-    cv::Mat dst;
-    for (auto _ : state) {
+    TimeOpenCv(state, [](const Frame&, const cv::Mat& src, cv::Mat& dst) {
         cv::cvtColor(src, dst, cv::COLOR_BGR2GRAY);
-        benchmark::DoNotOptimize(dst.data);
-    }
-    SetBytes(state, f);
+    });
 }
 
 void BM_Threshold(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    const CDibImage src = f.Image();
-    CDibImage img;
-    for (auto _ : state) {
-        state.PauseTiming();
-        img = src;
-        state.ResumeTiming();
-        img.Threshold(128);
-        benchmark::DoNotOptimize(img.GetRow(0));
-    }
-    SetBytes(state, f);
+    TimeOnFreshCopy(state, [](CDibImage& img) { img.Threshold(128); });
 }
 
 void BM_OpenCvGreyThreshold(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    const cv::Mat src = f.Mat();
-    cv::Mat grey, dst;
-    for (auto _ : state) {
+    cv::Mat grey;
+    TimeOpenCv(state, [&grey](const Frame&, const cv::Mat& src, cv::Mat& dst) {
         cv::cvtColor(src, grey, cv::COLOR_BGR2GRAY);
         cv::threshold(grey, dst, 128, 255, cv::THRESH_BINARY);
-        benchmark::DoNotOptimize(dst.data);
-    }
-    SetBytes(state, f);
+    });
 }
 
 // --- per-photo operations
 void BM_RotateLeft90(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    CDibImage src = f.Image();
-    CDibImage dst;
-    for (auto _ : state) {
-        src.RotateLeft90(&dst);
-        benchmark::DoNotOptimize(dst.GetRow(0));
-    }
-    SetBytes(state, f);
+    TimeIntoDestination(
+        state, [](const Frame&, CDibImage& src, CDibImage& dst) { src.RotateLeft90(&dst); });
 }
 
 void BM_RotateRight90(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    CDibImage src = f.Image();
-    CDibImage dst;
-    for (auto _ : state) {
-        src.RotateRight90(&dst);
-        benchmark::DoNotOptimize(dst.GetRow(0));
-    }
-    SetBytes(state, f);
+    TimeIntoDestination(
+        state, [](const Frame&, CDibImage& src, CDibImage& dst) { src.RotateRight90(&dst); });
 }
 
 void BM_OpenCvRotate90(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    const cv::Mat src = f.Mat();
-    cv::Mat dst;
-    for (auto _ : state) {
+    TimeOpenCv(state, [](const Frame&, const cv::Mat& src, cv::Mat& dst) {
         cv::rotate(src, dst, cv::ROTATE_90_COUNTERCLOCKWISE);
-        benchmark::DoNotOptimize(dst.data);
-    }
-    SetBytes(state, f);
+    });
 }
 
 void BM_Rotate(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    CDibImage src = f.Image();
-    CDibImage dst;
-    for (auto _ : state) {
-        src.Rotate(7.5f, &dst);
-        benchmark::DoNotOptimize(dst.GetRow(0));
-    }
-    SetBytes(state, f);
+    TimeIntoDestination(
+        state, [](const Frame&, CDibImage& src, CDibImage& dst) { src.Rotate(7.5f, &dst); });
 }
 
 void BM_OpenCvWarpAffine(benchmark::State& state) {
@@ -240,48 +213,27 @@ void BM_OpenCvWarpAffine(benchmark::State& state) {
 }
 
 void BM_Crop(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    CDibImage src = f.Image();
-    CDibImage dst;
-    for (auto _ : state) {
+    TimeIntoDestination(state, [](const Frame& f, CDibImage& src, CDibImage& dst) {
         src.Crop(f.width / 8, f.height / 8, f.width * 7 / 8, f.height * 7 / 8, &dst);
-        benchmark::DoNotOptimize(dst.GetRow(0));
-    }
-    SetBytes(state, f);
+    });
 }
 
 void BM_OpenCvCrop(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    const cv::Mat src = f.Mat();
-    cv::Mat dst;
-    const cv::Rect roi(f.width / 8, f.height / 8, f.width * 6 / 8, f.height * 6 / 8);
-    for (auto _ : state) {
-        dst = src(roi).clone();
-        benchmark::DoNotOptimize(dst.data);
-    }
-    SetBytes(state, f);
+    TimeOpenCv(state, [](const Frame& f, const cv::Mat& src, cv::Mat& dst) {
+        dst = src(cv::Rect(f.width / 8, f.height / 8, f.width * 6 / 8, f.height * 6 / 8)).clone();
+    });
 }
 
 void BM_ResampleHalf(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    CDibImage src = f.Image();
-    CDibImage dst;
-    for (auto _ : state) {
+    TimeIntoDestination(state, [](const Frame& f, CDibImage& src, CDibImage& dst) {
         src.Resample(f.width / 2, f.height / 2, 1, &dst);
-        benchmark::DoNotOptimize(dst.GetRow(0));
-    }
-    SetBytes(state, f);
+    });
 }
 
 void BM_OpenCvResizeNearestHalf(benchmark::State& state) {
-    const Frame& f = FrameFor(state);
-    const cv::Mat src = f.Mat();
-    cv::Mat dst;
-    for (auto _ : state) {
+    TimeOpenCv(state, [](const Frame& f, const cv::Mat& src, cv::Mat& dst) {
         cv::resize(src, dst, cv::Size(f.width / 2, f.height / 2), 0, 0, cv::INTER_NEAREST);
-        benchmark::DoNotOptimize(dst.data);
-    }
-    SetBytes(state, f);
+    });
 }
 
 void BM_SaveJpeg(benchmark::State& state) {

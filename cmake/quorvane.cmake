@@ -5,10 +5,10 @@ function(quorvane_warnings target)
   target_compile_options(${target} PRIVATE ${QUORVANE_WARNINGS})
 endfunction()
 
-# quorvane_test(<name> LABELS <labels...> SOURCES <files...> LIBS <targets...> [QT])
-# Registers one test program with CTest. QT tests run on the offscreen platform.
+# quorvane_test(<name> LABELS <labels...> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>])
+# Registers one test program with CTest; every test runs on Qt's offscreen platform.
 function(quorvane_test name)
-  cmake_parse_arguments(T "QT" "" "LABELS;SOURCES;LIBS;TIMEOUT" ${ARGN})
+  cmake_parse_arguments(T "" "" "LABELS;SOURCES;LIBS;TIMEOUT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   quorvane_warnings(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS})
@@ -20,6 +20,23 @@ function(quorvane_test name)
   endif()
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
                                           ENVIRONMENT "${env}")
+endfunction()
+
+# quorvane_ui_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>])
+# A QtTest program with the label ui, linking the window library unless LIBS names others.
+# The core-only (sanitizer) build has no window code and skips it.
+function(quorvane_ui_test name)
+  if(QUORVANE_CORE_ONLY)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;TIMEOUT" ${ARGN})
+  if(NOT T_LIBS)
+    set(T_LIBS quorvane_gui)
+  endif()
+  if(T_TIMEOUT)
+    set(timeout TIMEOUT ${T_TIMEOUT})
+  endif()
+  quorvane_test(${name} LABELS ui SOURCES ${T_SOURCES} LIBS ${T_LIBS} Qt6::Test ${timeout})
 endfunction()
 
 # Window code from every folder goes into one library, quorvane_gui, that the program and the

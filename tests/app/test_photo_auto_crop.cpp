@@ -25,6 +25,7 @@
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
+#include "support/photo_home.h"
 #include "ui/save_option_panel.h"
 
 namespace {
@@ -134,16 +135,10 @@ private slots:
     }
 
     void init() {
-        home_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(home_->isValid());
-        qputenv("HOME", home_->path().toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", home_->filePath(QStringLiteral("config")).toLocal8Bit());
-        storage_ = home_->filePath(QStringLiteral("Scan"));
-        QVERIFY(QDir().mkpath(storage_));
-        CIniFile settings;
-        QVERIFY(settings.EnsureFile() == 1);
-        QVERIFY(settings.WriteString(qvini::kPic, qvini::kPicPath, storage_));
-        QVERIFY(settings.WriteInt(qvini::kPic, qvini::kNameMode, 1));
+        home_ = std::make_unique<PhotoHome>();
+        QVERIFY(home_->Make());
+        storage_ = home_->Storage();
+        QVERIFY(CIniFile().WriteInt(qvini::kPic, qvini::kNameMode, 1));
         dlg_ = std::make_unique<CQuorvaneDlg>();
         dlg_->show();
         QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
@@ -260,7 +255,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> home_;
+    std::unique_ptr<PhotoHome> home_;
     QString storage_;
     std::unique_ptr<CQuorvaneDlg> dlg_;
     CVideoItem* live_ = nullptr;

@@ -25,6 +25,7 @@
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
+#include "support/photo_home.h"
 #include "ui/color_mode_panel.h"
 #include "ui/qv_button.h"
 #include "ui/save_option_panel.h"
@@ -82,7 +83,7 @@ private:
     static QSize FrameSize(CQuorvaneDlg& dlg);
     int StoredCounter() const;
 
-    std::unique_ptr<QTemporaryDir> home_;
+    std::unique_ptr<PhotoHome> home_;
     QString storage_;
 };
 
@@ -96,15 +97,9 @@ void PhotoCaptureTest::initTestCase() {
 
 void PhotoCaptureTest::init() {
     CPicture::ResetRefit();
-    home_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(home_->isValid());
-    qputenv("HOME", home_->path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home_->filePath(QStringLiteral("config")).toLocal8Bit());
-    storage_ = home_->filePath(QStringLiteral("Scan"));
-    QVERIFY(QDir().mkpath(storage_));
-    CIniFile settings;
-    QVERIFY(settings.EnsureFile() == 1);
-    QVERIFY(settings.WriteString(qvini::kPic, qvini::kPicPath, storage_));
+    home_ = std::make_unique<PhotoHome>();
+    QVERIFY(home_->Make());
+    storage_ = home_->Storage();
 }
 
 void PhotoCaptureTest::cleanup() {
@@ -338,7 +333,7 @@ void PhotoCaptureTest::viewCommandsActOnTheShownItem() {
     QCOMPARE(still->GetAnnotateState(), 1);
 
     // "保存" writes the edited picture under the name the user picks.
-    const QString copy = home_->filePath(QStringLiteral("turned.png"));
+    const QString copy = home_->FilePath(QStringLiteral("turned.png"));
     still->SetSavePathChooser([copy](QWidget*) { return copy; });
     Press(*dlg, 1016);
     Press(*dlg, 1020);
@@ -411,13 +406,13 @@ void PhotoCaptureTest::unwritableFolderShowsANotice_data() {
 
 void PhotoCaptureTest::unwritableFolderShowsANotice() {
     QFETCH(QString, folder);
-    QFile plain(home_->filePath(QStringLiteral("plain")));
+    QFile plain(home_->FilePath(QStringLiteral("plain")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
-    const QString path = home_->filePath(folder);
+    const QString path = home_->FilePath(folder);
     QVERIFY(CIniFile().WriteString(qvini::kPic, qvini::kPicPath, path));
     QVERIFY(CIniFile().WriteInt(qvini::kPic, qvini::kNameMode, 1));
-    const QStringList before = QDir(home_->path()).entryList(QDir::AllEntries | QDir::Hidden);
+    const QStringList before = QDir(home_->Path()).entryList(QDir::AllEntries | QDir::Hidden);
     auto dlg = Open();
     QVERIFY(dlg);
     Press(*dlg, 1023);
@@ -441,7 +436,7 @@ void PhotoCaptureTest::unwritableFolderShowsANotice() {
                            [](QWidget* w) { return w->isVisible() && w->isModal(); }),
              0);
     // Nothing was left behind, not even a temporary file.
-    QCOMPARE(QDir(home_->path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+    QCOMPARE(QDir(home_->Path()).entryList(QDir::AllEntries | QDir::Hidden), before);
     QCOMPARE(QFileInfo(plain.fileName()).size(), 0);
     QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), CSaveNotice::kShowMilliseconds + 3000);
 }

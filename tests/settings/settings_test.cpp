@@ -8,18 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/file_bytes.h"
+
 namespace {
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // Gives each test its own home and settings folder through the environment the program reads.
 class SettingsTest : public ::testing::Test {

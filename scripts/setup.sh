@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config clang-14 libclang-rt-14-dev
   clang-format
   # libraries
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad

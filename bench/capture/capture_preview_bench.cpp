@@ -17,11 +17,11 @@
 
 #include "capture/device_set.h"
 #include "capture/frame_mailbox.h"
-#include "capture/video_item.h"
-#include "media/format_dialog.h"
+#include "dialogs/format_dialog.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
 #include "platform/window_messages.h"
+#include "view/video_item.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/picture_view.h"
+#include "view/picture_view.h"
 
 namespace {
 

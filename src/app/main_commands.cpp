@@ -6,9 +6,9 @@
 #include "app/quorvane_dlg.h"
 #include "app/work_region_mgr.h"
 #include "capture/device_set.h"
-#include "capture/video_item.h"
-#include "image/picture_item.h"
-#include "image/picture_view.h"
+#include "view/picture_item.h"
+#include "view/picture_view.h"
+#include "view/video_item.h"
 
 LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
     CPicture* current = CurrentItem();

@@ -4,11 +4,11 @@
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
-#include "capture/video_item.h"
-#include "image/picture_item.h"
-#include "image/thumbnail_view.h"
 #include "ui/color_mode_panel.h"
 #include "ui/save_option_panel.h"
+#include "view/picture_item.h"
+#include "view/thumbnail_view.h"
+#include "view/video_item.h"
 
 namespace {
 QRect ToQRect(const QvRect& r) {

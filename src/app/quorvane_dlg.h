@@ -15,7 +15,6 @@
 
 #include "app/language.h"
 #include "app/main_layout.h"
-#include "app/main_window_services.h"
 #include "app/photo_naming.h"
 #include "app/photo_pipeline.h"
 #include "image/dib_image.h"
@@ -23,6 +22,7 @@
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
+#include "ui/main_window_services.h"
 #include "ui/qv_tip_ctrl.h"
 
 class CColorMode;

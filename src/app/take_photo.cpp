@@ -7,12 +7,12 @@
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
-#include "capture/video_item.h"
-#include "image/picture_view.h"
-#include "image/thumbnail_view.h"
 #include "ui/color_mode_panel.h"
 #include "ui/qv_button.h"
 #include "ui/save_option_panel.h"
+#include "view/picture_view.h"
+#include "view/thumbnail_view.h"
+#include "view/video_item.h"
 
 namespace {
 constexpr int kContinuousButton = 1024;

@@ -4,9 +4,9 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "capture/video_item.h"
-#include "image/picture_item.h"
-#include "image/picture_view.h"
+#include "view/picture_item.h"
+#include "view/picture_view.h"
+#include "view/video_item.h"
 
 CWorkRegionMgr::CWorkRegionMgr(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);

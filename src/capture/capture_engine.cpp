@@ -5,8 +5,8 @@
 #include <atomic>
 
 #include "capture/frame_filter.h"
-#include "media/camera_settings_dialog.h"
-#include "media/format_dialog.h"
+#include "dialogs/camera_settings_dialog.h"
+#include "dialogs/format_dialog.h"
 #include "media/media_platform.h"
 #include "media/pipeline_state.h"
 #include "platform/message_box.h"

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/main_window_services.h"
-#include "image/picture_view.h"
 #include "platform/font_faces.h"
+#include "ui/main_window_services.h"
 #include "ui/mem_dc.h"
 #include "ui/number_edit.h"
+#include "view/picture_view.h"
 
 namespace {
 constexpr int kStillPictureMode = 1;

@@ -4,10 +4,10 @@
 #include <QPainter>
 #include <QWidget>
 
-#include "app/main_window_services.h"
 #include "image/dib_image.h"
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
+#include "ui/main_window_services.h"
 
 namespace {
 constexpr int kOptionBoxSkin = 224;

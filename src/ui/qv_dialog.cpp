@@ -4,9 +4,9 @@
 #include <QPainter>
 #include <QWindow>
 
-#include "app/main_window_services.h"
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
+#include "ui/main_window_services.h"
 #include "ui/qv_button.h"
 #include "ui/window_shape.h"
 

@@ -3,10 +3,10 @@
 #include <QPainter>
 #include <QSignalBlocker>
 
-#include "app/main_window_services.h"
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
 #include "settings/stored_settings.h"
+#include "ui/main_window_services.h"
 #include "ui/mem_dc.h"
 #include "ui/number_edit.h"
 

@@ -6,9 +6,9 @@
 #include <QtTest>
 
 #include "app/quorvane_dlg.h"
-#include "image/picture_view.h"
 #include "media/media_platform.h"
 #include "platform/message_box.h"
+#include "view/picture_view.h"
 
 class MainWindowMediaStartTest : public QObject {
     Q_OBJECT

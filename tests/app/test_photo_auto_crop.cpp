@@ -17,7 +17,6 @@
 
 #include "app/quorvane_dlg.h"
 #include "app/work_region_mgr.h"
-#include "capture/video_item.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
 #include "platform/font_faces.h"
@@ -27,6 +26,7 @@
 #include "settings/stored_settings.h"
 #include "support/photo_home.h"
 #include "ui/save_option_panel.h"
+#include "view/video_item.h"
 
 namespace {
 

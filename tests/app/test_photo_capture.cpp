@@ -15,10 +15,6 @@
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
 #include "capture/device_set.h"
-#include "capture/video_item.h"
-#include "image/picture_item.h"
-#include "image/picture_view.h"
-#include "image/thumbnail_view.h"
 #include "media/media_platform.h"
 #include "platform/font_faces.h"
 #include "platform/message_box.h"
@@ -29,6 +25,10 @@
 #include "ui/color_mode_panel.h"
 #include "ui/qv_button.h"
 #include "ui/save_option_panel.h"
+#include "view/picture_item.h"
+#include "view/picture_view.h"
+#include "view/thumbnail_view.h"
+#include "view/video_item.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "app/work_region_mgr.h"
-#include "capture/video_item.h"
-#include "image/picture_item.h"
-#include "image/picture_view.h"
 #include "media/media_platform.h"
+#include "view/picture_item.h"
+#include "view/picture_view.h"
+#include "view/video_item.h"
 
 namespace {
 

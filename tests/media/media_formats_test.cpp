@@ -11,9 +11,9 @@
 #include <QtTest>
 #include <climits>
 
+#include "dialogs/camera_settings_dialog.h"
+#include "dialogs/format_dialog.h"
 #include "media/camera_controls.h"
-#include "media/camera_settings_dialog.h"
-#include "media/format_dialog.h"
 #include "media/media_device.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"

@@ -8,9 +8,9 @@
 #include <map>
 #include <vector>
 
-#include "app/main_window_services.h"
 #include "image/dib_image.h"
 #include "platform/window_messages.h"
+#include "ui/main_window_services.h"
 #include "ui/mem_dc.h"
 #include "ui/option_item.h"
 #include "ui/qv_button.h"

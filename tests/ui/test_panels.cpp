@@ -6,14 +6,14 @@
 #include <memory>
 #include <vector>
 
-#include "app/main_window_services.h"
-#include "image/picture_view.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
 #include "ui/color_mode_panel.h"
+#include "ui/main_window_services.h"
 #include "ui/number_edit.h"
 #include "ui/save_option_panel.h"
+#include "view/picture_view.h"
 
 namespace {
 

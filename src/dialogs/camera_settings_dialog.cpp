@@ -1,4 +1,4 @@
-#include "media/camera_settings_dialog.h"
+#include "dialogs/camera_settings_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,9 +1,9 @@
-#include "capture/video_item.h"
+#include "view/video_item.h"
 
 #include <QMetaObject>
 #include <QMouseEvent>
 
-#include "app/main_window_services.h"
+#include "ui/main_window_services.h"
 
 namespace {
 CVideoItem* g_current = nullptr;

@@ -1,12 +1,12 @@
-#include "image/thumbnail_view.h"
+#include "view/thumbnail_view.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
 #include <iterator>
 
-#include "app/main_window_services.h"
 #include "platform/window_messages.h"
+#include "ui/main_window_services.h"
 
 namespace {
 

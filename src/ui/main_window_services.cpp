@@ -1,4 +1,4 @@
-#include "app/main_window_services.h"
+#include "ui/main_window_services.h"
 
 namespace {
 MainWindowServices* g_mainWindow = nullptr;

@@ -4,9 +4,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "app/main_window_services.h"
-#include "image/thumbnail_view.h"
 #include "platform/window_messages.h"
+#include "ui/main_window_services.h"
+#include "view/thumbnail_view.h"
 
 namespace {
 

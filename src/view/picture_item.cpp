@@ -1,4 +1,4 @@
-#include "image/picture_item.h"
+#include "view/picture_item.h"
 
 #include <QFileDialog>
 #include <QImage>

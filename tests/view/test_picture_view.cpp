@@ -7,8 +7,8 @@
 #include <QtTest>
 #include <vector>
 
-#include "app/main_window_services.h"
-#include "image/picture_view.h"
+#include "ui/main_window_services.h"
+#include "view/picture_view.h"
 
 Q_DECLARE_METATYPE(QvRect)
 

@@ -7,10 +7,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "image/picture_item.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
 #include "ui/input_edit.h"
+#include "view/picture_item.h"
 
 Q_DECLARE_METATYPE(QvRect)
 

@@ -7,8 +7,8 @@
 #include "capture/device_set.h"
 #include "capture/document_edge_worker.h"
 #include "capture/frame_mailbox.h"
-#include "image/picture_view.h"
 #include "platform/window_messages.h"
+#include "view/picture_view.h"
 
 class CVideoItem : public CPicture {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "media/format_dialog.h"
+#include "dialogs/format_dialog.h"
 
 #include <gst/gst.h>
 

@@ -4,13 +4,13 @@
 #include <QtTest>
 #include <cmath>
 
-#include "app/main_window_services.h"
-#include "capture/video_item.h"
-#include "media/camera_settings_dialog.h"
-#include "media/format_dialog.h"
+#include "dialogs/camera_settings_dialog.h"
+#include "dialogs/format_dialog.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
 #include "platform/message_box.h"
+#include "ui/main_window_services.h"
+#include "view/video_item.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "image/picture_view.h"
+#include "view/picture_view.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/main_window_services.h"
 #include "image/dib_pixels.h"
+#include "ui/main_window_services.h"
 
 namespace {
 

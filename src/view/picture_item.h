@@ -6,7 +6,7 @@
 #include <QString>
 #include <functional>
 
-#include "image/picture_view.h"
+#include "view/picture_view.h"
 
 class CInputEdit;
 

@@ -18,6 +18,7 @@
 #include "capture/device_set.h"
 #include "capture/frame_mailbox.h"
 #include "dialogs/format_dialog.h"
+#include "media/camera_dialogs.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
 #include "platform/window_messages.h"

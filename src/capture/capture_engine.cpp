@@ -5,8 +5,7 @@
 #include <atomic>
 
 #include "capture/frame_filter.h"
-#include "dialogs/camera_settings_dialog.h"
-#include "dialogs/format_dialog.h"
+#include "media/camera_dialogs.h"
 #include "media/media_platform.h"
 #include "media/pipeline_state.h"
 #include "platform/message_box.h"
@@ -309,7 +308,7 @@ bool AboutDirectShow::ChangeOutputSize(int width, int height) {
 
 void AboutDirectShow::ShowDeviceSettings() {
     if (source)
-        ShowCameraSettingsDialog(source, videoDevice.DevicePath());
+        ShowCameraSettings(source, videoDevice.DevicePath());
 }
 
 bool AboutDirectShow::ShowFormatSettings() {

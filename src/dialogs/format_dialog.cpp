@@ -6,10 +6,6 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-namespace {
-FormatChooser g_chooser;
-}
-
 FormatDialog::FormatDialog(const std::vector<StreamCapability>& capabilities, int current,
                            QWidget* parent)
     : QDialog(parent), list_(new QListWidget(this)) {
@@ -48,16 +44,8 @@ QString FormatDialog::Describe(const StreamCapability& c) {
     return text;
 }
 
-int ChooseStreamFormat(const std::vector<StreamCapability>& capabilities, int current) {
-    if (g_chooser)
-        return g_chooser(capabilities, current);
+int RunFormatDialog(const std::vector<StreamCapability>& capabilities, int current) {
     FormatDialog dialog(capabilities, current);
     dialog.move(30, 30);
     return dialog.exec() == QDialog::Accepted ? dialog.Chosen() : -1;
-}
-
-FormatChooser SetFormatChooser(FormatChooser chooser) {
-    FormatChooser old = std::move(g_chooser);
-    g_chooser = std::move(chooser);
-    return old;
 }

@@ -3,7 +3,6 @@
 // selected; the chosen one becomes the preview's format.
 
 #include <QDialog>
-#include <functional>
 #include <vector>
 
 #include "media/stream_formats.h"
@@ -25,8 +24,6 @@ private:
     QListWidget* list_;
 };
 
-// Index of the chosen capability, or -1 when cancelled. Runs the dialog modally at (30, 30),
-// or the chooser installed for headless runs.
-using FormatChooser = std::function<int(const std::vector<StreamCapability>&, int current)>;
-int ChooseStreamFormat(const std::vector<StreamCapability>& capabilities, int current);
-FormatChooser SetFormatChooser(FormatChooser chooser);
+// Runs the dialog modally at (30, 30): the index of the chosen capability, or -1 when
+// cancelled. The program installs it as the engine's format chooser.
+int RunFormatDialog(const std::vector<StreamCapability>& capabilities, int current);

@@ -1,11 +1,14 @@
 #include "platform/message_box.h"
 
-#include <QApplication>
-#include <QMessageBox>
 #include <cstdio>
 
 namespace {
 MessageBoxHandler& Handler() {
+    static MessageBoxHandler handler;
+    return handler;
+}
+
+MessageBoxHandler& DefaultHandler() {
     static MessageBoxHandler handler;
     return handler;
 }
@@ -16,18 +19,21 @@ void QvMessageBox(const QString& text, const QString& caption, MessageIcon icon)
         Handler()(text, caption, icon);
         return;
     }
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        // No window system (a core-only process): the message still reaches the user.
-        std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+    if (DefaultHandler()) {
+        DefaultHandler()(text, caption, icon);
         return;
     }
-    QMessageBox box(icon == MessageIcon::kError ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    caption, text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    // No window system installed its boxes (a core-only process): the message still reaches
+    // the user.
+    std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
     MessageBoxHandler previous = std::move(Handler());
     Handler() = std::move(handler);
     return previous;
+}
+
+void SetDefaultMessageBoxHandler(MessageBoxHandler handler) {
+    DefaultHandler() = std::move(handler);
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Message boxes with the system's captions and texts. Headless runs and tests install a handler
-// that records the message instead of showing a modal window.
+// Message boxes with the system's captions and texts. The program installs the window system's
+// modal box as the default; headless runs and tests install a handler that records the message
+// instead. With neither, the message goes to standard error.
 
 #include <QString>
 #include <functional>
@@ -10,10 +11,13 @@ enum class MessageIcon { kNone, kError };
 using MessageBoxHandler =
     std::function<void(const QString& text, const QString& caption, MessageIcon icon)>;
 
-// Shows a modal box with an OK button, or hands the message to the installed handler.
-// User-interface thread only.
+// Hands the message to the installed handler, else to the default one (a modal box with an OK
+// button in the program). User-interface thread only.
 void QvMessageBox(const QString& text, const QString& caption,
                   MessageIcon icon = MessageIcon::kNone);
 
-// Replaces the handler and returns the previous one; an empty handler restores the modal box.
+// Replaces the handler and returns the previous one; an empty handler restores the default.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// The way messages reach the user when no handler is installed.
+void SetDefaultMessageBoxHandler(MessageBoxHandler handler);

@@ -15,6 +15,7 @@
 #include "capture/frame_mailbox.h"
 #include "dialogs/camera_settings_dialog.h"
 #include "dialogs/format_dialog.h"
+#include "media/camera_dialogs.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
 #include "platform/message_box.h"

@@ -17,79 +17,79 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
         WorkMode() == CWorkRegionMgr::kModePicture ? workRegion_->GetPictureItem() : nullptr;
     CPicture* video = live ? workRegion_->GetVideoItem() : nullptr;
     switch (id) {
-        case 1029:  // minimise
+        case mainctl::kMinimise:
             showMinimized();
             break;
-        case 1030:  // end the program: the modal loop ends and with it the application
+        case mainctl::kClose:  // end the program: the modal loop ends and with it the application
             done(0);
             break;
-        case 1024:
+        case mainctl::kContinuous:
             ToggleContinuous();
             break;
-        case 1023:
+        case mainctl::kTakePhoto:
             TakePhoto();
             break;
-        case 1022:  // back to the live picture
+        case mainctl::kBackToLive:
             SendWindowMessage(this, qvmsg::kSetWorkMode, 0, 0);
             break;
-        case 1013:
+        case mainctl::kZoomIn:
             if (current != nullptr)
                 current->ZoomIn();
             break;
-        case 1014:
+        case mainctl::kZoomOut:
             if (current != nullptr)
                 current->ZoomOut();
             break;
-        case 1016:
+        case mainctl::kRotateRight:
             if (still != nullptr)
                 still->RotateRight();
             break;
-        case 1015:
+        case mainctl::kRotateLeft:
             if (still != nullptr)
                 still->RotateLeft();
             break;
-        case 1021:
+        case mainctl::kCrop:
             if (still != nullptr)
                 still->CropToSelection();
             break;
-        case 1019:
+        case mainctl::kBoxSelect:
             if (current != nullptr)
                 current->SetBoxSelectArmed(true);
             break;
-        case 1020:
+        case mainctl::kSaveAs:
             if (still != nullptr)
                 still->SaveAs();
             break;
-        case 1017:
+        case mainctl::kAnnotate:
             if (still != nullptr)
                 still->ArmAnnotation();
             break;
-        case 1012:
+        case mainctl::kWindowSize:
             ToggleActualSize();
             break;
-        case 1036:
+        case mainctl::kOpenFolder:
             OpenStorageFolder();
             break;
-        case 1004:
+        case mainctl::kCaptureSize:
             if (live)
                 ShowCaptureSizePage();
             break;
-        case 1005:
+        case mainctl::kCameraSettings:
             if (live && workRegion_->GetDeviceSet() != nullptr)
                 workRegion_->GetDeviceSet()->ShowDeviceSettings();
             break;
-        case 1011:
+        case mainctl::kFullScreen:
             EnterFullScreen();
             break;
-        case 1007:  // takes effect with the next camera frame
+        case mainctl::kMirror:  // takes effect with the next camera frame
             if (video != nullptr)
                 video->SetNoMirror(!video->IsNoMirror());
             break;
-        case 1008:
+        case mainctl::kFlip:
             if (video != nullptr)
                 video->SetNoFlip(!video->IsNoFlip());
             break;
-        default:  // 1010 "默认设置" and 1018 "文字识别" have no command
+        default:  // "默认设置" and "文字识别" have no command yet
             break;
     }
     return 0;

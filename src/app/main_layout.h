@@ -12,6 +12,45 @@
 
 enum class ButtonMode { kAlways, kLive, kPicture };
 
+// The main window's controls by the ids their clicks carry (message 1227).
+namespace mainctl {
+enum Id : int {
+    kStoragePath = 1000,
+    kFileNaming = 1001,
+    kScanSize = 1002,
+    kPictureFormat = 1003,
+    kCaptureSize = 1004,
+    kCameraSettings = 1005,
+    kWatermark = 1006,
+    kMirror = 1007,
+    kFlip = 1008,
+    kMakePdf = 1009,
+    kDefaults = 1010,
+    kFullScreen = 1011,
+    kWindowSize = 1012,
+    kZoomIn = 1013,
+    kZoomOut = 1014,
+    kRotateLeft = 1015,
+    kRotateRight = 1016,
+    kAnnotate = 1017,
+    kRecogniseText = 1018,
+    kBoxSelect = 1019,
+    kSaveAs = 1020,
+    kCrop = 1021,
+    kBackToLive = 1022,
+    kTakePhoto = 1023,
+    kContinuous = 1024,
+    kPrint = 1025,
+    kPrintSetup = 1026,
+    kRecord = 1027,
+    kRecordSettings = 1028,
+    kMinimise = 1029,
+    kClose = 1030,
+    kOpenFolder = 1036,
+    kNewFolder = 1037,
+};
+}  // namespace mainctl
+
 struct MainButton {
     int id;
     const char16_t* text;  // null: the language table's group languageGroup
@@ -25,10 +64,8 @@ struct MainButton {
 };
 
 namespace mainui {
-constexpr int kFirstToolButton = 1000;
+constexpr int kFirstToolButton = mainctl::kStoragePath;
 constexpr int kToolButtonCount = 31;  // ids 1000 ... 1030
-constexpr int kOpenFolderButton = 1036;
-constexpr int kNewFolderButton = 1037;
 constexpr int kBackgroundSkin = 129;
 constexpr int kLogoSkin = 228;
 constexpr int kTitleStripHeight = 35;

@@ -45,8 +45,8 @@ CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     for (int i = 0; i < mainui::kToolButtonCount; ++i) {
         toolButtons_[i] = new CQVButton(this, mainui::kFirstToolButton + i);
     }
-    openFolderButton_ = new CQVButton(this, mainui::kOpenFolderButton);
-    newFolderButton_ = new CQVButton(this, mainui::kNewFolderButton);
+    openFolderButton_ = new CQVButton(this, mainctl::kOpenFolder);
+    newFolderButton_ = new CQVButton(this, mainctl::kNewFolder);
 
     LoadSkins();
     const CDibImage* logo = SkinImage(mainui::kLogoSkin);
@@ -110,9 +110,9 @@ void CQuorvaneDlg::CreateFonts() {
 CQVButton* CQuorvaneDlg::Button(int id) const {
     if (id >= mainui::kFirstToolButton && id < mainui::kFirstToolButton + mainui::kToolButtonCount)
         return toolButtons_[id - mainui::kFirstToolButton];
-    if (id == mainui::kOpenFolderButton)
+    if (id == mainctl::kOpenFolder)
         return openFolderButton_;
-    if (id == mainui::kNewFolderButton)
+    if (id == mainctl::kNewFolder)
         return newFolderButton_;
     return nullptr;
 }

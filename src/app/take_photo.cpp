@@ -14,9 +14,7 @@
 #include "view/thumbnail_view.h"
 #include "view/video_item.h"
 
-namespace {
-constexpr int kContinuousButton = 1024;
-}  // namespace
+namespace {}  // namespace
 
 int CQuorvaneDlg::PhotoColourMode() const {
     return colourModePanel_ != nullptr ? colourModePanel_->Mode() : 0;
@@ -72,7 +70,7 @@ void CQuorvaneDlg::ReportUnsavedPhoto(const QString& path, const PhotoResult& re
 }
 
 void CQuorvaneDlg::ToggleContinuous() {
-    CQVButton* button = Button(kContinuousButton);
+    CQVButton* button = Button(mainctl::kContinuous);
     if (continuousRunning_) {
         button->SetText(15, 15, QStringLiteral("开始连拍"));
         continuousTimer_->stop();

@@ -170,4 +170,11 @@ private:
     CSaveNotice* saveNotice_ = nullptr;
     QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
     CPhotoNamer photoNamer_;
+
+    // The settings file and photo names under hostile conditions (main_settings_problems.cpp,
+    // take_photo.cpp).
+    QString NextPhotoPath(const QString& extension);
+    void WatchSettingsFile();
+    void ReportSettingsProblem(const QString& text);
+    bool settingsProblemShown_ = false;
 };

@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <set>
 
-#include "app/atomic_save.h"
 #include "app/photo_naming.h"
+#include "platform/atomic_save.h"
 
 namespace {
 

@@ -247,6 +247,8 @@ int PlaceWithoutLinks(const Temporary& temporary, const QByteArray& to, mode_t m
 }
 
 // 0 once the file is under its name, or the errno of the failure (EEXIST: the name is taken).
+// Where a way of placing it fails for any other reason, the next is tried, so that what is
+// reported in the end is the cause that stopped the last one.
 int MoveIntoPlace(const Temporary& temporary, const QByteArray& to, bool replace, mode_t mode) {
     const char* from = temporary.path.constData();
     if (replace) {
@@ -255,8 +257,8 @@ int MoveIntoPlace(const Temporary& temporary, const QByteArray& to, bool replace
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
         return 0;
     }
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-        return errno;
+    if (errno == EEXIST) {
+        return EEXIST;
     }
     // Filesystems without RENAME_NOREPLACE: a hard link fails as well when the name is taken.
     if (::link(from, to.constData()) == 0) {

@@ -19,6 +19,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libopencv-core-dev libopencv-imgproc-dev
   qpdf poppler-utils ffmpeg xvfb xauth
+  # FUSE mounts made by the hostile-filesystem tests
+  libfuse3-dev
 )
 
 missing=()

@@ -259,14 +259,18 @@ void HostileFilesTest::filesystemFaults() {
     std::unique_ptr<TmpfsMount> tmpfs;
     if ((quirks & kFullDisk) != 0) {
         tmpfs = std::make_unique<TmpfsMount>(mount, 256 * 1024);
-        QVERIFY2(tmpfs->IsMounted(), "tmpfs mount failed");
+        if (!tmpfs->IsMounted()) {
+            QSKIP("this machine refuses a tmpfs mount");
+        }
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(mount + u"/config"_qs));
     } else {
         fuse = std::make_unique<TestFuseMount>(
             backing, mount,
             FuseQuirks{(quirks & kNoRenameFlags) != 0, (quirks & kNoLinks) != 0,
                        (quirks & kNoRenames) != 0, (quirks & kTakeFirstName) != 0});
-        QVERIFY2(fuse->IsMounted(), "FUSE mount failed");
+        if (!fuse->IsMounted()) {
+            QSKIP("this machine refuses a FUSE mount (is /dev/fuse there and usable?)");
+        }
     }
     const QString storage = mount + u"/Scan"_qs;
     QVERIFY(QDir().mkpath(storage));

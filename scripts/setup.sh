@@ -19,8 +19,13 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libopencv-core-dev libopencv-imgproc-dev
   qpdf poppler-utils ffmpeg xvfb xauth
+<<<<<<< HEAD
   # FUSE mounts made by the hostile-filesystem tests
   libfuse3-dev
+=======
+  # packaging: the Debian package and the checks of the installed desktop files
+  dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db
+>>>>>>> main
 )
 
 missing=()

@@ -19,6 +19,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libopencv-core-dev libopencv-imgproc-dev
   qpdf poppler-utils ffmpeg xvfb xauth
+  # printing test: a private CUPS scheduler with the generic PDF printer driver of cups-filters
+  cups cups-filters
 )
 
 missing=()

@@ -161,20 +161,28 @@ private slots:
              QStringLiteral("-singlefile"), pdf, png});
         const QImage page(png + QStringLiteral(".png"));
         QVERIFY(!page.isNull());
-        const QRectF area = choice.pageLayout.paintRect(QPageLayout::Inch);
-        const QvRect fit = PrintPageRect(picture.width(), picture.height(), int(area.width() * dpi),
-                                         int(area.height() * dpi));
-        const QRect expected(int(area.left() * dpi) + fit.left, int(area.top() * dpi) + fit.top,
-                             fit.Width(), fit.Height());
+        // Centred in the printable area, filling it in one direction, at the picture's shape.
+        const QRectF inches = choice.pageLayout.paintRect(QPageLayout::Inch);
+        const QRect area(QPoint(int(inches.left() * dpi), int(inches.top() * dpi)),
+                         QPoint(int(inches.right() * dpi), int(inches.bottom() * dpi)));
         const QRect ink = InkBox(page);
-        for (int edge : {ink.left() - expected.left(), ink.top() - expected.top(),
-                         ink.right() - expected.right(), ink.bottom() - expected.bottom()}) {
-            QVERIFY2(qAbs(edge) <= 2, qPrintable(QStringLiteral("ink (%1,%2 %3x%4)")
-                                                     .arg(ink.x())
-                                                     .arg(ink.y())
-                                                     .arg(ink.width())
-                                                     .arg(ink.height())));
-        }
+        const QString where = QStringLiteral("ink %1,%2 %3x%4 in %5,%6 %7x%8")
+                                  .arg(ink.x())
+                                  .arg(ink.y())
+                                  .arg(ink.width())
+                                  .arg(ink.height())
+                                  .arg(area.x())
+                                  .arg(area.y())
+                                  .arg(area.width())
+                                  .arg(area.height());
+        QVERIFY2(area.adjusted(-1, -1, 1, 1).contains(ink), qPrintable(where));
+        QVERIFY2(qAbs((ink.left() - area.left()) - (area.right() - ink.right())) <= 2 &&
+                     qAbs((ink.top() - area.top()) - (area.bottom() - ink.bottom())) <= 2,
+                 qPrintable(where));
+        QVERIFY2(ink.width() >= area.width() - 2 || ink.height() >= area.height() - 2,
+                 qPrintable(where));
+        const double shape = double(picture.width()) / picture.height();
+        QVERIFY2(qAbs(double(ink.width()) / ink.height() / shape - 1) < 0.02, qPrintable(where));
         const QColor topLeft =
             page.pixelColor(ink.left() + ink.width() / 4, ink.top() + ink.height() / 4);
         const QColor bottomRight =

@@ -52,8 +52,9 @@ private slots:
         }
         InstallFontFaces();
         QStringList messages;
-        SetMessageBoxHandler([&messages](const QString& text, const QString& caption,
-                                         MessageIcon) { messages << caption + u':' + text; });
+        SetMessageBoxHandler([&messages](const QString& text, const QString& caption, MessageIcon) {
+            messages << caption + u':' + text;
+        });
         PhotoHome home;
         QVERIFY(home.Make());
         const QString picture = home.Storage() + QStringLiteral("/striped.bmp");
@@ -72,13 +73,14 @@ private slots:
         QCOMPARE(messages, QStringList{QStringLiteral("打印机:打印完成")});
 
         // The scheduler runs the job's filters after the program has handed it over.
-        QTRY_VERIFY_WITH_TIMEOUT(Run(QStringLiteral("pdfinfo"), {output})
-                                     .contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))),
-                                 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Run(QStringLiteral("pdfinfo"), {output})
+                .contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))),
+            30000);
         const QString png = home.FilePath(QStringLiteral("page"));
-        Run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("50"),
-                                         QStringLiteral("-png"), QStringLiteral("-singlefile"),
-                                         output, png});
+        Run(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-png"),
+             QStringLiteral("-singlefile"), output, png});
         const QImage page(png + QStringLiteral(".png"));
         QVERIFY(!page.isNull());
         QRect ink;
@@ -102,8 +104,7 @@ private slots:
         QVERIFY2(qAbs(double(ink.width()) / ink.height() - 2.0) < 0.05, qPrintable(where));
         QVERIFY2(qAbs(ink.center().y() - page.height() / 2) <= page.height() / 20,
                  qPrintable(where));
-        QVERIFY2(qAbs(ink.center().x() - page.width() / 2) <= page.width() / 20,
-                 qPrintable(where));
+        QVERIFY2(qAbs(ink.center().x() - page.width() / 2) <= page.width() / 20, qPrintable(where));
         QCOMPARE(qGray(page.pixel(ink.center())), 255);
         QVERIFY(qGray(page.pixel(ink.left() + ink.width() / 6, ink.center().y())) < 50);
         SetMessageBoxHandler({});

@@ -127,8 +127,8 @@ private slots:
         const int size = options.watermarkFont.height;
         const int line = size * 3 / 2;  // the text box: the face's ascent and descent
         const Ink text = Difference(withInk, without, QRect(200, 0, 440, 480), 0xC80000);
-        QVERIFY2(text.box.top() >= 144 && text.box.top() <= 144 + 6, qPrintable(QString::number(
-                                                                         text.box.top())));
+        QVERIFY2(text.box.top() >= 144 && text.box.top() <= 144 + 6,
+                 qPrintable(QString::number(text.box.top())));
         QVERIFY(text.box.left() >= 255 && text.box.right() <= 255 + line);
         QVERIFY(text.box.width() > size / 2);  // the chosen size, not the 16-pixel default
         QVERIFY(text.box.height() > 3 * text.box.width());  // a line running down the photo

@@ -3,7 +3,6 @@
 // then runs this program; it checks that the output holds one page with the picture on it,
 // centred and at its own proportions.
 
-#include <QProcess>
 #include <QtTest>
 
 #include "app/quorvane_dlg.h"
@@ -12,17 +11,11 @@
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
 #include "support/photo_home.h"
+#include "support/printed_page.h"
 #include "view/picture_item.h"
 #include "view/thumbnail_view.h"
 
 namespace {
-
-QString Run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(60000);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 // A 600 x 300 picture: black with a white stripe down its middle third.
 bool WriteStriped(const QString& path) {
@@ -74,30 +67,14 @@ private slots:
 
         // The scheduler runs the job's filters after the program has handed it over.
         QTRY_VERIFY_WITH_TIMEOUT(
-            Run(QStringLiteral("pdfinfo"), {output})
+            RunReader(QStringLiteral("pdfinfo"), {output})
                 .contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))),
             30000);
-        const QString png = home.FilePath(QStringLiteral("page"));
-        Run(QStringLiteral("pdftoppm"),
-            {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-png"),
-             QStringLiteral("-singlefile"), output, png});
-        const QImage page(png + QStringLiteral(".png"));
+        const QImage page = RenderFirstPage(output, 50, home.FilePath(QStringLiteral("page")));
         QVERIFY(!page.isNull());
-        QRect ink;
-        for (int y = 0; y < page.height(); ++y) {
-            for (int x = 0; x < page.width(); ++x) {
-                if (qGray(page.pixel(x, y)) < 100) {
-                    ink |= QRect(x, y, 1, 1);
-                }
-            }
-        }
-        const QString where = QStringLiteral("ink %1,%2 %3x%4 on %5x%6")
-                                  .arg(ink.x())
-                                  .arg(ink.y())
-                                  .arg(ink.width())
-                                  .arg(ink.height())
-                                  .arg(page.width())
-                                  .arg(page.height());
+        const QRect ink = InkBox(page, 100);
+        const QString where = DescribeBox(QStringLiteral("ink"), ink) +
+                              DescribeBox(QStringLiteral(" on"), page.rect());
         // Across the printable width (the page less its margins), centred, twice as wide as
         // high, and the white stripe in its middle.
         QVERIFY2(ink.width() > page.width() * 8 / 10, qPrintable(where));

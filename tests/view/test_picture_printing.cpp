@@ -4,12 +4,12 @@
 // not exist.
 
 #include <QPrintDialog>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "image/dib_image.h"
 #include "platform/message_box.h"
+#include "support/printed_page.h"
 #include "view/picture_item.h"
 #include "view/picture_printing.h"
 
@@ -39,26 +39,6 @@ bool WriteQuarters(const QString& path, uint32_t width, uint32_t height) {
         }
     }
     return image.Save(path, kDibFormatBmp);
-}
-
-QString Run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(60000);
-    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
-}
-
-// The bounding box of everything that is not near white.
-QRect InkBox(const QImage& page) {
-    QRect box;
-    for (int y = 0; y < page.height(); ++y) {
-        for (int x = 0; x < page.width(); ++x) {
-            if (qGray(page.pixel(x, y)) < 200) {
-                box |= QRect(x, y, 1, 1);
-            }
-        }
-    }
-    return box;
 }
 
 PrinterChoice PdfChoice(const QString& file) {
@@ -148,33 +128,22 @@ private slots:
         QCOMPARE(messages_[0].text, QStringLiteral("打印完成"));
         QCOMPARE(messages_[0].caption, QStringLiteral("打印机"));
 
-        QVERIFY(Run(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf})
+        QVERIFY(RunReader(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf})
                     .contains(QStringLiteral("No syntax or stream encoding errors")));
-        const QString info = Run(QStringLiteral("pdfinfo"), {pdf});
+        const QString info = RunReader(QStringLiteral("pdfinfo"), {pdf});
         QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))),
                  qPrintable(info));
         QVERIFY(info.contains(QRegularExpression(QStringLiteral("Title:\\s+Brevinaxor printer"))));
         const int dpi = 60;
-        const QString png = dir_.filePath(QStringLiteral("page"));
-        Run(QStringLiteral("pdftoppm"),
-            {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
-             QStringLiteral("-singlefile"), pdf, png});
-        const QImage page(png + QStringLiteral(".png"));
+        const QImage page = RenderFirstPage(pdf, dpi, dir_.filePath(QStringLiteral("page")));
         QVERIFY(!page.isNull());
         // Centred in the printable area, filling it in one direction, at the picture's shape.
         const QRectF inches = choice.pageLayout.paintRect(QPageLayout::Inch);
         const QRect area(QPoint(int(inches.left() * dpi), int(inches.top() * dpi)),
                          QPoint(int(inches.right() * dpi), int(inches.bottom() * dpi)));
-        const QRect ink = InkBox(page);
-        const QString where = QStringLiteral("ink %1,%2 %3x%4 in %5,%6 %7x%8")
-                                  .arg(ink.x())
-                                  .arg(ink.y())
-                                  .arg(ink.width())
-                                  .arg(ink.height())
-                                  .arg(area.x())
-                                  .arg(area.y())
-                                  .arg(area.width())
-                                  .arg(area.height());
+        const QRect ink = InkBox(page, 200);
+        const QString where =
+            DescribeBox(QStringLiteral("ink"), ink) + DescribeBox(QStringLiteral(" in"), area);
         QVERIFY2(area.adjusted(-1, -1, 1, 1).contains(ink), qPrintable(where));
         QVERIFY2(qAbs((ink.left() - area.left()) - (area.right() - ink.right())) <= 2 &&
                      qAbs((ink.top() - area.top()) - (area.bottom() - ink.bottom())) <= 2,

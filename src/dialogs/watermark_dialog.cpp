@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -182,8 +183,10 @@ qreal CShuiYinDlg::ScreenDpi() const {
 }
 
 bool CShuiYinDlg::PickWithDialogs(QFont& font, QvColour& colour) {
-    // The font dialog lists sizes in points: a pixel-sized font is shown at its size in points.
+    // The font dialog lists installed families and sizes in points: the font is shown as the
+    // family it resolves to, at its size in points.
     QFont shown(font);
+    shown.setFamily(QFontInfo(font).family());
     if (font.pixelSize() > 0) {
         shown.setPointSizeF(font.pixelSize() * kPointsPerInch / ScreenDpi());
     }

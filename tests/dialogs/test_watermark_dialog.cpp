@@ -145,6 +145,7 @@ private slots:
         dlg_->TextEdit()->setText(QStringLiteral("回车"));
         QTest::keyClick(dlg_->TextEdit(), Qt::Key_Return);
         QCOMPARE(dlg_->Text(), QStringLiteral("回车"));
+        QVERIFY(dlg_->isVisible());
 
         Click(dlg_.get(), Centre(dlg_->DateItem().HitRect()));
         QVERIFY(!dlg_->DateFlag());
@@ -164,23 +165,39 @@ private slots:
                                    receivedColour = colour;
                                    ++calls;
                                });
-        bool confirm = true;
+        dlg_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+        // The font dialog, then the colour dialog, both confirmed as they open: nothing changes.
+        bool confirmPick = true;
+        int dialogs = 0;
+        QTimer confirm;
+        connect(&confirm, &QTimer::timeout, [&dialogs] {
+            if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                ++dialogs;
+                open->accept();
+            }
+        });
+        confirm.start(20);
+        Press(dlg_->Button(CShuiYinDlg::kFontButtonId));
+        confirm.stop();
+        QCOMPARE(dialogs, 2);
+        QCOMPARE(received.pixelSize(), 16);
+        QCOMPARE(receivedColour, QvColour(0));
+
         dlg_->SetFontPicker([&](QFont& font, QvColour& colour, QWidget*) {
             font = QFont(QStringLiteral("Noto Sans CJK SC"), 30);
             colour = QvRgb(200, 10, 20);
-            return confirm;
+            return confirmPick;
         });
-        dlg_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
         Press(dlg_->Button(CShuiYinDlg::kFontButtonId));
-        QCOMPARE(calls, 1);
+        QCOMPARE(calls, 2);
         const qreal dpi = dlg_->screen()->logicalDotsPerInchY();
         QCOMPARE(received.pixelSize(), int(std::lround(30 * dpi / 72)));
         QCOMPARE(received.family(), QStringLiteral("Noto Sans CJK SC"));
         QCOMPARE(receivedColour, QvRgb(200, 10, 20));
-        confirm = false;
+        confirmPick = false;
         Press(dlg_->Button(CShuiYinDlg::kFontButtonId));
-        QCOMPARE(calls, 1);
+        QCOMPARE(calls, 2);
     }
 
     // Everything lies inside the dialog; the picture is kept for a look at the dialog.

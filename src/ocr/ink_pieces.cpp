@@ -103,8 +103,8 @@ void CInkPieces::FindRuns(const uint8_t* grey, bool darkInk, uint8_t level) {
         for (int32_t i = aboveEnd; i < int32_t(runs_.size()); ++i) {
             while (above < aboveEnd && runs_[size_t(above)].end < runs_[size_t(i)].start)
                 ++above;
-            for (int32_t j = above;
-                 j < aboveEnd && runs_[size_t(j)].start <= runs_[size_t(i)].end; ++j)
+            for (int32_t j = above; j < aboveEnd && runs_[size_t(j)].start <= runs_[size_t(i)].end;
+                 ++j)
                 Unite(i, j);
         }
     }
@@ -122,8 +122,8 @@ void CInkPieces::Measure() {
             e.left = std::min(e.left, run.start);
             e.right = std::max(e.right, run.end - 1);
             e.bottom = y;
-            e.touchesEdge = e.touchesEdge || y == 0 || y == height_ - 1 || run.start == 0 ||
-                            run.end == width_;
+            e.touchesEdge =
+                e.touchesEdge || y == 0 || y == height_ - 1 || run.start == 0 || run.end == width_;
         }
     }
 }

@@ -6,8 +6,8 @@
 
 #include "image/dib_image.h"
 #include "image/dib_pixels.h"
-#include "ocr/ink_pieces.h"
 #include "ocr/grey_resample.h"
+#include "ocr/ink_pieces.h"
 
 namespace {
 

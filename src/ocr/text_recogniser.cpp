@@ -156,8 +156,7 @@ OcrStatus CTextRecogniser::Load(QString& error) {
 }
 
 OcrOutcome CTextRecogniser::Recognise(const CDibImage& image, const QvRect& region,
-                                      const std::atomic<bool>* cancel,
-                                      std::atomic<int>* progress) {
+                                      const std::atomic<bool>* cancel, std::atomic<int>* progress) {
     if (!image.IsValid())
         return Failure(OcrStatus::kUnreadablePicture, QStringLiteral("无法读取图片。"));
     QString error;

@@ -24,8 +24,7 @@ bool CTextRecognitionJob::Start(CDibImage picture, const QvRect& region) {
         // Recognition thread: reads the picture, then hands the outcome to the owner's thread.
         OcrOutcome outcome = recogniser_->Recognise(picture, region, &cancel_, &progress_);
         QMetaObject::invokeMethod(
-            this, [this, outcome = std::move(outcome)] { Deliver(outcome); },
-            Qt::QueuedConnection);
+            this, [this, outcome = std::move(outcome)] { Deliver(outcome); }, Qt::QueuedConnection);
     });
     return true;
 }

@@ -25,7 +25,8 @@ CDibImage Page(uint32_t bits, int32_t width, int32_t height, int32_t glyph) {
         uint8_t* row = image.GetRow(uint32_t(height - 1 - y));
         const bool lineRow = glyph > 0 && (y / glyph) % 2 == 1;
         for (int32_t x = 0; x < width; ++x) {
-            const bool ink = lineRow && x >= glyph && x < width - glyph && (x / (glyph / 2 + 1)) % 2;
+            const bool ink =
+                lineRow && x >= glyph && x < width - glyph && (x / (glyph / 2 + 1)) % 2;
             if (bits == 24) {
                 std::memset(row + 3 * x, ink ? 0 : 255, 3);
             } else {
@@ -54,7 +55,7 @@ TEST(OcrPicture, GreyFromEveryDepth) {
         const CDibImage page = Page(bits, 64, 40, 10);
         const std::vector<uint8_t> grey = OcrGreyPixels(page);
         ASSERT_EQ(grey.size(), 64u * 40u);
-        EXPECT_EQ(grey[0], 255);               // top-left: paper
+        EXPECT_EQ(grey[0], 255);                   // top-left: paper
         EXPECT_EQ(grey[size_t(15) * 64 + 19], 0);  // row 15 is a line of ink, column 19 a glyph
         EXPECT_EQ(grey[size_t(15) * 64 + 13], 255);
     }
@@ -73,7 +74,8 @@ TEST(OcrPicture, GlyphHeightAndScale) {
         const CDibImage page = Page(8, 40 * c.glyph, 12 * c.glyph, c.glyph);
         const std::vector<uint8_t> grey = OcrGreyPixels(page);
         const int32_t w = int32_t(page.GetWidth());
-        const int32_t measured = CInkPieces(grey.data(), w, int32_t(page.GetHeight()), w).GlyphHeight();
+        const int32_t measured =
+            CInkPieces(grey.data(), w, int32_t(page.GetHeight()), w).GlyphHeight();
         EXPECT_EQ(measured, c.glyph);
         const OcrPicture prepared = PrepareOcrPicture(page);
         EXPECT_NEAR(prepared.scale, c.scale, 0.01);
@@ -93,8 +95,8 @@ TEST(OcrPicture, RegionAndBoxesBack) {
     EXPECT_NEAR(part.scale, 0.4, 0.01);
     EXPECT_EQ(part.width, 480 + 2 * part.margin);
     EXPECT_EQ(part.height, 240 + 2 * part.margin);
-    const QvRect back = part.ToPicture(QvRect{part.margin, part.margin, part.width - part.margin,
-                                              part.height - part.margin});
+    const QvRect back = part.ToPicture(
+        QvRect{part.margin, part.margin, part.width - part.margin, part.height - part.margin});
     EXPECT_EQ(back, (QvRect{600, 300, 1800, 900}));
     // A region reaching past the picture is clipped; one wholly outside gives nothing to read.
     EXPECT_EQ(PrepareOcrPicture(page, QvRect{2000, 1000, 3000, 2000}).origin.x, 2000);
@@ -132,8 +134,8 @@ TEST(OcrPicture, HugePictureIsReduced) {
         std::memset(huge.GetRow(y), 0xFF, huge.GetEffWidth());
     const OcrPicture prepared = PrepareOcrPicture(huge);
     ASSERT_FALSE(prepared.IsEmpty());
-    EXPECT_LE(int64_t(prepared.width - 2 * prepared.margin) *
-                  (prepared.height - 2 * prepared.margin),
-              kOcrMaxPixels);
+    EXPECT_LE(
+        int64_t(prepared.width - 2 * prepared.margin) * (prepared.height - 2 * prepared.margin),
+        kOcrMaxPixels);
     EXPECT_NEAR(double(prepared.width - 2 * prepared.margin) / prepared.scale, 16000, 16);
 }

@@ -31,7 +31,7 @@ struct OcrPicture {
 // band around it that is left at its own scale.
 constexpr int32_t kOcrGlyphHeight = 24;
 constexpr int32_t kOcrSmallGlyph = 14;
-constexpr int32_t kOcrLargeGlyph = 36;
+constexpr int32_t kOcrLargeGlyph = 30;
 // The prepared picture never exceeds this many pixels, nor this side length.
 constexpr int64_t kOcrMaxPixels = 40'000'000;
 constexpr int32_t kOcrMaxSide = 30000;

@@ -91,6 +91,10 @@ private slots:
         QCOMPARE(busy->Text(), QStringLiteral("正在识别文字…"));
         Press(*dlg_, 1018);
         QTRY_VERIFY_WITH_TIMEOUT(busy->Progress() > 0, 60000);
+        // With QUORVANE_GRAB_DIR set, the window as drawn during the run goes there for a look.
+        if (!qEnvironmentVariableIsEmpty("QUORVANE_GRAB_DIR"))
+            dlg_->grab().save(QDir(qEnvironmentVariable("QUORVANE_GRAB_DIR"))
+                                  .filePath(QStringLiteral("text_busy.png")));
         QTRY_COMPARE_WITH_TIMEOUT(presented_.size(), size_t(1), 60000);
         QVERIFY(!busy->isVisible());
         QCOMPARE(presented_[0].picture, still->GetFilePath());

@@ -13,34 +13,16 @@
 #include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
-#include "ui/main_window_services.h"
+#include "ui/general_button.h"
 #include "ui/qv_button.h"
 
 namespace {
-constexpr int kButtonNormal = 211;
-constexpr int kButtonHover = 210;
-constexpr int kButtonPressed = 202;
 constexpr int kMargin = 16;
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 30;
 constexpr int kButtonGap = 12;
 const QString kNoText = QStringLiteral("未识别到文字");
 
-const CDibImage* Skin(int number) {
-    const MainWindowServices* main = TheMainWindow();
-    return main != nullptr ? main->SkinImage(number) : nullptr;
-}
-
-CQVButton* MakeButton(QWidget* parent, int id, const QString& text, int x, int y) {
-    auto* button = new CQVButton(parent, id);
-    button->SetImages(Skin(kButtonNormal), Skin(kButtonHover), Skin(kButtonPressed));
-    if (Skin(kButtonNormal) == nullptr)
-        button->resize(kButtonWidth, kButtonHeight);
-    button->SetText(28, 9, text);
-    button->SetTextColour(0xFFFFFF);
-    button->MoveTo(x, y);
-    return button;
-}
 }  // namespace
 
 CTextResultDlg::CTextResultDlg(const QString& text, const QString& picturePath, QWidget* parent)
@@ -77,9 +59,10 @@ bool CTextResultDlg::OnInitDialog() {
     CQVDialog::OnInitDialog();
     const int y = kHeight - kMargin - kButtonHeight;
     const int saveX = kWidth - kMargin - kButtonWidth;
-    CQVButton* copy = MakeButton(this, kCopyButtonId, QStringLiteral("复制"),
-                                 saveX - kButtonGap - kButtonWidth, y);
-    CQVButton* save = MakeButton(this, kSaveButtonId, QStringLiteral("保存"), saveX, y);
+    CQVButton* copy = MakeGeneralButton(this, kCopyButtonId, QStringLiteral("复制"));
+    CQVButton* save = MakeGeneralButton(this, kSaveButtonId, QStringLiteral("保存"));
+    copy->MoveTo(saveX - kButtonGap - kButtonWidth, y);
+    save->MoveTo(saveX, y);
     copy->setVisible(hasText_);
     save->setVisible(hasText_);
     if (hasText_)

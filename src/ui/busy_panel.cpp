@@ -5,36 +5,22 @@
 
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
-#include "ui/main_window_services.h"
+#include "ui/general_button.h"
 #include "ui/qv_button.h"
 
 namespace {
-// The dialogs' general button skins: normal, hover, pressed.
-constexpr int kButtonNormal = 211;
-constexpr int kButtonHover = 210;
-constexpr int kButtonPressed = 202;
 constexpr int kMargin = 20;
 constexpr int kBarTop = 52;
 constexpr int kBarHeight = 8;
 const QColor kBarTrack(0xE4, 0xE7, 0xEC);
 const QColor kBarFill(0x4A, 0x6F, 0xA5);
 const QColor kBorder(0xB8, 0xC0, 0xCC);
-
-const CDibImage* Skin(int number) {
-    const MainWindowServices* main = TheMainWindow();
-    return main != nullptr ? main->SkinImage(number) : nullptr;
-}
 }  // namespace
 
 CBusyPanel::CBusyPanel(QWidget* parent)
     : QWidget(parent), font_(QvFont(QStringLiteral("宋体"), 14, 400)) {
     resize(kWidth, kHeight);
-    cancelButton_ = new CQVButton(this, kCancelButtonId);
-    cancelButton_->SetImages(Skin(kButtonNormal), Skin(kButtonHover), Skin(kButtonPressed));
-    if (Skin(kButtonNormal) == nullptr)
-        cancelButton_->resize(80, 30);
-    cancelButton_->SetText(25, 8, QStringLiteral("取消"));
-    cancelButton_->SetTextColour(0xFFFFFF);
+    cancelButton_ = MakeGeneralButton(this, kCancelButtonId, QStringLiteral("取消"));
     cancelButton_->MoveTo(kWidth - kMargin - cancelButton_->width(),
                           kHeight - 12 - cancelButton_->height());
     hide();

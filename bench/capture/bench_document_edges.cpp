@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "capture/document_edge_worker.h"
-#include "scene_frames.h"
+#include "support/scene_frames.h"
 
 namespace {
 

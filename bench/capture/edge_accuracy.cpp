@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "capture/document_edge_worker.h"
-#include "scene_frames.h"
+#include "support/scene_frames.h"
 
 namespace {
 

@@ -437,19 +437,31 @@ void PhotoCaptureTest::automaticCropSavesTheStraightenedPage() {
     SendWindowMessage(dlg.get(), qvmsg::kAutoCropChanged, 1, 0);
     QVERIFY(live->IsAutoCropOn());
     QCOMPARE(live->GetOutlineMode(), 2);
-    QTest::qWait(1000);  // let the detection see a few frames
+    QTRY_VERIFY_WITH_TIMEOUT(live->EdgeWorker().Results().detected, 20000);
     // The photo is turned by the detected tilt and cut to the detected box, whatever they are.
-    PhotoSource source;
-    source.workImage = &live->GetWorkImage();
-    source.outlineMode = 2;
-    source.tiltAngle = live->TiltAngle();
-    source.cropImageRect = live->CropImageRect();
-    const CDibImage expected = PreparePhoto(source, PhotoOptions{});
+    // The detection goes on meanwhile: the photo is cut as the one before it or the one after.
+    auto expectedSize = [live] {
+        PhotoSource source;
+        source.workImage = &live->GetWorkImage();
+        source.outlineMode = 2;
+        const CVideoItem::AutoCropCut cut = live->AutoCrop();
+        source.tiltAngle = cut.tiltAngle;
+        source.cropImageRect = cut.cropImageRect;
+        const CDibImage expected = PreparePhoto(source, PhotoOptions{});
+        return QSize(int(expected.GetWidth()), int(expected.GetHeight()));
+    };
+    const QSize before = expectedSize();
     Press(*dlg, 1023);
+    const QSize after = expectedSize();
     CDibImage written;
     QVERIFY(written.Load(storage_ + QStringLiteral("/Image1.jpg"), kDibFormatJpeg));
-    QVERIFY(qAbs(int(written.GetWidth()) - int(expected.GetWidth())) <= 8);
-    QVERIFY(qAbs(int(written.GetHeight()) - int(expected.GetHeight())) <= 8);
+    const QSize size(int(written.GetWidth()), int(written.GetHeight()));
+    auto near = [size](QSize expected) {
+        return qAbs(size.width() - expected.width()) <= 8 &&
+               qAbs(size.height() - expected.height()) <= 8;
+    };
+    QVERIFY2(near(before) || near(after),
+             qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
 
     SendWindowMessage(dlg.get(), qvmsg::kAutoCropChanged, 0, 0);
     QVERIFY(!live->IsAutoCropOn());

@@ -206,6 +206,23 @@ INSTANTIATE_TEST_SUITE_P(BothWays, TiltedPages,
                                                               8.7, 14.6),
                                             ::testing::Bool()));
 
+// The least-squares tilt of the lower edge, by which a page turned level is checked: small
+// tilts to within half a degree, with their sign, on dark and bright backgrounds.
+TEST(FindDocumentEdges, EdgeTiltMeasuresSmallTiltsToHalfADegree) {
+    for (double tilt : {-2.6, -1.3, -0.4, 0.0, 0.8, 1.7, 2.9}) {
+        for (bool bright : {false, true}) {
+            PageScene scene;
+            scene.tiltDegrees = tilt;
+            if (bright) {
+                scene.page = 40;
+                scene.background = 230;
+            }
+            const DocumentEdges found = Find(scene, true);
+            EXPECT_NEAR(found.edgeTilt, tilt, 0.5) << (bright ? "bright " : "dark ") << found.text;
+        }
+    }
+}
+
 TEST(FindDocumentEdges, PortraitPageTurnedEitherWay) {
     for (double tilt : {-12.5, -5.5, 5.5, 12.5}) {
         PageScene scene;

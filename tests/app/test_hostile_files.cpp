@@ -7,11 +7,13 @@
 #include <QImageReader>
 #include <QProcess>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,7 +37,6 @@
 namespace {
 
 const QDateTime kClock(QDate(2012, 3, 5), QTime(14, 7, 9));
-QString g_noMounts;  // why this process could not have mounts of its own; empty when it can
 
 QStringList Entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
@@ -76,50 +77,66 @@ int CrashDuringSave(const QString& target, const QByteArray& stage) {
 
 }  // namespace
 
-class HostileFilesTest : public QObject {
+// What every group needs: fonts, the simulated camera, no message box that waits, and a new
+// home with its own settings file for each case.
+class HostileTestBase : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void settingsFileFaults_data();
-    void settingsFileFaults();
-    void filesystemFaults_data();
-    void filesystemFaults();
-    void crashLeftovers_data();
-    void crashLeftovers();
-    void specialFiles_data();
-    void specialFiles();
 
-private:
-    std::unique_ptr<CQuorvaneDlg> Open();
+protected:
+    static std::unique_ptr<CQuorvaneDlg> Open();
     static void Press(CQuorvaneDlg& dlg, int times);
     static bool Responsive(CQuorvaneDlg& dlg);
     static QString Undecodable(const QString& folder, const QStringList& names);
-    QString SettingsPath() const { return CIniFile().Path(); }
+    static QString SettingsPath() { return CIniFile().Path(); }
 
     std::unique_ptr<PhotoHome> home_;
 };
 
-void HostileFilesTest::initTestCase() {
+// The groups that need nothing of the machine beyond files.
+class HostileFilesTest : public HostileTestBase {
+    Q_OBJECT
+
+private slots:
+    void settingsFileFaults_data();
+    void settingsFileFaults();
+    void crashLeftovers_data();
+    void crashLeftovers();
+    void specialFiles_data();
+    void specialFiles();
+};
+
+// The group that needs mounts of its own (a private mount namespace, tmpfs, /dev/fuse).
+class HostileFilesystemsTest : public HostileTestBase {
+    Q_OBJECT
+
+private slots:
+    void filesystemFaults_data();
+    void filesystemFaults();
+};
+
+void HostileTestBase::initTestCase() {
     InstallFontFaces();
     SetSimulatedCameraOption(true);
     QVERIFY(MediaPlatformInit());
     SetMessageBoxHandler([](const QString&, const QString&, MessageIcon) {});
 }
 
-void HostileFilesTest::init() {
+void HostileTestBase::init() {
     CPicture::ResetRefit();
     home_ = std::make_unique<PhotoHome>();
     QVERIFY(home_->Make());
 }
 
-void HostileFilesTest::cleanup() {
+void HostileTestBase::cleanup() {
     home_.reset();
 }
 
-std::unique_ptr<CQuorvaneDlg> HostileFilesTest::Open() {
+std::unique_ptr<CQuorvaneDlg> HostileTestBase::Open() {
     auto dlg = std::make_unique<CQuorvaneDlg>();
     dlg->SetPhotoClock([] { return kClock; });
     dlg->show();
@@ -131,14 +148,14 @@ std::unique_ptr<CQuorvaneDlg> HostileFilesTest::Open() {
     return dlg;
 }
 
-void HostileFilesTest::Press(CQuorvaneDlg& dlg, int times) {
+void HostileTestBase::Press(CQuorvaneDlg& dlg, int times) {
     for (int i = 0; i < times; ++i) {
         SendWindowMessage(&dlg, qvmsg::kButtonClicked, mainctl::kTakePhoto, 0);
     }
 }
 
 // The user-interface thread still runs its event loop and the window still takes a command.
-bool HostileFilesTest::Responsive(CQuorvaneDlg& dlg) {
+bool HostileTestBase::Responsive(CQuorvaneDlg& dlg) {
     bool ran = false;
     QTimer::singleShot(0, &dlg, [&ran] { ran = true; });
     SendWindowMessage(&dlg, qvmsg::kButtonClicked, mainctl::kZoomIn, 0);
@@ -147,7 +164,7 @@ bool HostileFilesTest::Responsive(CQuorvaneDlg& dlg) {
 
 // The first of the files that a reference decoder cannot read whole, with the reason; empty when
 // it reads them all.
-QString HostileFilesTest::Undecodable(const QString& folder, const QStringList& names) {
+QString HostileTestBase::Undecodable(const QString& folder, const QStringList& names) {
     for (const QString& name : names) {
         QImageReader reader(folder + u'/' + name, "jpeg");
         if (reader.read().isNull()) {
@@ -230,7 +247,7 @@ void HostileFilesTest::settingsFileFaults() {
 
 enum Quirk { kNoRenameFlags = 1, kNoLinks = 2, kNoRenames = 4, kTakeFirstName = 8, kFullDisk = 16 };
 
-void HostileFilesTest::filesystemFaults_data() {
+void HostileFilesystemsTest::filesystemFaults_data() {
     QTest::addColumn<int>("quirks");
     QTest::addColumn<QStringList>("photos");
     QTest::addColumn<QStringList>("notice");  // what the notice says; empty: none shown
@@ -245,13 +262,10 @@ void HostileFilesTest::filesystemFaults_data() {
                                << QStringList{"磁盘空间不足", "设置未能保存"};
 }
 
-void HostileFilesTest::filesystemFaults() {
+void HostileFilesystemsTest::filesystemFaults() {
     QFETCH(int, quirks);
     QFETCH(QStringList, photos);
     QFETCH(QStringList, notice);
-    if (!g_noMounts.isEmpty()) {
-        QSKIP(qPrintable(g_noMounts));
-    }
     const QString mount = home_->FilePath(u"mnt"_qs);
     const QString backing = home_->FilePath(u"backing"_qs);
     QVERIFY(QDir().mkpath(mount) && QDir().mkpath(backing));
@@ -259,18 +273,14 @@ void HostileFilesTest::filesystemFaults() {
     std::unique_ptr<TmpfsMount> tmpfs;
     if ((quirks & kFullDisk) != 0) {
         tmpfs = std::make_unique<TmpfsMount>(mount, 256 * 1024);
-        if (!tmpfs->IsMounted()) {
-            QSKIP("this machine refuses a tmpfs mount");
-        }
+        QVERIFY(tmpfs->IsMounted());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(mount + u"/config"_qs));
     } else {
         fuse = std::make_unique<TestFuseMount>(
             backing, mount,
             FuseQuirks{(quirks & kNoRenameFlags) != 0, (quirks & kNoLinks) != 0,
                        (quirks & kNoRenames) != 0, (quirks & kTakeFirstName) != 0});
-        if (!fuse->IsMounted()) {
-            QSKIP("this machine refuses a FUSE mount (is /dev/fuse there and usable?)");
-        }
+        QVERIFY(fuse->IsMounted());
     }
     const QString storage = mount + u"/Scan"_qs;
     QVERIFY(QDir().mkpath(storage));
@@ -426,15 +436,50 @@ void HostileFilesTest::specialFiles() {
     QVERIFY(Responsive(*dlg));
 }
 
+// Why this process cannot make the mounts the filesystem group needs; empty when it can. Run
+// while the process has one thread.
+static QString MissingMounts() {
+    QString why;
+    if (!EnterPrivateMountNamespace(&why)) {
+        return why;
+    }
+    QTemporaryDir probe;
+    const QString tmpfs = probe.filePath(u"tmpfs"_qs);
+    const QString backing = probe.filePath(u"backing"_qs);
+    const QString fuse = probe.filePath(u"fuse"_qs);
+    if (!QDir().mkpath(tmpfs) || !QDir().mkpath(backing) || !QDir().mkpath(fuse)) {
+        return u"no temporary folder"_qs;
+    }
+    if (!TmpfsMount(tmpfs, 64 * 1024).IsMounted()) {
+        return u"this machine refuses a tmpfs mount"_qs;
+    }
+    if (!TestFuseMount(backing, fuse, {}).IsMounted()) {
+        return u"this machine refuses a FUSE mount (is /dev/fuse there and usable?)"_qs;
+    }
+    return {};
+}
+
+// "--filesystems" runs the group that needs mounts (mounts that vanish with this process), or
+// exits with 77 where the machine allows none; otherwise the other groups run.
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--crash-save") == 0) {
         return CrashDuringSave(QFile::decodeName(argv[2]), argv[3]);
     }
-    // Before any thread starts: mounts made by the tests vanish with this process.
-    EnterPrivateMountNamespace(&g_noMounts);
-    QApplication app(argc, argv);
-    HostileFilesTest test;
-    return QTest::qExec(&test, argc, argv);
+    std::vector<char*> args(argv, argv + argc);
+    const bool filesystems = argc > 1 && std::strcmp(argv[1], "--filesystems") == 0;
+    if (filesystems) {
+        args.erase(args.begin() + 1);
+        const QString missing = MissingMounts();
+        if (!missing.isEmpty()) {
+            std::printf("SKIP: %s\n", qPrintable(missing));
+            return 77;
+        }
+    }
+    int count = int(args.size());
+    QApplication app(count, args.data());
+    HostileFilesTest files;
+    HostileFilesystemsTest mounts;
+    return QTest::qExec(filesystems ? static_cast<QObject*>(&mounts) : &files, count, args.data());
 }
 
 #include "test_hostile_files.moc"

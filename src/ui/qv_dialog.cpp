@@ -1,5 +1,6 @@
 #include "ui/qv_dialog.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -18,6 +19,10 @@ constexpr int kClosePressed = 218;
 constexpr int kBodyBottom = 118;  // the body image is skin rows 34 ... 117
 constexpr int kCloseMargin = 5;
 constexpr int kCornerEllipse = 15;
+constexpr int kGeneralNormal = 211;
+constexpr int kGeneralHover = 210;
+constexpr int kGeneralPressed = 202;
+constexpr QvColour kLabelColour = QvRgb(0xFF, 0xFF, 0xFF);
 
 const CDibImage* Skin(int number) {
     const MainWindowServices* main = TheMainWindow();
@@ -45,6 +50,16 @@ bool CQVDialog::OnInitDialog() {
     closeButton_->MoveTo(width() - closeWidth - kCloseMargin, kCloseMargin);
     closeButton_->show();
     return true;
+}
+
+CQVButton* CQVDialog::AddGeneralButton(int controlId, const QString& label, int x, int y) {
+    auto* button = new CQVButton(this, controlId);
+    button->SetImages(Skin(kGeneralNormal), Skin(kGeneralHover), Skin(kGeneralPressed), 0, 0);
+    button->SetText(25, 10, label);
+    button->SetTextColour(kLabelColour);
+    button->MoveTo(x, y);
+    button->show();
+    return button;
 }
 
 void CQVDialog::showEvent(QShowEvent* event) {
@@ -107,6 +122,13 @@ void CQVDialog::paintEvent(QPaintEvent*) {
     p.setPen(Qt::white);
     p.setFont(titleFont_);
     QvTextOut(p, 5, 10, title_);
+}
+
+void CQVDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && OnEnterKey())
+        return;
+    QDialog::keyPressEvent(event);
 }
 
 void CQVDialog::mousePressEvent(QMouseEvent* event) {

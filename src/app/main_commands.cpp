@@ -89,7 +89,25 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
             if (video != nullptr)
                 video->SetNoFlip(!video->IsNoFlip());
             break;
-        default:  // "默认设置" and "文字识别" have no command yet
+        case mainctl::kStoragePath:
+            ChooseStorageFolder();
+            break;
+        case mainctl::kNewFolder:
+            CreateStorageFolder();
+            break;
+        case mainctl::kFileNaming:
+            ChooseFileNaming();
+            break;
+        case mainctl::kPictureFormat:
+            ChoosePictureFormat();
+            break;
+        case mainctl::kScanSize:
+            ShowScanSize();
+            break;
+        case mainctl::kDefaults:
+            RestoreDefaults();
+            break;
+        default:  // "文字识别" has no command yet
             break;
     }
     return 0;

@@ -11,6 +11,7 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <functional>
 #include <map>
 
 #include "app/language.h"
@@ -28,6 +29,7 @@
 class CColorMode;
 class CPicture;
 class CQVButton;
+class CQVDialog;
 class CSaveNotice;
 class CSaveOption;
 class CThumnailView;
@@ -70,6 +72,15 @@ public:
     CSaveNotice* SaveNotice() const { return saveNotice_; }
     // Replaces the clock of time-stamp photo names (scripted runs and tests).
     void SetPhotoClock(CPhotoNamer::Clock clock) { photoNamer_ = CPhotoNamer(std::move(clock)); }
+
+    // --- The settings dialogs and "默认设置" (main_settings_commands.cpp)
+    // Runs a settings dialog modally (exec); tests drive the dialog in its place.
+    using DialogRunner = std::function<void(CQVDialog& dialog)>;
+    void SetDialogRunner(DialogRunner runner) { dialogRunner_ = std::move(runner); }
+    // 0 BMP, 1 JPEG, 2 TIFF, 3 PNG, or a number the picture-format dialog gave back unchanged.
+    int PictureFormatNumber() const { return pictureFormatNumber_; }
+    const QString& PictureExtension() const { return pictureExtension_; }
+    int CaptureInterval() const { return captureInterval_; }
 
     void EnterFullScreen();
     void LeaveFullScreen();
@@ -123,6 +134,17 @@ private:
     void OpenStorageFolder();
     void ShowCaptureSizePage();
 
+    // The settings dialogs and "默认设置" (main_settings_commands.cpp).
+    void RunSettingsDialog(CQVDialog& dialog);
+    void ChooseStorageFolder();
+    void CreateStorageFolder();
+    void ChooseFileNaming();
+    void ChoosePictureFormat();
+    void ShowScanSize();
+    void RestoreDefaults();
+    void EnsureDefaultStorageFolder() const;
+    void StorePicturePath(const QString& folder);
+
     CQVTipCtrl tip_;
     CDibImage background_;
     std::map<int, CDibImage> skins_;
@@ -170,4 +192,8 @@ private:
     CSaveNotice* saveNotice_ = nullptr;
     QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
     CPhotoNamer photoNamer_;
+
+    // The settings dialogs (main_settings_commands.cpp).
+    int pictureFormatNumber_ = 1;
+    DialogRunner dialogRunner_;
 };

@@ -2,8 +2,8 @@
 // continuous photos on timer 1.
 
 #include <QTimer>
-#include <algorithm>
 
+#include "app/continuous_period.h"
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
@@ -82,7 +82,7 @@ void CQuorvaneDlg::ToggleContinuous() {
         connect(continuousTimer_, &QTimer::timeout, this, &CQuorvaneDlg::TakePhoto);
     }
     TakePhoto();
-    continuousTimer_->start(std::max(captureInterval_, 1) * 1000);  // 0 would fire without pause
+    continuousTimer_->start(ContinuousPeriodMs(captureInterval_));
     button->SetText(15, 15, QStringLiteral("停止连拍"));
     continuousRunning_ = true;
 }

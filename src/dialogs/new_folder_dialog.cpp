@@ -5,7 +5,6 @@
 
 #include "platform/font_faces.h"
 #include "platform/new_folder.h"
-#include "platform/window_messages.h"
 #include "ui/dialog_units.h"
 
 CCreateDirDlg::CCreateDirDlg(const QString& currentFolder, QWidget* parent)
@@ -31,15 +30,11 @@ bool CCreateDirDlg::OnEnterKey() {
     return true;
 }
 
-bool CCreateDirDlg::event(QEvent* event) {
-    if (event->type() == WindowMessageEvent::EventType()) {
-        auto* message = static_cast<WindowMessageEvent*>(event);
-        if (message->message == qvmsg::kButtonClicked && message->wParam == kOkButtonId) {
-            CreateFolder();
-            return true;
-        }
-    }
-    return CQVDialog::event(event);
+bool CCreateDirDlg::OnButtonClicked(int controlId) {
+    if (controlId != kOkButtonId)
+        return false;
+    CreateFolder();
+    return true;
 }
 
 void CCreateDirDlg::CreateFolder() {

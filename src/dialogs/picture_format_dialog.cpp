@@ -5,7 +5,6 @@
 #include <QRegularExpressionValidator>
 
 #include "platform/font_faces.h"
-#include "platform/window_messages.h"
 #include "ui/dialog_units.h"
 
 CPicFormatDlg::CPicFormatDlg(QWidget* parent)
@@ -49,25 +48,19 @@ bool CPicFormatDlg::OnEnterKey() {
     return true;
 }
 
-bool CPicFormatDlg::event(QEvent* event) {
-    if (event->type() == WindowMessageEvent::EventType()) {
-        auto* message = static_cast<WindowMessageEvent*>(event);
-        if (message->message == qvmsg::kButtonClicked) {
-            switch (message->wParam) {
-                case kOkButtonId:
-                    Confirm();
-                    return true;
-                case kCancelButtonId:
-                    OnOK();
-                    return true;
-                case kDefaultButtonId:
-                    return true;
-                default:
-                    break;
-            }
-        }
+bool CPicFormatDlg::OnButtonClicked(int controlId) {
+    switch (controlId) {
+        case kOkButtonId:
+            Confirm();
+            return true;
+        case kCancelButtonId:
+            OnOK();
+            return true;
+        case kDefaultButtonId:
+            return true;
+        default:
+            return false;
     }
-    return CQVOptionDialog::event(event);
 }
 
 void CPicFormatDlg::paintEvent(QPaintEvent* event) {

@@ -33,7 +33,7 @@ protected:
     bool OnInitDialog() override;
     bool OnEnterKey() override;
     void OnOptionChanged(int itemId) override;
-    bool event(QEvent* event) override;
+    bool OnButtonClicked(int controlId) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -3,7 +3,6 @@
 #include <QPainter>
 
 #include "platform/font_faces.h"
-#include "platform/window_messages.h"
 #include "ui/dialog_units.h"
 
 CScanSizeDlg::CScanSizeDlg(QWidget* parent)
@@ -25,17 +24,11 @@ bool CScanSizeDlg::OnEnterKey() {
     return true;
 }
 
-bool CScanSizeDlg::event(QEvent* event) {
-    if (event->type() == WindowMessageEvent::EventType()) {
-        auto* message = static_cast<WindowMessageEvent*>(event);
-        if (message->message == qvmsg::kButtonClicked &&
-            (message->wParam == kOkButtonId || message->wParam == kCancelButtonId ||
-             message->wParam == kDefaultButtonId)) {
-            OnOK();
-            return true;
-        }
-    }
-    return CQVDialog::event(event);
+bool CScanSizeDlg::OnButtonClicked(int controlId) {
+    if (controlId != kOkButtonId && controlId != kCancelButtonId && controlId != kDefaultButtonId)
+        return false;
+    OnOK();
+    return true;
 }
 
 void CScanSizeDlg::paintEvent(QPaintEvent* event) {

@@ -19,7 +19,7 @@ public:
 protected:
     bool OnInitDialog() override;
     bool OnEnterKey() override;
-    bool event(QEvent* event) override;
+    bool OnButtonClicked(int controlId) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

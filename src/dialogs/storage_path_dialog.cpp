@@ -5,7 +5,6 @@
 #include <QLineEdit>
 
 #include "platform/font_faces.h"
-#include "platform/window_messages.h"
 #include "ui/dialog_units.h"
 
 namespace {
@@ -55,15 +54,11 @@ bool CQVPathSettingDlg::OnEnterKey() {
     return true;
 }
 
-bool CQVPathSettingDlg::event(QEvent* event) {
-    if (event->type() == WindowMessageEvent::EventType()) {
-        auto* message = static_cast<WindowMessageEvent*>(event);
-        if (message->message == qvmsg::kButtonClicked && message->wParam == kBrowseButtonId) {
-            Browse();
-            return true;
-        }
-    }
-    return CQVDialog::event(event);
+bool CQVPathSettingDlg::OnButtonClicked(int controlId) {
+    if (controlId != kBrowseButtonId)
+        return false;
+    Browse();
+    return true;
 }
 
 void CQVPathSettingDlg::Browse() {

@@ -33,7 +33,7 @@ public:
 protected:
     bool OnInitDialog() override;
     bool OnEnterKey() override;
-    bool event(QEvent* event) override;
+    bool OnButtonClicked(int controlId) override;
 
 private:
     void Browse();

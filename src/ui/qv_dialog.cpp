@@ -92,6 +92,8 @@ bool CQVDialog::event(QEvent* event) {
             OnOK();
             return true;
         }
+        if (message->message == qvmsg::kButtonClicked && OnButtonClicked(int(message->wParam)))
+            return true;
     }
     return QDialog::event(event);
 }

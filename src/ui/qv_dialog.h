@@ -41,6 +41,11 @@ protected:
     // Enter or Return pressed in the dialog: does what the dialog's confirming button does and
     // returns true. The base leaves the key to the platform dialog.
     virtual bool OnEnterKey() { return false; }
+    // A click (message 1227) on one of the derived dialog's own buttons; true when handled.
+    virtual bool OnButtonClicked(int controlId) {
+        (void)controlId;
+        return false;
+    }
 
     // A button in the main window's general button skins, with a white label at (25, 10),
     // placed at (x, y); its clicks reach this dialog as message 1227 with controlId.

@@ -88,6 +88,13 @@ public:
     // Enables the buttons that belong to the mode (0 live, 1 picture); the rest keep their state.
     void EnableForMode(int mode);
 
+    // Files from the command line or from a later copy of the program (main_open_files.cpp):
+    // each readable picture joins the thumbnail strip and the newest is shown in picture mode;
+    // files that cannot be read are named in one message.
+    void OpenFiles(const QStringList& paths);
+    // Restores, raises and activates the window (a later copy of the program was started).
+    void BringToFront();
+
     CQVButton* Button(int id) const;
     bool IsDragging() const { return dragging_; }
     const StoredSettings& Stored() const { return stored_; }

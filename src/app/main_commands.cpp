@@ -107,6 +107,16 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
         case mainctl::kDefaults:
             RestoreDefaults();
             break;
+        case mainctl::kPrint:
+            if (still != nullptr)
+                PrintShownPicture();
+            break;
+        case mainctl::kPrintSetup:
+            SetUpPrinter();
+            break;
+        case mainctl::kWatermark:
+            ShowWatermarkDialog();
+            break;
         default:  // "文字识别" has no command yet
             break;
     }

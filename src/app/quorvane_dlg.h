@@ -25,6 +25,7 @@
 #include "settings/stored_settings.h"
 #include "ui/main_window_services.h"
 #include "ui/qv_tip_ctrl.h"
+#include "view/picture_printing.h"
 
 class CColorMode;
 class CPicture;
@@ -203,4 +204,16 @@ private:
     // The settings dialogs (main_settings_commands.cpp).
     int pictureFormatNumber_ = 1;
     DialogRunner dialogRunner_;
+
+    // Printing and the watermark dialog (main_print_commands.cpp, main_watermark_command.cpp).
+public:
+    // The printer "打印设置" chose for this run; none chosen: the desktop's default printer.
+    const PrinterChoice& ChosenPrinter() const { return printerChoice_; }
+
+private:
+    void PrintShownPicture();
+    void SetUpPrinter();
+    void ShowWatermarkDialog();
+
+    PrinterChoice printerChoice_;
 };

@@ -117,7 +117,11 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
         case mainctl::kWatermark:
             ShowWatermarkDialog();
             break;
-        default:  // "文字识别" has no command yet
+        case mainctl::kRecogniseText:
+            if (still != nullptr)
+                RecogniseText();
+            break;
+        default:
             break;
     }
     return 0;

@@ -7,6 +7,7 @@
 
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
+#include "ui/general_button.h"
 #include "ui/main_window_services.h"
 #include "ui/qv_button.h"
 #include "ui/window_shape.h"
@@ -19,10 +20,6 @@ constexpr int kClosePressed = 218;
 constexpr int kBodyBottom = 118;  // the body image is skin rows 34 ... 117
 constexpr int kCloseMargin = 5;
 constexpr int kCornerEllipse = 15;
-constexpr int kGeneralNormal = 211;
-constexpr int kGeneralHover = 210;
-constexpr int kGeneralPressed = 202;
-constexpr QvColour kLabelColour = QvRgb(0xFF, 0xFF, 0xFF);
 
 const CDibImage* Skin(int number) {
     const MainWindowServices* main = TheMainWindow();
@@ -53,10 +50,8 @@ bool CQVDialog::OnInitDialog() {
 }
 
 CQVButton* CQVDialog::AddGeneralButton(int controlId, const QString& label, int x, int y) {
-    auto* button = new CQVButton(this, controlId);
-    button->SetImages(Skin(kGeneralNormal), Skin(kGeneralHover), Skin(kGeneralPressed), 0, 0);
-    button->SetText(25, 10, label);
-    button->SetTextColour(kLabelColour);
+    CQVButton* button = MakeGeneralButton(this, controlId, label);
+    button->SetText(25, 10, label);  // where the settings dialogs have always placed it
     button->MoveTo(x, y);
     button->show();
     return button;

@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
-#include <map>
 #include <memory>
 
 #include "dialogs/file_naming_dialog.h"
@@ -14,43 +13,12 @@
 #include "dialogs/picture_format_dialog.h"
 #include "dialogs/scan_size_dialog.h"
 #include "dialogs/storage_path_dialog.h"
-#include "image/dib_image.h"
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
-#include "ui/main_window_services.h"
+#include "support/dialog_skins.h"
 #include "ui/qv_button.h"
 
-static void InitSkinResources() {
-    Q_INIT_RESOURCE(skins);
-}
-
 namespace {
-
-// The main window's skins, as the dialogs draw them.
-class Skins : public MainWindowServices {
-public:
-    Skins() {
-        InitSkinResources();
-        for (int number : {129, 202, 210, 211, 217, 218, 222, 224}) {
-            images_[number].LoadFromResource(QStringLiteral(":/skins/%1.png").arg(number),
-                                             kDibFormatPng);
-        }
-        SetTheMainWindow(this);
-    }
-    ~Skins() override { SetTheMainWindow(nullptr); }
-    QObject* MessageTarget() override { return nullptr; }
-    void ToggleFullScreen() override {}
-    int WorkMode() const override { return 0; }
-    const CDibImage* SkinImage(int number) const override {
-        const auto found = images_.find(number);
-        return found != images_.end() && found->second.IsValid() ? &found->second : nullptr;
-    }
-    int StoredVideoWidth() const override { return -1; }
-    int StoredVideoHeight() const override { return -1; }
-
-private:
-    std::map<int, CDibImage> images_;
-};
 
 constexpr int kClose = CQVDialog::kCloseButtonId;
 constexpr int kEnterKey = -1;  // a "button" column's value for the Enter key
@@ -114,12 +82,12 @@ private slots:
     void controlsFitAndDoNotOverlap();
 
 private:
-    std::unique_ptr<Skins> skins_;
+    std::unique_ptr<DialogSkins> skins_;
 };
 
 void SettingsDialogsTest::initTestCase() {
     InstallFontFaces();
-    skins_ = std::make_unique<Skins>();
+    skins_ = std::make_unique<DialogSkins>();
 }
 
 void SettingsDialogsTest::fileNaming_data() {

@@ -78,8 +78,8 @@ void CQuorvaneDlg::ChooseFileNaming() {
     WriteSettingInt(&settings_, qvini::kPic, qvini::kNameMode, stored_.nameMode);
 }
 
-// The format and the interval live for this run only; the next photo and the next start of
-// continuous photos use them.
+// The format and the interval live for this run only; the next photo uses them, and continuous
+// photos, running or started later, the interval.
 void CQuorvaneDlg::ChoosePictureFormat() {
     CPicFormatDlg dialog(this);
     dialog.SetFormat(pictureFormatNumber_);
@@ -87,7 +87,7 @@ void CQuorvaneDlg::ChoosePictureFormat() {
     RunSettingsDialog(dialog);
     pictureFormatNumber_ = dialog.Format();
     pictureExtension_ = ExtensionOf(pictureFormatNumber_, pictureExtension_);
-    captureInterval_ = dialog.Interval();
+    SetCaptureInterval(dialog.Interval());
 }
 
 void CQuorvaneDlg::ShowScanSize() {
@@ -120,7 +120,7 @@ void CQuorvaneDlg::RestoreDefaults() {
 
     pictureFormatNumber_ = kFirstPictureFormat;
     pictureExtension_ = ExtensionOf(kFirstPictureFormat, pictureExtension_);
-    captureInterval_ = kFirstCaptureInterval;
+    SetCaptureInterval(kFirstCaptureInterval);
     if (saveOptionPanel_ != nullptr) {
         saveOptionPanel_->SetQuality(stored_.quality);
         saveOptionPanel_->ClearSaveTurn();

@@ -67,9 +67,9 @@ public:
     // picture does this: a still picture gives nothing to photograph.
     void StopContinuous();
     bool IsContinuousRunning() const { return continuousRunning_; }
-    // Period of continuous photos in seconds (the picture-format dialog's value); the next start
-    // uses it.
-    void SetCaptureInterval(int seconds) { captureInterval_ = seconds; }
+    // Period of continuous photos in seconds (the picture-format dialog's value); continuous
+    // photos already running take it at once.
+    void SetCaptureInterval(int seconds);
     // The main window's values that shape a saved photo (quality, watermark, save turn).
     PhotoOptions CurrentPhotoOptions() const;
     // The colour mode photos are taken in (0 colour, 1 grey, 2 black and white).

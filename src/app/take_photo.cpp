@@ -76,6 +76,13 @@ void CQuorvaneDlg::StopContinuous() {
     continuousRunning_ = false;
 }
 
+void CQuorvaneDlg::SetCaptureInterval(int seconds) {
+    captureInterval_ = seconds;
+    if (continuousRunning_) {
+        continuousTimer_->setInterval(ContinuousPeriodMs(captureInterval_));
+    }
+}
+
 void CQuorvaneDlg::ToggleContinuous() {
     if (continuousRunning_) {
         StopContinuous();

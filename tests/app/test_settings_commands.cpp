@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QProcess>
+#include <QTimer>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -69,6 +70,7 @@ private slots:
     void storageFolder_data();
     void storageFolder();
     void namingAndFormatShapeTheNextPhoto();
+    void intervalRetimesRunningContinuousPhotos();
     void scanSizeChangesNothing();
     void defaultsRestoreAFirstRunAndKeepTheCounters();
     void onlyTheDefaultFolderIsMade_data();
@@ -202,6 +204,33 @@ void SettingsCommandsTest::namingAndFormatShapeTheNextPhoto() {
     const CDibImage& frame = dlg->WorkRegion()->GetVideoItem()->GetWorkImage();
     QCOMPARE(Probe(home_->Storage() + QStringLiteral("/Page1.png")),
              QStringLiteral("png,%1,%2").arg(frame.GetWidth()).arg(frame.GetHeight()));
+}
+
+void SettingsCommandsTest::intervalRetimesRunningContinuousPhotos() {
+    auto dlg = Open(true);
+    QVERIFY(dlg);
+    const auto periods = [&dlg] {
+        QList<int> running;
+        for (const QTimer* timer : dlg->findChildren<QTimer*>(Qt::FindDirectChildrenOnly)) {
+            if (timer->isActive())
+                running << timer->interval();
+        }
+        return running;
+    };
+    const QList<int> before = periods();
+    Press(dlg.get(), 1024);
+    QVERIFY(dlg->IsContinuousRunning());
+    QCOMPARE(periods().count(2000), before.count(2000) + 1);
+    dlg->SetDialogRunner([](CQVDialog& dialog) {
+        dialog.show();
+        static_cast<CPicFormatDlg&>(dialog).IntervalEdit()->setText(QStringLiteral("7"));
+        Press(&dialog, CPicFormatDlg::kOkButtonId);
+    });
+    Press(dlg.get(), 1003);
+    QCOMPARE(periods().count(7000), before.count(7000) + 1);
+    QCOMPARE(periods().count(2000), before.count(2000));
+    Press(dlg.get(), 1024);
+    QVERIFY(!dlg->IsContinuousRunning());
 }
 
 void SettingsCommandsTest::scanSizeChangesNothing() {

@@ -129,13 +129,9 @@ private slots:
         dialog.show();
         dialog.Editor("Brightness")->findChild<QSlider*>()->setValue(70);
         Snapshot(dialog.grab().toImage(), "camera_settings");
-        const uint64_t seen = item->Mailbox().Delivered();
-        QTRY_VERIFY_WITH_TIMEOUT(item->Mailbox().Delivered() >= seen + 3, 10000);
-        QTest::qWait(100);
-        const QImage brighter = item->grab().toImage();
-        Snapshot(brighter, "live_brighter");
-        QVERIFY2(MeanGrey(brighter) > MeanGrey(before) + 30,
-                 qPrintable(QString("%1 -> %2").arg(MeanGrey(before)).arg(MeanGrey(brighter))));
+        // Frames taken before the change may still be on their way.
+        QTRY_VERIFY_WITH_TIMEOUT(MeanGrey(item->grab().toImage()) > MeanGrey(before) + 30, 10000);
+        Snapshot(item->grab().toImage(), "live_brighter");
 
         SetFormatChooser([](const std::vector<StreamCapability>& caps, int current) {
             FormatDialog formats(caps, current);

@@ -8,6 +8,7 @@
 #include "capture/pipeline_control.h"
 #include "media/camera_dialogs.h"
 #include "media/media_platform.h"
+#include "media/stream_decoder.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -180,23 +181,19 @@ bool AboutDirectShow::LinkPreview(GstCaps* caps) {
     GstElement* formatFilter = Make("capsfilter", "format filter");
     GstElement* convert = Make("videoconvert");
     GstElement* bgrFilter = Make("capsfilter", "bgr filter");
-    const bool jpeg = !gst_caps_is_any(caps) &&
-                      gst_structure_has_name(gst_caps_get_structure(caps, 0), "image/jpeg");
     std::vector<GstElement*> decoders;
-    if (jpeg)
-        decoders.push_back(Make("jpegdec"));
-    bool ok = !jpeg || decoders.front();
+    bool ok = MakeDecodeChain(caps, &decoders);
     for (GstElement* e : {queue, formatFilter, convert, bgrFilter}) {
         ok = ok && e;
         if (e)
             chain_.push_back(e);
     }
-    if (ok)
-        chain_.insert(chain_.end(), decoders.begin(), decoders.end());
+    chain_.insert(chain_.end(), decoders.begin(), decoders.end());
     if (!ok)
         return false;
     // A leaky queue lets the camera run on while a frame is being converted: late frames are
-    // dropped instead of piling up.
+    // dropped instead of piling up. Frames of a stream format (H.264 …) build on the ones
+    // before them, so those are dropped only once decoded.
     g_object_set(queue, "leaky", 2, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time",
                  G_GUINT64_CONSTANT(0), nullptr);
     g_object_set(formatFilter, "caps", caps, nullptr);
@@ -205,8 +202,15 @@ bool AboutDirectShow::LinkPreview(GstCaps* caps) {
     // A camera that sends BGR itself hands its own buffers to the frame filter.
     frameFilter->SetHoldFrames(!gst_caps_is_any(caps) && !gst_caps_can_intersect(caps, bgr));
     gst_caps_unref(bgr);
-    std::vector<GstElement*> links = {source, queue, formatFilter};
-    links.insert(links.end(), decoders.begin(), decoders.end());
+    std::vector<GstElement*> links = {source};
+    if (FramesDecodeAlone(caps)) {
+        links.insert(links.end(), {queue, formatFilter});
+        links.insert(links.end(), decoders.begin(), decoders.end());
+    } else {
+        links.push_back(formatFilter);
+        links.insert(links.end(), decoders.begin(), decoders.end());
+        links.push_back(queue);
+    }
     links.insert(links.end(), {convert, bgrFilter, frameFilter->Element(), nullRenderer});
     for (GstElement* e : chain_)
         ok = ok && gst_bin_add(GST_BIN(graph), e);

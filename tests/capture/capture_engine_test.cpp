@@ -311,6 +311,8 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::newRow("MJPG") << "MJPG" << 1280 << 720 << "MJPG  1280 × 720  30 fps"
                               << int(kFormatMJPG);
+        // H.264 has no format code: the code stays as it was (none yet).
+        QTest::newRow("H264") << "H264" << 640 << 480 << "H264  640 × 480  30 fps" << 0;
     }
     void formatDialogChoicePreviews() {
         QFETCH(QString, format);

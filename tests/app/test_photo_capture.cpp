@@ -280,7 +280,7 @@ void PhotoCaptureTest::pictureModeShowsTheSelectedPhotoAndLiveComesBack() {
 
     Press(*dlg, 1022);
     QCOMPARE(dlg->WorkMode(), 0);
-    QVERIFY(engine->running);
+    QTRY_VERIFY(engine->running);  // the camera starts away from this thread
     QVERIFY(dlg->WorkRegion()->GetVideoItem()->width() > 0);
     QCOMPARE(still->width(), 0);
     QVERIFY(dlg->Button(1023)->isEnabled());
@@ -361,19 +361,28 @@ void PhotoCaptureTest::automaticCropSavesTheStraightenedPage() {
     SendWindowMessage(dlg.get(), qvmsg::kAutoCropChanged, 1, 0);
     QVERIFY(live->IsAutoCropOn());
     QCOMPARE(live->GetOutlineMode(), 2);
-    QTest::qWait(1000);  // let the detection see a few frames
+    QTRY_VERIFY_WITH_TIMEOUT(live->EdgeWorker().Results().detected, 20000);
     // The photo is turned by the detected tilt and cut to the detected box, whatever they are.
-    PhotoSource source;
-    source.workImage = &live->GetWorkImage();
-    source.outlineMode = 2;
-    source.tiltAngle = live->TiltAngle();
-    source.cropImageRect = live->CropImageRect();
-    const CDibImage expected = PreparePhoto(source, PhotoOptions{});
+    // A detection may land while the photo is taken: the results before and after both count.
+    const auto expectedSize = [live] {
+        PhotoSource source;
+        source.workImage = &live->GetWorkImage();
+        source.outlineMode = 2;
+        source.tiltAngle = live->TiltAngle();
+        source.cropImageRect = live->CropImageRect();
+        const CDibImage expected = PreparePhoto(source, PhotoOptions{});
+        return QSize(int(expected.GetWidth()), int(expected.GetHeight()));
+    };
+    const QSize before = expectedSize();
     Press(*dlg, 1023);
+    const QSize after = expectedSize();
     CDibImage written;
     QVERIFY(written.Load(storage_ + QStringLiteral("/Image1.jpg"), kDibFormatJpeg));
-    QVERIFY(qAbs(int(written.GetWidth()) - int(expected.GetWidth())) <= 8);
-    QVERIFY(qAbs(int(written.GetHeight()) - int(expected.GetHeight())) <= 8);
+    const auto near = [&written](QSize expected) {
+        return qAbs(int(written.GetWidth()) - expected.width()) <= 8 &&
+               qAbs(int(written.GetHeight()) - expected.height()) <= 8;
+    };
+    QVERIFY(near(before) || near(after));
 
     SendWindowMessage(dlg.get(), qvmsg::kAutoCropChanged, 0, 0);
     QVERIFY(!live->IsAutoCropOn());

@@ -11,7 +11,9 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <functional>
 #include <map>
+#include <memory>
 
 #include "app/language.h"
 #include "app/main_layout.h"
@@ -24,15 +26,20 @@
 #include "settings/stored_settings.h"
 #include "ui/main_window_services.h"
 #include "ui/qv_tip_ctrl.h"
+#include "view/picture_printing.h"
 
+class CBusyPanel;
 class CColorMode;
 class CPicture;
 class CQVButton;
 class CSaveNotice;
 class CSaveOption;
+class CTextRecogniser;
+class CTextRecognitionJob;
 class CThumnailView;
 class CWorkRegionMgr;
 class QTimer;
+struct OcrOutcome;
 
 class CQuorvaneDlg : public QDialog, public QVLanguage, public MainWindowServices {
     Q_OBJECT
@@ -55,6 +62,9 @@ public:
     virtual void TakePhoto();
     // Starts continuous photos (one at once, then one per captureInterval) or stops them.
     void ToggleContinuous();
+    // Ends continuous photos, if running, and puts the button's text back. Leaving the live
+    // picture does this: a still picture gives nothing to photograph.
+    void StopContinuous();
     bool IsContinuousRunning() const { return continuousRunning_; }
     // Period of continuous photos in seconds (the picture-format dialog's value); the next start
     // uses it.
@@ -71,11 +81,31 @@ public:
     // Replaces the clock of time-stamp photo names (scripted runs and tests).
     void SetPhotoClock(CPhotoNamer::Clock clock) { photoNamer_ = CPhotoNamer(std::move(clock)); }
 
+    // --- "文字识别" (main_text_commands.cpp)
+    // Shows recognised text: the text result dialog, run modally, unless replaced.
+    using TextResultPresenter = std::function<void(const QString& text, const QString& picture)>;
+    // Recognises the text of the shown picture (or of its selection box) in the background.
+    void RecogniseText();
+    bool IsRecognisingText() const;
+    void CancelTextRecognition();
+    CBusyPanel* TextBusyPanel() const { return textBusy_; }
+    // Replaces the result dialog (tests, scripted runs); an empty presenter restores it.
+    void SetTextResultPresenter(TextResultPresenter presenter) {
+        textPresenter_ = std::move(presenter);
+    }
+
     void EnterFullScreen();
     void LeaveFullScreen();
     bool IsFullScreen() const { return fullScreen_; }
     // Enables the buttons that belong to the mode (0 live, 1 picture); the rest keep their state.
     void EnableForMode(int mode);
+
+    // Files from the command line or from a later copy of the program (main_open_files.cpp):
+    // each readable picture joins the thumbnail strip and the newest is shown in picture mode;
+    // files that cannot be read are named in one message.
+    void OpenFiles(const QStringList& paths);
+    // Restores, raises and activates the window (a later copy of the program was started).
+    void BringToFront();
 
     CQVButton* Button(int id) const;
     bool IsDragging() const { return dragging_; }
@@ -106,7 +136,7 @@ private:
     void SetUpButtons();
     void LayOutWorkRegion();
     void SetChildrenVisible(bool visible);
-    bool HandleKey(int key);
+    bool HandleKey(int key, const QWidget* receiver);
     void ShowAbout();
 
     // Window messages (main_commands.cpp for the button commands).
@@ -170,4 +200,27 @@ private:
     CSaveNotice* saveNotice_ = nullptr;
     QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
     CPhotoNamer photoNamer_;
+
+    // Printing and the watermark dialog (main_print_commands.cpp, main_watermark_command.cpp).
+public:
+    // The printer "打印设置" chose for this run; none chosen: the desktop's default printer.
+    const PrinterChoice& ChosenPrinter() const { return printerChoice_; }
+
+private:
+    void PrintShownPicture();
+    void SetUpPrinter();
+    void ShowWatermarkDialog();
+
+    PrinterChoice printerChoice_;
+
+    // Text recognition: the engine, kept loaded after its first use, the background run, and
+    // its busy panel with the timer that shows the run's progress.
+    void OnTextRecognised(const OcrOutcome& outcome);
+    void ShowTextResult(const QString& text, const QString& picture);
+    std::shared_ptr<CTextRecogniser> textRecogniser_;
+    CTextRecognitionJob* textJob_ = nullptr;
+    CBusyPanel* textBusy_ = nullptr;
+    QTimer* textProgressTimer_ = nullptr;
+    QString textPicturePath_;
+    TextResultPresenter textPresenter_;
 };

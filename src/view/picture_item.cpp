@@ -102,6 +102,15 @@ bool CPicItem::SaveAs() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Printing
+
+PrintResult CPicItem::Print(const PrinterChoice& printer) {
+    const PrintResult result = PrintPicture(workImage, printer);
+    QvMessageBox(PrintResultText(result), PrintMessageCaption());
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Text annotation
 
 void CPicItem::CommitAnnotation() {
@@ -122,6 +131,10 @@ void CPicItem::CommitAnnotation() {
             modified = true;
         }
         update();
+    }
+    // The keyboard goes back to the picture, not on to the next field in the window.
+    if (textEdit->hasFocus()) {
+        setFocus(Qt::OtherFocusReason);
     }
     textEdit->hide();
 }

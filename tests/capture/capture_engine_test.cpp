@@ -455,7 +455,7 @@ private slots:
         QVERIFY(qobject_cast<QComboBox*>(dialog.Editor("Desk")));
         QCOMPARE(qobject_cast<QComboBox*>(dialog.Editor("Desk"))->count(), 3);
 
-        // Frames taken before the change may still be on their way.
+        // Frames already on their way show the old settings: wait for the brighter ones.
         QTRY_VERIFY_WITH_TIMEOUT(MeanGrey(receiver) > before + 40, 10000);
         QVERIFY(engine->Stop());
     }

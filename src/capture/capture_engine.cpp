@@ -254,6 +254,8 @@ bool AboutDirectShow::Run() {
 }
 
 void AboutDirectShow::StartPipeline() {
+    if (frameFilter)
+        frameFilter->SetPassing(true);
     startRequest_ = control_->Request(GST_STATE_PLAYING);
     framesAtStart_ = frameFilter ? frameFilter->Frames() : 0;
     startWatch_.start(startTimeoutMs);
@@ -267,7 +269,7 @@ bool AboutDirectShow::Stop() {
     runRequested = false;
     running = false;
     startWatch_.stop();
-    control_->Request(GST_STATE_NULL);
+    ClosePreview();
     return true;
 }
 
@@ -340,7 +342,14 @@ void AboutDirectShow::StopBeforeRebuild() {
     running = false;
     startWatch_.stop();
     if (control_ && !control_->IsStoppedAtRest())
-        control_->Request(GST_STATE_NULL);
+        ClosePreview();
+}
+
+// The pipeline stops on the control thread, in its own time; its frames stop here and now.
+void AboutDirectShow::ClosePreview() {
+    if (frameFilter)
+        frameFilter->SetPassing(false);
+    control_->Request(GST_STATE_NULL);
 }
 
 bool AboutDirectShow::Rebuild() {
@@ -427,6 +436,8 @@ void AboutDirectShow::Shutdown() {
     running = false;
     rebuildPending_ = false;
     link_->Cut();
+    if (frameFilter)
+        frameFilter->SetPassing(false);  // a camera hung while stopping delivers nothing more
     // The control thread stops the pipeline before it lets go of it; the elements are freed
     // with the last reference, whichever thread drops it.
     control_.reset();

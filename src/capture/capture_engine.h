@@ -95,6 +95,7 @@ private:
     bool Rebuild();
     bool FinishRebuild();
     void StartPipeline();
+    void ClosePreview();
     // The control thread has served its requests: a waiting rebuild goes ahead, a start is
     // confirmed or reported as failed.
     void OnControlSettled();

@@ -13,6 +13,7 @@
 struct FrameFilterTap {
     std::atomic<uint64_t> frames{0};
     std::atomic<bool> hold{true};
+    std::atomic<bool> passing{true};
 };
 
 namespace {
@@ -57,8 +58,9 @@ bool CopyFrame(GstBuffer* buffer, GstVideoInfo& info, FrameRows* rows) {
     return true;
 }
 
-// Streaming thread: one frame into the current mailbox, held or copied.
-bool HandOver(GstBuffer* buffer, GstPad* pad, bool hold) {
+// Streaming thread: one frame into the current mailbox, held or copied, while the tap passes
+// frames (checked inside the delivery, so that closing it can wait for this frame).
+bool HandOver(GstBuffer* buffer, GstPad* pad, const FrameFilterTap& tap) {
     GstCaps* caps = gst_pad_get_current_caps(pad);
     GstVideoInfo info;
     const bool ok = ReadVideoInfo(caps, info);
@@ -67,7 +69,9 @@ bool HandOver(GstBuffer* buffer, GstPad* pad, bool hold) {
     if (!ok)
         return false;
     return CFrameMailbox::Deliver([&](FrameRows* rows) {
-        return hold ? HoldFrame(buffer, info, rows) : CopyFrame(buffer, info, rows);
+        if (!tap.passing.load())
+            return false;
+        return tap.hold.load() ? HoldFrame(buffer, info, rows) : CopyFrame(buffer, info, rows);
     });
 }
 
@@ -75,7 +79,7 @@ bool HandOver(GstBuffer* buffer, GstPad* pad, bool hold) {
 void OnHandoff(GstElement* identity, GstBuffer* buffer, gpointer data) {
     auto* tap = static_cast<FrameFilterTap*>(data);
     tap->frames.fetch_add(1, std::memory_order_relaxed);
-    HandOver(buffer, GST_BASE_TRANSFORM_SINK_PAD(identity), tap->hold.load());
+    HandOver(buffer, GST_BASE_TRANSFORM_SINK_PAD(identity), *tap);
 }
 
 void FreeTap(gpointer data, GClosure*) {
@@ -114,12 +118,20 @@ void CVideoCaptureTransInPlaceFilter::SetHoldFrames(bool hold) {
         tap_->hold = hold;
 }
 
+void CVideoCaptureTransInPlaceFilter::SetPassing(bool passing) {
+    if (!tap_)
+        return;
+    tap_->passing = passing;
+    if (!passing)
+        CFrameMailbox::WaitForDelivery();
+}
+
 uint64_t CVideoCaptureTransInPlaceFilter::Frames() const {
     return tap_ ? tap_->frames.load(std::memory_order_relaxed) : 0;
 }
 
 bool CVideoCaptureTransInPlaceFilter::Transform(GstBuffer* buffer, GstPad* pad) {
-    if (!buffer || !pad)
+    if (!buffer || !pad || !tap_)
         return false;
-    return HandOver(buffer, pad, !tap_ || tap_->hold.load());
+    return HandOver(buffer, pad, *tap_);
 }

@@ -31,6 +31,11 @@ public:
     // copied.
     void SetHoldFrames(bool hold);
 
+    // Whether frames go on to the mailbox (true, the default). Closing returns once a hand-over
+    // in progress has finished: from then on no frame of this filter reaches a mailbox, however
+    // long the pipeline takes to stop.
+    void SetPassing(bool passing);
+
     // Frames that have crossed the filter since it was made.
     uint64_t Frames() const;
 

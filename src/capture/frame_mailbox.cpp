@@ -24,6 +24,10 @@ void CFrameMailbox::SetCurrent(CFrameMailbox* mailbox) {
     g_current = mailbox;
 }
 
+void CFrameMailbox::WaitForDelivery() {
+    std::lock_guard<std::mutex> guard(g_currentLock);
+}
+
 CFrameMailbox* CFrameMailbox::Current() {
     std::lock_guard<std::mutex> guard(g_currentLock);
     return g_current;

@@ -27,6 +27,8 @@ public:
     // for none. Clearing waits for a delivery in progress to finish.
     static void SetCurrent(CFrameMailbox* mailbox);
     static CFrameMailbox* Current();
+    // Returns once a delivery in progress (if any) has finished.
+    static void WaitForDelivery();
 
     // Streaming thread: when the current mailbox is empty, `make` fills in the frame (false
     // when it cannot), which is then posted with message 1224. False when there is no current

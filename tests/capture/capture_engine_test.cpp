@@ -267,6 +267,25 @@ private slots:
         QVERIFY(set.StopPreview());
     }
 
+    // The pipeline stops on its own thread, in its own time; no frame arrives once Stop returns.
+    void nothingArrivesAfterStop() {
+        FrameReceiver receiver;
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        QVERIFY(set.RunPreview());
+        QTRY_VERIFY_WITH_TIMEOUT(engine->running && receiver.frames >= 2, 10000);
+        // A camera slow to stop: the pipeline's state change waits while this thread holds it.
+        GST_STATE_LOCK(engine->graph);
+        QVERIFY(set.StopPreview());
+        const uint64_t stopped = receiver.mailbox.Delivered();
+        QTest::qWait(300);
+        const uint64_t later = receiver.mailbox.Delivered();
+        GST_STATE_UNLOCK(engine->graph);
+        QCOMPARE(later, stopped);
+    }
+
     void noCameraNoEngineNoMessage() {
         SetSimulatedCameraCount(0);
         Messages messages;

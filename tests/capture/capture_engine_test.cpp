@@ -373,6 +373,29 @@ private slots:
         QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join("; ")));
     }
 
+    // The format dialog names every format the camera offers, those without a catalogue name
+    // by the camera's own.
+    void formatDialogNamesEveryFormat_data() {
+        QTest::addColumn<QString>("caps");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("catalogue") << "video/x-raw,format=YUY2,width=640,height=480,framerate=15/1"
+                                   << "YUY2  640 × 480  15 fps";
+        QTest::newRow("raw, no catalogue name") << "video/x-raw,format=NV12,width=1280,height=720"
+                                                << "NV12  1280 × 720";
+        QTest::newRow("compressed, no catalogue name")
+            << "video/x-h263,width=352,height=288,framerate=30000/1001"
+            << "video/x-h263  352 × 288  30 fps";
+    }
+    void formatDialogNamesEveryFormat() {
+        QFETCH(QString, caps);
+        QFETCH(QString, text);
+        GstCaps* c = gst_caps_from_string(caps.toUtf8().constData());
+        const std::vector<StreamCapability> list = CapabilitiesOf(c);
+        gst_caps_unref(c);
+        QCOMPARE(list.size(), size_t(1));
+        QCOMPARE(FormatDialog::Describe(list[0]), text);
+    }
+
     // Starts, stops and size changes given in a burst, without waiting for the camera: the
     // preview ends in the state asked for last, at the size asked for last.
     void requestBurstsEndInTheLastState_data() {

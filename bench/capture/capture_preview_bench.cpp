@@ -3,6 +3,9 @@
 // process's CPU use, beside the bare pipeline (the same source and conversion into fakesink,
 // as gst-launch-1.0 would run it) as the floor. The video item runs with automatic cropping
 // off and then on, to show that the detection (at the lowest priority) leaves the preview alone.
+// Times are CPU times (process and user-interface thread), so that other work on a shared
+// machine slows the rows down without inflating them; "ms/frame" is the process's CPU time per
+// frame shown, the figure to compare with the bare pipeline's when a loaded machine drops frames.
 //   capture_preview_bench [seconds per run] [item]   (item: only the video item rows)
 
 #include <gst/gst.h>
@@ -32,6 +35,27 @@ double CpuSeconds() {
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// CPU time of the calling thread (the user-interface thread here).
+qint64 ThreadCpuNs() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+struct Rate {
+    double cpuShare = 0;    // of one core
+    double msPerFrame = 0;  // process CPU time per frame
+};
+
+// What every row prints after its label and size: frames per second, the process's CPU share of
+// one core and its CPU time per frame.
+Rate PrintRate(const char* label, int width, int height, int frames, double seconds, double cpu) {
+    const Rate rate{cpu / seconds, frames ? cpu * 1e3 / frames : 0.0};
+    std::printf("%-28s %4dx%-4d  %5.1f fps  CPU %5.1f%%  %5.2f ms/frame", label, width, height,
+                frames / seconds, 100 * rate.cpuShare, rate.msPerFrame);
+    return rate;
+}
+
 class Receiver : public QObject {
 public:
     Receiver() : mailbox(this) { CFrameMailbox::SetCurrent(&mailbox); }
@@ -39,8 +63,7 @@ public:
     bool event(QEvent* e) override {
         if (e->type() != WindowMessageEvent::EventType())
             return QObject::event(e);
-        QElapsedTimer t;
-        t.start();
+        const qint64 t0 = ThreadCpuNs();
         // What the video item does before its picture view takes over: read the whole frame.
         const uint8_t* p = mailbox.Frame();
         uint32_t sum = 0;
@@ -49,7 +72,7 @@ public:
         checksum += sum;
         mailbox.Taken();
         ++frames;
-        busyNs += t.nsecsElapsed();
+        busyNs += ThreadCpuNs() - t0;
         return true;
     }
     CFrameMailbox mailbox;
@@ -106,12 +129,10 @@ void RunEngine(const char* label, int width, int height, int ms, bool jpeg) {
     const double cpu = CpuSeconds() - cpu0;
     const int frames = receiver.frames - frames0;
     const double busy = (receiver.busyNs - busy0) / 1e9;
-    std::printf(
-        "%-28s %4dx%-4d  %6.1f fps  UI %6.3f ms/frame  UI busy %5.1f%%  CPU %5.1f%%  dropped "
-        "%llu\n",
-        label, width, height, frames / seconds, frames ? busy * 1e3 / frames : 0.0,
-        100 * busy / seconds, 100 * cpu / seconds,
-        static_cast<unsigned long long>(receiver.mailbox.Dropped()));
+    PrintRate(label, width, height, frames, seconds, cpu);
+    std::printf("  UI %6.3f ms/frame  UI busy %5.1f%%  dropped %llu\n",
+                frames ? busy * 1e3 / frames : 0.0, 100 * busy / seconds,
+                static_cast<unsigned long long>(receiver.mailbox.Dropped()));
     set.StopPreview();
 }
 
@@ -123,25 +144,23 @@ public:
     bool event(QEvent* e) override {
         if (e->type() != WindowMessageEvent::EventType())
             return CVideoItem::event(e);
-        QElapsedTimer t;
-        t.start();
+        const qint64 t0 = ThreadCpuNs();
         const bool r = CVideoItem::event(e);
-        frameNs += t.nsecsElapsed();
+        frameNs += ThreadCpuNs() - t0;
         ++frames;
         return r;
     }
     void paintEvent(QPaintEvent* e) override {
-        QElapsedTimer t;
-        t.start();
+        const qint64 t0 = ThreadCpuNs();
         CVideoItem::paintEvent(e);
-        paintNs += t.nsecsElapsed();
+        paintNs += ThreadCpuNs() - t0;
         ++paints;
     }
     qint64 frameNs = 0, paintNs = 0;
     int frames = 0, paints = 0;
 };
 
-void RunVideoItem(int width, int height, int ms, bool autoCrop) {
+Rate RunVideoItem(int width, int height, int ms, bool autoCrop) {
     QWidget window;
     window.resize(1024, 768);
     auto* item = new TimedVideoItem;
@@ -152,36 +171,37 @@ void RunVideoItem(int width, int height, int ms, bool autoCrop) {
     if (!item->DeviceSet().ChangeOutputSize(width, height) || !item->DeviceSet().RunPreview()) {
         std::printf("video item preview failed\n");
         delete item;
-        return;
+        return {};
     }
     item->SetAutoCropMode(autoCrop ? 2 : 0);
     Wait(1000);
     const uint64_t detections0 = item->EdgeWorker().Results().serial;
     const int frames0 = item->frames, paints0 = item->paints;
     const qint64 frameNs0 = item->frameNs, paintNs0 = item->paintNs;
+    const qint64 ui0 = ThreadCpuNs();
     const double cpu0 = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
     Wait(ms);
     const double seconds = wall.nsecsElapsed() / 1e9;
     const double cpu = CpuSeconds() - cpu0;
+    const double ui = (ThreadCpuNs() - ui0) / 1e9;
     const int frames = item->frames - frames0;
     const int paints = item->paints - paints0;
     const uint64_t detections = item->EdgeWorker().Results().serial - detections0;
     const double frameS = (item->frameNs - frameNs0) / 1e9;
     const double paintS = (item->paintNs - paintNs0) / 1e9;
-    std::printf(
-        "%-28s %4dx%-4d  %6.1f fps  SetFrame %6.2f ms  paint %6.2f ms (%d)  UI busy %5.1f%%  CPU "
-        "%5.1f%%  detections %4.1f/s\n",
-        autoCrop ? "video item, auto crop on" : "video item, auto crop off", width, height,
-        frames / seconds, frames ? frameS * 1e3 / frames : 0.0,
-        paints ? paintS * 1e3 / paints : 0.0, paints, 100 * (frameS + paintS) / seconds,
-        100 * cpu / seconds, detections / seconds);
+    const Rate rate = PrintRate(autoCrop ? "video item, auto crop on" : "video item, auto crop off",
+                                width, height, frames, seconds, cpu);
+    std::printf("  OnFrame %5.2f ms  paint %5.2f ms (%d)  UI busy %5.1f%%  detections %4.1f/s\n",
+                frames ? frameS * 1e3 / frames : 0.0, paints ? paintS * 1e3 / paints : 0.0, paints,
+                100 * ui / seconds, detections / seconds);
     item->DeviceSet().StopPreview();
     delete item;
+    return rate;
 }
 
-void RunBare(int width, int height, int ms, const char* format) {
+Rate RunBare(int width, int height, int ms, const char* format) {
     const QByteArray description =
         QStringLiteral(
             "%1 ! %2,width=%3,height=%4 ! queue leaky=2 max-size-buffers=2 ! %5"
@@ -196,7 +216,7 @@ void RunBare(int width, int height, int ms, const char* format) {
     GstElement* pipeline = gst_parse_launch(description.constData(), nullptr);
     if (!pipeline) {
         std::printf("bare pipeline failed\n");
-        return;
+        return {};
     }
     GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
     static std::atomic<int> count;
@@ -213,11 +233,13 @@ void RunBare(int width, int height, int ms, const char* format) {
     Wait(ms);
     const double seconds = wall.nsecsElapsed() / 1e9;
     const double cpu = CpuSeconds() - cpu0;
-    std::printf("%-28s %4dx%-4d  %6.1f fps  %37s  CPU %5.1f%%\n", "bare pipeline (floor)", width,
-                height, (count - frames0) / seconds, "", 100 * cpu / seconds);
+    const Rate rate =
+        PrintRate("bare pipeline (floor)", width, height, count - frames0, seconds, cpu);
+    std::printf("\n");
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(sink);
     gst_object_unref(pipeline);
+    return rate;
 }
 
 }  // namespace
@@ -229,14 +251,20 @@ int main(int argc, char** argv) {
     MediaPlatformInit();
     RegisterSimulatedCamera("", 1);
     for (auto [w, h] : {std::pair{1600, 1200}, std::pair{2592, 1944}}) {
+        Rate bare;
         if (!itemOnly) {
-            RunBare(w, h, ms, "video/x-raw,format=YUY2");
+            bare = RunBare(w, h, ms, "video/x-raw,format=YUY2");
             RunEngine("preview YUY2 -> receiver", w, h, ms, false);
             RunBare(w, h, ms, "image/jpeg");
             RunEngine("preview MJPG -> receiver", w, h, ms, true);
         }
-        RunVideoItem(w, h, ms, false);
+        const Rate item = RunVideoItem(w, h, ms, false);
         RunVideoItem(w, h, ms, true);
+        if (bare.cpuShare > 0 && bare.msPerFrame > 0) {
+            std::printf("%-28s %4dx%-4d  CPU %4.2f x  per frame %4.2f x\n",
+                        "video item / bare (YUY2)", w, h, item.cpuShare / bare.cpuShare,
+                        item.msPerFrame / bare.msPerFrame);
+        }
     }
     return 0;
 }

@@ -1,13 +1,14 @@
 #include "capture/capture_engine.h"
 
 #include <QMetaObject>
-#include <QThread>
 #include <atomic>
+#include <mutex>
 
 #include "capture/frame_filter.h"
+#include "capture/pipeline_control.h"
 #include "media/camera_dialogs.h"
 #include "media/media_platform.h"
-#include "media/pipeline_state.h"
+#include "media/stream_decoder.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -25,7 +26,35 @@ GstElement* Make(const char* factory, const char* name = nullptr) {
 
 }  // namespace
 
-AboutDirectShow::AboutDirectShow() : relay_(std::make_unique<QObject>()) {
+// Lets the streaming and control threads run a call on the user-interface thread while the
+// engine exists; the engine cuts the link before it goes, waiting for a post in progress.
+struct AboutDirectShow::Link {
+    std::mutex mutex;
+    QObject* relay = nullptr;
+    AboutDirectShow* engine = nullptr;
+
+    void Post(void (AboutDirectShow::*call)()) {
+        std::lock_guard<std::mutex> guard(mutex);
+        if (!relay)
+            return;
+        AboutDirectShow* target = engine;
+        // A queued call to relay is dropped with it, so it never reaches a deleted engine.
+        QMetaObject::invokeMethod(
+            relay, [target, call] { (target->*call)(); }, Qt::QueuedConnection);
+    }
+    void Cut() {
+        std::lock_guard<std::mutex> guard(mutex);
+        relay = nullptr;
+        engine = nullptr;
+    }
+};
+
+AboutDirectShow::AboutDirectShow()
+    : relay_(std::make_unique<QObject>()), link_(std::make_shared<Link>()) {
+    link_->relay = relay_.get();
+    link_->engine = this;
+    startWatch_.setSingleShot(true);
+    QObject::connect(&startWatch_, &QTimer::timeout, relay_.get(), [this] { OnStartTimeout(); });
     if (MediaPlatformInit())
         graph = gst_pipeline_new("capture graph");
     if (!graph) {
@@ -34,8 +63,13 @@ AboutDirectShow::AboutDirectShow() : relay_(std::make_unique<QObject>()) {
     }
     gst_object_ref_sink(graph);
     GstBus* bus = gst_element_get_bus(graph);
-    gst_bus_set_sync_handler(bus, BusSyncHandler, this, nullptr);
+    gst_bus_set_sync_handler(
+        bus, BusSyncHandler, new std::shared_ptr<Link>(link_),
+        [](gpointer link) { delete static_cast<std::shared_ptr<Link>*>(link); });
     gst_object_unref(bus);
+    // Runs on the control thread.
+    control_ = std::make_unique<CPipelineControl>(
+        graph, startTimeoutMs, [link = link_] { link->Post(&AboutDirectShow::OnControlSettled); });
 }
 
 AboutDirectShow::~AboutDirectShow() {
@@ -44,18 +78,16 @@ AboutDirectShow::~AboutDirectShow() {
 
 // Runs on whichever thread posts the message (mostly a streaming thread): errors are carried
 // to the user-interface thread; nothing is left on the bus, which nobody reads.
-GstBusSyncReply AboutDirectShow::BusSyncHandler(GstBus*, GstMessage* message, gpointer self) {
-    auto* engine = static_cast<AboutDirectShow*>(self);
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
-        QMetaObject::invokeMethod(
-            engine->relay_.get(), [engine] { engine->OnStreamError(); }, Qt::QueuedConnection);
-    }
+GstBusSyncReply AboutDirectShow::BusSyncHandler(GstBus*, GstMessage* message, gpointer link) {
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+        (*static_cast<std::shared_ptr<Link>*>(link))->Post(&AboutDirectShow::ReportPreviewFailure);
     gst_message_unref(message);
     return GST_BUS_DROP;
 }
 
-void AboutDirectShow::OnStreamError() {
-    if (!runRequested)
+void AboutDirectShow::ReportPreviewFailure() {
+    // Errors of a pipeline that is being stopped for a rebuild are the old format's.
+    if (!runRequested || rebuildPending_)
         return;  // already stopped; one message per failure
     Stop();
     QvMessageBox(QStringLiteral("Can't preview"), kCaption);
@@ -131,39 +163,8 @@ bool AboutDirectShow::BuildPreview() {
     }
     g_object_set(nullRenderer, "sync", FALSE, "async", FALSE, "enable-last-sample", FALSE, nullptr);
     chain_.push_back(nullRenderer);
-
-    // A leaky queue lets the camera run on while a frame is being converted: late frames are
-    // dropped at the camera's side instead of piling up.
-    GstElement* queue = Make("queue");
-    GstElement* formatFilter = Make("capsfilter", "format filter");
     GstCaps* caps = PreviewCaps();
-    const bool jpeg = !gst_caps_is_any(caps) &&
-                      gst_structure_has_name(gst_caps_get_structure(caps, 0), "image/jpeg");
-    GstElement* decoder = jpeg ? Make("jpegdec") : nullptr;
-    GstElement* convert = Make("videoconvert");
-    GstElement* bgrFilter = Make("capsfilter", "bgr filter");
-    std::vector<GstElement*> links = {source, queue, formatFilter};
-    for (GstElement* e : {queue, formatFilter, decoder, convert, bgrFilter}) {
-        if (e)
-            chain_.insert(chain_.end() - 1, e);
-    }
-    bool ok = queue && formatFilter && (!jpeg || decoder) && convert && bgrFilter;
-    if (ok) {
-        g_object_set(queue, "leaky", 2, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time",
-                     G_GUINT64_CONSTANT(0), nullptr);
-        g_object_set(formatFilter, "caps", caps, nullptr);
-        GstCaps* bgr = CVideoCaptureTransInPlaceFilter::AcceptedCaps();
-        g_object_set(bgrFilter, "caps", bgr, nullptr);
-        gst_caps_unref(bgr);
-        if (decoder)
-            links.push_back(decoder);
-        links.insert(links.end(), {convert, bgrFilter, frameFilter->Element(), nullRenderer});
-        for (GstElement* e : chain_)
-            ok = ok && gst_bin_add(GST_BIN(graph), e);
-        ok = ok && gst_bin_add(GST_BIN(graph), frameFilter->Element());
-        for (size_t i = 0; ok && i + 1 < links.size(); ++i)
-            ok = gst_element_link(links[i], links[i + 1]);
-    }
+    const bool ok = LinkPreview(caps);
     gst_caps_unref(caps);
     if (!ok) {
         QvMessageBox(QStringLiteral("Connect Render Filter error"), QStringLiteral("Error"),
@@ -175,9 +176,52 @@ bool AboutDirectShow::BuildPreview() {
     return true;
 }
 
+bool AboutDirectShow::LinkPreview(GstCaps* caps) {
+    GstElement* queue = Make("queue");
+    GstElement* formatFilter = Make("capsfilter", "format filter");
+    GstElement* convert = Make("videoconvert");
+    GstElement* bgrFilter = Make("capsfilter", "bgr filter");
+    std::vector<GstElement*> decoders;
+    bool ok = MakeDecodeChain(caps, &decoders);
+    for (GstElement* e : {queue, formatFilter, convert, bgrFilter}) {
+        ok = ok && e;
+        if (e)
+            chain_.push_back(e);
+    }
+    chain_.insert(chain_.end(), decoders.begin(), decoders.end());
+    if (!ok)
+        return false;
+    // A leaky queue lets the camera run on while a frame is being converted: late frames are
+    // dropped instead of piling up. Frames of a stream format (H.264 …) build on the ones
+    // before them, so those are dropped only once decoded.
+    g_object_set(queue, "leaky", 2, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time",
+                 G_GUINT64_CONSTANT(0), nullptr);
+    g_object_set(formatFilter, "caps", caps, nullptr);
+    GstCaps* bgr = CVideoCaptureTransInPlaceFilter::AcceptedCaps();
+    g_object_set(bgrFilter, "caps", bgr, nullptr);
+    // A camera that sends BGR itself hands its own buffers to the frame filter.
+    frameFilter->SetHoldFrames(!gst_caps_is_any(caps) && !gst_caps_can_intersect(caps, bgr));
+    gst_caps_unref(bgr);
+    std::vector<GstElement*> links = {source};
+    if (FramesDecodeAlone(caps)) {
+        links.insert(links.end(), {queue, formatFilter});
+        links.insert(links.end(), decoders.begin(), decoders.end());
+    } else {
+        links.push_back(formatFilter);
+        links.insert(links.end(), decoders.begin(), decoders.end());
+        links.push_back(queue);
+    }
+    links.insert(links.end(), {convert, bgrFilter, frameFilter->Element(), nullRenderer});
+    for (GstElement* e : chain_)
+        ok = ok && gst_bin_add(GST_BIN(graph), e);
+    ok = ok && gst_bin_add(GST_BIN(graph), frameFilter->Element());
+    for (size_t i = 0; ok && i + 1 < links.size(); ++i)
+        ok = gst_element_link(links[i], links[i + 1]);
+    return ok;
+}
+
+// Only while the pipeline is stopped and the control thread at rest.
 void AboutDirectShow::TearDownPreview() {
-    if (graph)
-        gst_element_set_state(graph, GST_STATE_NULL);
     std::vector<GstElement*> elements = chain_;
     if (frameFilter && frameFilter->Element())
         elements.push_back(frameFilter->Element());
@@ -185,6 +229,10 @@ void AboutDirectShow::TearDownPreview() {
         if (graph && GST_OBJECT_PARENT(e) == GST_OBJECT(graph))
             gst_bin_remove(GST_BIN(graph), e);
     }
+    ReleasePreview();
+}
+
+void AboutDirectShow::ReleasePreview() {
     for (GstElement* e : chain_)
         gst_object_unref(e);
     chain_.clear();
@@ -197,17 +245,20 @@ void AboutDirectShow::TearDownPreview() {
 bool AboutDirectShow::Run() {
     if (runRequested)
         return true;
-    if (!graph || !previewBuilt)
+    if (!graph || !(previewBuilt || rebuildPending_))
         return false;
     runRequested = true;
-    if (!SetStateAndWait(graph, GST_STATE_PLAYING, 5000)) {
-        // A failed start leaves nothing half-running, so that the next Run tries again.
-        gst_element_set_state(graph, GST_STATE_NULL);
-        runRequested = false;
-        return false;
-    }
-    running = true;
+    if (!rebuildPending_)
+        StartPipeline();
     return true;
+}
+
+void AboutDirectShow::StartPipeline() {
+    if (frameFilter)
+        frameFilter->SetPassing(true);
+    startRequest_ = control_->Request(GST_STATE_PLAYING);
+    framesAtStart_ = frameFilter ? frameFilter->Frames() : 0;
+    startWatch_.start(startTimeoutMs);
 }
 
 bool AboutDirectShow::Stop() {
@@ -216,20 +267,43 @@ bool AboutDirectShow::Stop() {
     if (!graph)
         return false;
     runRequested = false;
-    for (int attempt = 0; attempt <= 30; ++attempt) {
-        if (gst_element_set_state(graph, GST_STATE_NULL) != GST_STATE_CHANGE_FAILURE)
-            break;
-        QThread::msleep(100);
-    }
     running = false;
+    startWatch_.stop();
+    ClosePreview();
     return true;
+}
+
+void AboutDirectShow::OnControlSettled() {
+    if (!control_)
+        return;
+    const CPipelineControl::Status status = control_->Read();
+    if (rebuildPending_) {
+        if (status.atRest && status.reached == GST_STATE_NULL)
+            FinishRebuild();
+        return;
+    }
+    if (!runRequested)
+        return;
+    if (status.failedRequest != 0 && status.failedRequest >= startRequest_) {
+        ReportPreviewFailure();
+        return;
+    }
+    if (status.atRest && status.reached == GST_STATE_PLAYING)
+        running = true;
+}
+
+void AboutDirectShow::OnStartTimeout() {
+    if (runRequested && !rebuildPending_ && frameFilter && frameFilter->Frames() == framesAtStart_)
+        ReportPreviewFailure();
 }
 
 bool AboutDirectShow::GetCurrentFormat(int* code, int* width, int* height) {
     if (!videoDevice.IsValid() || !source)
         return false;
-    GstCaps* caps = nullptr;
-    if (GstPad* pad = gst_element_get_static_pad(source, "src")) {
+    // The format chosen last, even while the pipeline still runs the one before it; else the
+    // format the camera negotiated, else the one it offers first.
+    GstCaps* caps = chosenFormat_ ? gst_caps_ref(chosenFormat_) : nullptr;
+    if (GstPad* pad = caps ? nullptr : gst_element_get_static_pad(source, "src")) {
         caps = gst_pad_get_current_caps(pad);
         gst_object_unref(pad);
     }
@@ -263,20 +337,38 @@ bool AboutDirectShow::GetCurrentFormat(int* code, int* width, int* height) {
     return true;
 }
 
-void AboutDirectShow::StopBeforeRebuild(bool* wasRunning) {
-    *wasRunning = running;
-    if (runRequested)
-        Stop();
-    runRequested = false;
-    TearDownPreview();
+// Whether the preview runs again after the rebuild is what runRequested says by then.
+void AboutDirectShow::StopBeforeRebuild() {
+    running = false;
+    startWatch_.stop();
+    if (control_ && !control_->IsStoppedAtRest())
+        ClosePreview();
 }
 
-bool AboutDirectShow::Rebuild(bool wasRunning) {
+// The pipeline stops on the control thread, in its own time; its frames stop here and now.
+void AboutDirectShow::ClosePreview() {
+    if (frameFilter)
+        frameFilter->SetPassing(false);
+    control_->Request(GST_STATE_NULL);
+}
+
+bool AboutDirectShow::Rebuild() {
+    rebuildPending_ = true;
+    if (control_ && !control_->IsStoppedAtRest())
+        return true;  // OnControlSettled finishes it once the pipeline has stopped
+    return FinishRebuild();
+}
+
+bool AboutDirectShow::FinishRebuild() {
+    rebuildPending_ = false;
+    TearDownPreview();
     if (BuildPreview()) {
-        if (!wasRunning || Run())
-            return true;
-        // A camera without a still-image trigger has nothing to fall back on here.
+        // A camera that then fails to start is reported by OnControlSettled or the start watch.
+        if (runRequested)
+            StartPipeline();
+        return true;
     }
+    runRequested = false;
     QvMessageBox(QStringLiteral("Can't preview"), kCaption);
     return false;
 }
@@ -300,10 +392,9 @@ bool AboutDirectShow::ApplySize(int width, int height) {
 bool AboutDirectShow::ChangeOutputSize(int width, int height) {
     if (!videoDevice.IsValid() || usable != 1)
         return false;
-    bool wasRunning = false;
-    StopBeforeRebuild(&wasRunning);
+    StopBeforeRebuild();
     const bool result = ApplySize(width, height);
-    return Rebuild(wasRunning) && result;
+    return Rebuild() && result;
 }
 
 void AboutDirectShow::ShowDeviceSettings() {
@@ -314,8 +405,7 @@ void AboutDirectShow::ShowDeviceSettings() {
 bool AboutDirectShow::ShowFormatSettings() {
     if (!videoDevice.IsValid() || usable != 1)
         return false;
-    bool wasRunning = false;
-    StopBeforeRebuild(&wasRunning);
+    StopBeforeRebuild();
     const std::vector<StreamCapability> caps = Capabilities();
     if (!caps.empty()) {
         int current = -1;
@@ -337,16 +427,22 @@ bool AboutDirectShow::ShowFormatSettings() {
             }
         }
     }
-    return Rebuild(wasRunning);
+    return Rebuild();
 }
 
 void AboutDirectShow::Shutdown() {
-    if (runRequested)
-        Stop();
+    startWatch_.stop();
     runRequested = false;
-    TearDownPreview();
+    running = false;
+    rebuildPending_ = false;
+    link_->Cut();
+    if (frameFilter)
+        frameFilter->SetPassing(false);  // a camera hung while stopping delivers nothing more
+    // The control thread stops the pipeline before it lets go of it; the elements are freed
+    // with the last reference, whichever thread drops it.
+    control_.reset();
+    ReleasePreview();
     if (graph) {
-        gst_element_set_state(graph, GST_STATE_NULL);
         GstBus* bus = gst_element_get_bus(graph);
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
         gst_object_unref(bus);

@@ -3,10 +3,18 @@
 // decoder/converter to 24-bit BGR → frame filter → null sink "RenderNULL"), starting and
 // stopping it, the camera's formats and sizes, and the camera's own settings dialogs.
 // User-interface thread only; the streaming threads touch only the frame filter.
+//
+// Starting and stopping never hold up the user-interface thread: the pipeline's state is
+// changed on the engine's control thread (CPipelineControl), and Run and Stop return at once.
+// runRequested is what was asked for last; running is set once the pipeline has started. A
+// camera that has not sent a frame within startTimeoutMs of Run, or that fails to start, stops
+// the preview with "Can't preview". A size or format change first stops the preview; the
+// pipeline is rebuilt as soon as it has stopped, and runs again when running was asked for.
 
 #include <gst/gst.h>
 
 #include <QObject>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -15,6 +23,7 @@
 #include "media/stream_formats.h"
 
 class CVideoCaptureTransInPlaceFilter;
+class CPipelineControl;
 
 // Format codes of GetCurrentFormat.
 enum CaptureFormatCode {
@@ -48,6 +57,11 @@ public:
 
     // The camera's source element in the pipeline (null before AddDevice).
     GstElement* SourceElement() const { return source; }
+    // A rebuild waits for the pipeline to stop.
+    bool IsRebuildPending() const { return rebuildPending_; }
+
+    // How long a started camera may take to send its first frame.
+    int startTimeoutMs = 5000;
 
     // Fields, as the device set and the video item see them.
     GstElement* graph = nullptr;  // the pipeline
@@ -68,19 +82,37 @@ public:
     int deviceIndex = 0;
 
 private:
+    struct Link;
+
     std::vector<StreamCapability> Capabilities() const;
     // The caps the preview asks of the camera: the chosen format, else the camera's first.
     GstCaps* PreviewCaps() const;
+    bool LinkPreview(GstCaps* caps);
+    // Lets go of the preview's elements without taking them out of the pipeline.
+    void ReleasePreview();
     bool ApplySize(int width, int height);
-    bool Rebuild(bool wasRunning);
-    void StopBeforeRebuild(bool* wasRunning);
-    // Once per failure of the running preview (camera unplugged, stream error): stops the
-    // preview and shows "Can't preview".
-    void OnStreamError();
-    static GstBusSyncReply BusSyncHandler(GstBus* bus, GstMessage* message, gpointer self);
+    void StopBeforeRebuild();
+    bool Rebuild();
+    bool FinishRebuild();
+    void StartPipeline();
+    void ClosePreview();
+    // The control thread has served its requests: a waiting rebuild goes ahead, a start is
+    // confirmed or reported as failed.
+    void OnControlSettled();
+    void OnStartTimeout();
+    // Once per failure of the preview that was asked to run (a camera that does not start, is
+    // unplugged or reports a stream error): stops the preview and shows "Can't preview".
+    void ReportPreviewFailure();
+    static GstBusSyncReply BusSyncHandler(GstBus* bus, GstMessage* message, gpointer link);
 
     GstElement* source = nullptr;      // the camera, stays in the pipeline
     std::vector<GstElement*> chain_;   // the preview elements after the source
     GstCaps* chosenFormat_ = nullptr;  // set by ChangeOutputSize / the format dialog
-    std::unique_ptr<QObject> relay_;   // carries bus errors to the user-interface thread
+    std::unique_ptr<QObject> relay_;   // runs what other threads report on this thread
+    std::shared_ptr<Link> link_;       // how other threads reach relay_ while it exists
+    std::unique_ptr<CPipelineControl> control_;
+    QTimer startWatch_;
+    uint64_t startRequest_ = 0;  // the control request of the latest start
+    uint64_t framesAtStart_ = 0;
+    bool rebuildPending_ = false;
 };

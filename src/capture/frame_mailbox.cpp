@@ -1,6 +1,5 @@
 #include "capture/frame_mailbox.h"
 
-#include <cstring>
 #include <mutex>
 
 #include "platform/window_messages.h"
@@ -25,6 +24,10 @@ void CFrameMailbox::SetCurrent(CFrameMailbox* mailbox) {
     g_current = mailbox;
 }
 
+void CFrameMailbox::WaitForDelivery() {
+    std::lock_guard<std::mutex> guard(g_currentLock);
+}
+
 CFrameMailbox* CFrameMailbox::Current() {
     std::lock_guard<std::mutex> guard(g_currentLock);
     return g_current;
@@ -35,45 +38,39 @@ intptr_t CFrameMailbox::PackSize(int width, int height) {
                                  (static_cast<uint32_t>(height) & 0xFFFFu));
 }
 
-bool CFrameMailbox::Deliver(const uint8_t* rows, int width, int height, int srcStride) {
+bool CFrameMailbox::Deliver(const std::function<bool(FrameRows*)>& make) {
     std::lock_guard<std::mutex> guard(g_currentLock);
-    return g_current && g_current->Offer(rows, width, height, srcStride);
+    return g_current && g_current->Offer(make);
 }
 
-bool CFrameMailbox::Offer(const uint8_t* rows, int width, int height, int srcStride) {
-    if (!rows || width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF ||
-        srcStride < width * 3) {
-        return false;
-    }
+bool CFrameMailbox::Offer(const std::function<bool(FrameRows*)>& make) {
     if (full_.load(std::memory_order_acquire)) {
         dropped_.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
-    // The user-interface thread does not touch the buffer while the mailbox is empty.
-    const int stride = (width * 3 + 3) & ~3;
-    const size_t size = static_cast<size_t>(stride) * height;
-    if (buffer_.size() != size)
-        buffer_.resize(size);
-    if (stride == srcStride) {
-        std::memcpy(buffer_.data(), rows, size);
-    } else {
-        for (int y = 0; y < height; ++y)
-            std::memcpy(buffer_.data() + static_cast<size_t>(y) * stride,
-                        rows + static_cast<size_t>(y) * srcStride, static_cast<size_t>(width) * 3);
-    }
-    width_ = width;
-    height_ = height;
-    stride_ = stride;
+    // The user-interface thread does not touch frame_ while the mailbox is empty.
+    FrameRows frame;
+    if (!make(&frame) || !frame.IsValid() || frame.width > 0xFFFF || frame.height > 0xFFFF)
+        return false;
+    frame_ = std::move(frame);
     full_.store(true, std::memory_order_release);
     delivered_.fetch_add(1, std::memory_order_relaxed);
-    if (!PostWindowMessage(receiver_, qvmsg::kNewFrame, reinterpret_cast<WParam>(buffer_.data()),
-                           PackSize(width, height))) {
+    if (!PostWindowMessage(receiver_, qvmsg::kNewFrame, reinterpret_cast<WParam>(frame_.rows),
+                           PackSize(int(frame_.width), int(frame_.height)))) {
+        frame_ = FrameRows();
         full_.store(false, std::memory_order_release);
         return false;
     }
     return true;
 }
 
-void CFrameMailbox::Taken() {
+FrameRows CFrameMailbox::TakeFrame() {
+    FrameRows frame = std::move(frame_);
+    frame_ = FrameRows();
     full_.store(false, std::memory_order_release);
+    return frame;
+}
+
+void CFrameMailbox::Taken() {
+    TakeFrame();
 }

@@ -1,18 +1,23 @@
 #pragma once
 // The one-frame mailbox between the preview's streaming thread and the live video item. The
-// video item owns it and makes it current; the frame filter copies each frame into it and
-// posts message 1224 (wParam the frame's bytes, lParam (width << 16) | height). While a frame
-// waits to be taken, newer frames are dropped, never queued: the picture shown is always
-// recent and the streaming thread never waits for the user-interface thread.
+// video item owns it and makes it current; the frame filter puts each frame into it and posts
+// message 1224 (wParam the frame's first row, lParam (width << 16) | height). While a frame
+// waits to be taken, newer frames are dropped, never queued: the picture shown is always recent
+// and the streaming thread never waits for the user-interface thread.
+//
+// A frame is held, not copied: it keeps the pipeline's buffer alive until the video item lets
+// go of it, which it does when the next frame replaces it.
 
 #include <QObject>
 #include <atomic>
 #include <cstdint>
-#include <vector>
+#include <functional>
+
+#include "image/frame_rows.h"
 
 class CFrameMailbox {
 public:
-    // receiver gets message 1224; it calls Taken() once it has read the frame.
+    // receiver gets message 1224; it calls TakeFrame() or Taken() once it has read the frame.
     explicit CFrameMailbox(QObject* receiver);
     ~CFrameMailbox();
     CFrameMailbox(const CFrameMailbox&) = delete;
@@ -22,19 +27,24 @@ public:
     // for none. Clearing waits for a delivery in progress to finish.
     static void SetCurrent(CFrameMailbox* mailbox);
     static CFrameMailbox* Current();
+    // Returns once a delivery in progress (if any) has finished.
+    static void WaitForDelivery();
 
-    // Streaming thread: copies a frame of 24-bit BGR rows (top row first, srcStride bytes
-    // apart) into the current mailbox and posts message 1224. False when there is no current
-    // mailbox or its previous frame was not taken yet (the frame is dropped).
-    static bool Deliver(const uint8_t* rows, int width, int height, int srcStride);
+    // Streaming thread: when the current mailbox is empty, `make` fills in the frame (false
+    // when it cannot), which is then posted with message 1224. False when there is no current
+    // mailbox, its previous frame was not taken yet (the frame is dropped), or the frame is not
+    // a valid 24-bit frame of at most 65535 × 65535.
+    static bool Deliver(const std::function<bool(FrameRows*)>& make);
 
-    // User-interface thread, after message 1224: the frame (rows top first, Stride() apart,
-    // padded to 4 bytes) is valid until Taken().
-    const uint8_t* Frame() const { return buffer_.data(); }
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    int Stride() const { return stride_; }
-    // Lets the next frame in.
+    // User-interface thread, after message 1224: the frame is valid until TakeFrame() or Taken().
+    const uint8_t* Frame() const { return frame_.rows; }
+    int Width() const { return int(frame_.width); }
+    int Height() const { return int(frame_.height); }
+    int Stride() const { return int(frame_.stride); }
+    // Hands the frame to the caller, who keeps it readable as long as it holds it, and lets the
+    // next frame in.
+    FrameRows TakeFrame();
+    // Lets go of the frame and lets the next one in.
     void Taken();
 
     uint64_t Delivered() const { return delivered_.load(); }
@@ -44,13 +54,10 @@ public:
     static intptr_t PackSize(int width, int height);
 
 private:
-    bool Offer(const uint8_t* rows, int width, int height, int srcStride);
+    bool Offer(const std::function<bool(FrameRows*)>& make);
 
     QObject* receiver_;
-    std::vector<uint8_t> buffer_;
-    int width_ = 0;
-    int height_ = 0;
-    int stride_ = 0;
+    FrameRows frame_;
     std::atomic<bool> full_{false};
     std::atomic<uint64_t> delivered_{0};
     std::atomic<uint64_t> dropped_{0};

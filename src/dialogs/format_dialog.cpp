@@ -28,19 +28,24 @@ int FormatDialog::Chosen() const {
     return list_->currentRow();
 }
 
+// A format the catalogue has no name for is shown by the name the camera gives it (a raw
+// format's, else the media type), so that the user can still tell the formats apart.
 QString FormatDialog::Describe(const StreamCapability& c) {
-    QString text =
-        QStringLiteral("%1  %2 × %3")
-            .arg(c.formatName.empty() ? QStringLiteral("?") : QString::fromStdString(c.formatName))
-            .arg(c.width)
-            .arg(c.height);
     GstStructure* s = gst_structure_from_string(c.caps.c_str(), nullptr);
-    if (s) {
-        int n = 0, d = 1;
-        if (gst_structure_get_fraction(s, "framerate", &n, &d) && n > 0 && d > 0)
-            text += QStringLiteral("  %1 fps").arg(static_cast<double>(n) / d, 0, 'g', 3);
-        gst_structure_free(s);
+    QString name = QString::fromStdString(c.formatName);
+    if (name.isEmpty() && s) {
+        const gchar* raw = gst_structure_get_string(s, "format");
+        name = QString::fromUtf8(raw ? raw : gst_structure_get_name(s));
     }
+    QString text = QStringLiteral("%1  %2 × %3")
+                       .arg(name.isEmpty() ? QStringLiteral("?") : name)
+                       .arg(c.width)
+                       .arg(c.height);
+    int n = 0, d = 1;
+    if (s && gst_structure_get_fraction(s, "framerate", &n, &d) && n > 0 && d > 0)
+        text += QStringLiteral("  %1 fps").arg(static_cast<double>(n) / d, 0, 'g', 3);
+    if (s)
+        gst_structure_free(s);
     return text;
 }
 

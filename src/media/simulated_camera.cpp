@@ -1,14 +1,19 @@
 #include "media/simulated_camera.h"
 
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
 #include <gst/base/gstpushsrc.h>
 #include <gst/video/video.h>
 #include <jpeglib.h>
 
 #include <QImage>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -27,15 +32,31 @@ std::string g_pictureFile;
 std::atomic<int> g_deviceCount{1};
 std::atomic<bool> g_registered{false};
 
+// The H.264 frames are made with this encoder; without it the camera offers no H.264.
+constexpr const char* kH264Encoder = "openh264enc";
+
+bool CanEncodeH264() {
+    GstElementFactory* factory = gst_element_factory_find(kH264Encoder);
+    if (factory)
+        gst_object_unref(factory);
+    return factory != nullptr;
+}
+
 GstCaps* DeviceCaps() {
     GstCaps* caps = gst_caps_new_empty();
-    for (const char* media : {"video/x-raw", "image/jpeg"}) {
+    std::vector<const char*> media = {"video/x-raw", "image/jpeg"};
+    if (CanEncodeH264())
+        media.push_back("video/x-h264");
+    for (const char* name : media) {
         for (const Mode& m : kModes) {
             GstStructure* s =
-                gst_structure_new(media, "width", G_TYPE_INT, m.width, "height", G_TYPE_INT,
+                gst_structure_new(name, "width", G_TYPE_INT, m.width, "height", G_TYPE_INT,
                                   m.height, "framerate", GST_TYPE_FRACTION, m.fps, 1, nullptr);
-            if (media[0] == 'v')
+            if (std::strcmp(name, "video/x-raw") == 0)
                 gst_structure_set(s, "format", G_TYPE_STRING, "YUY2", nullptr);
+            if (std::strcmp(name, "video/x-h264") == 0)
+                gst_structure_set(s, "stream-format", G_TYPE_STRING, "byte-stream", "alignment",
+                                  G_TYPE_STRING, "au", nullptr);
             gst_caps_append_structure(caps, s);
         }
     }
@@ -87,6 +108,44 @@ bool EncodeJpeg(const uint8_t* bgr, int width, int height, int stride, unsigned 
     return true;
 }
 
+// Encodes BGR rows (top first) as one H.264 key frame (byte stream, SPS and PPS in front), which
+// decodes on its own and so can be sent again and again; null on failure.
+GstBuffer* EncodeH264(const uint8_t* bgr, int width, int height, int stride) {
+    const std::string description =
+        std::string("appsrc name=in ! videoconvert ! ") + kH264Encoder +
+        " bitrate=20000000 ! video/x-h264,stream-format=byte-stream,alignment=au ! "
+        "appsink name=out sync=false";
+    GstElement* pipeline = gst_parse_launch(description.c_str(), nullptr);
+    if (!pipeline)
+        return nullptr;
+    GstElement* in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
+    GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width",
+                                        G_TYPE_INT, width, "height", G_TYPE_INT, height,
+                                        "framerate", GST_TYPE_FRACTION, 1, 1, nullptr);
+    g_object_set(in, "caps", caps, "format", GST_FORMAT_TIME, nullptr);
+    gst_caps_unref(caps);
+    GstBuffer* frame = gst_buffer_new_allocate(nullptr, size_t(stride) * height, nullptr);
+    gst_buffer_fill(frame, 0, bgr, size_t(stride) * height);
+    GST_BUFFER_PTS(frame) = 0;
+    GST_BUFFER_DURATION(frame) = GST_SECOND;
+    GstBuffer* encoded = nullptr;
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+        gst_buffer_unref(frame);
+    else if (gst_app_src_push_buffer(GST_APP_SRC(in), frame) == GST_FLOW_OK &&
+             gst_app_src_end_of_stream(GST_APP_SRC(in)) == GST_FLOW_OK) {
+        if (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(out), 10 * GST_SECOND)) {
+            encoded = gst_buffer_copy_deep(gst_sample_get_buffer(sample));
+            gst_sample_unref(sample);
+        }
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(in);
+    gst_object_unref(out);
+    gst_object_unref(pipeline);
+    return encoded;
+}
+
 void BgrToYuy2(const uint8_t* bgr, int width, int height, int stride, uint8_t* out) {
     for (int y = 0; y < height; ++y) {
         const uint8_t* p = bgr + static_cast<size_t>(y) * stride;
@@ -104,7 +163,18 @@ void BgrToYuy2(const uint8_t* bgr, int width, int height, int stride, uint8_t* o
 
 // ---- the source element ----
 
-enum { PROP_0, PROP_BRIGHTNESS, PROP_CONTRAST, PROP_TILT, PROP_DESK, PROP_NOISE, PROP_PICTURE };
+enum {
+    PROP_0,
+    PROP_BRIGHTNESS,
+    PROP_CONTRAST,
+    PROP_TILT,
+    PROP_DESK,
+    PROP_NOISE,
+    PROP_PICTURE,
+    PROP_START_DELAY
+};
+
+enum class Coding { kYuy2, kJpeg, kH264 };
 
 struct Picture {
     std::vector<uint8_t> pixels;  // BGR rows, top first
@@ -136,10 +206,10 @@ std::shared_ptr<const Picture> LoadPicture(const std::string& file) {
 struct Products {
     SimulatedScene scene;
     std::vector<uint8_t> yuy2;
-    GstBuffer* jpeg = nullptr;
+    GstBuffer* encoded = nullptr;  // the JPEG or H.264 frame
     ~Products() {
-        if (jpeg)
-            gst_buffer_unref(jpeg);
+        if (encoded)
+            gst_buffer_unref(encoded);
     }
 };
 
@@ -153,14 +223,19 @@ struct SimCamState {
     std::string pictureFile;
     std::shared_ptr<const Picture> picture;  // null: the built-in page
 
+    int startDelayMs = 0;
+
     bool dirty = true;
-    bool jpeg = false;
+    Coding coding = Coding::kYuy2;
     int width = 0;
     int height = 0;
     GstClockTime duration = GST_CLOCK_TIME_NONE;
     std::unique_ptr<Products> products;  // for the current settings unless dirty
     GstBufferPool* pool = nullptr;
     uint64_t frames = 0;
+    std::chrono::steady_clock::time_point startedAt;
+    std::condition_variable unlocked;  // wakes a first frame waiting out the start delay
+    bool flushing = false;
 
     SimulatedSceneSettings Settings() const {
         SimulatedSceneSettings s;
@@ -199,21 +274,23 @@ GType DeskEnumType() {
 }
 
 // Renders the scene and encodes its frame; runs without the state's lock, so that changing
-// a control never waits for a render.
-std::unique_ptr<Products> Render(SimulatedSceneSettings settings, bool jpeg) {
+// a control never waits for a render. Encoded frames are the same every time: no noise.
+std::unique_ptr<Products> Render(SimulatedSceneSettings settings, Coding coding) {
     auto p = std::make_unique<Products>();
-    if (jpeg)
+    if (coding != Coding::kYuy2)
         settings.noiseAmplitude = 0;
     p->scene.Configure(settings);
     const std::vector<uint8_t>& clean = p->scene.Clean();
     const int w = p->scene.Width();
     const int h = p->scene.Height();
-    if (jpeg) {
+    if (coding == Coding::kJpeg) {
         unsigned char* data = nullptr;
         unsigned long size = 0;
         if (EncodeJpeg(clean.data(), w, h, p->scene.Stride(), &data, &size))
-            p->jpeg = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, data, size, 0, size,
-                                                  data, free);
+            p->encoded = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, data, size, 0, size,
+                                                     data, free);
+    } else if (coding == Coding::kH264) {
+        p->encoded = EncodeH264(clean.data(), w, h, p->scene.Stride());
     } else {
         p->yuy2.resize(static_cast<size_t>(w) * h * 2);
         BgrToYuy2(clean.data(), w, h, p->scene.Stride(), p->yuy2.data());
@@ -229,9 +306,9 @@ void Refresh(SimCamState* s, std::unique_lock<std::mutex>& lock) {
     s->dirty = false;
     const SimulatedSceneSettings settings = s->Settings();
     const std::shared_ptr<const Picture> picture = s->picture;  // keeps settings.picture valid
-    const bool jpeg = s->jpeg;
+    const Coding coding = s->coding;
     lock.unlock();
-    std::unique_ptr<Products> fresh = Render(settings, jpeg);
+    std::unique_ptr<Products> fresh = Render(settings, coding);
     lock.lock();
     s->products = std::move(fresh);
 }
@@ -266,6 +343,9 @@ void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GPa
             s->pictureFile = file;
             s->picture = picture;
             break;
+        case PROP_START_DELAY:
+            s->startDelayMs = g_value_get_int(value);
+            return;  // the picture stays as it is
         default:
             G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
             return;
@@ -295,6 +375,9 @@ void qv_sim_cam_get_property(GObject* object, guint id, GValue* value, GParamSpe
         case PROP_PICTURE:
             g_value_set_string(value, s->pictureFile.c_str());
             break;
+        case PROP_START_DELAY:
+            g_value_set_int(value, s->startDelayMs);
+            break;
         default:
             G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
             break;
@@ -319,7 +402,9 @@ gboolean qv_sim_cam_set_caps(GstBaseSrc* src, GstCaps* caps) {
         height <= 0)
         return FALSE;
     std::lock_guard<std::mutex> guard(s->lock);
-    s->jpeg = gst_structure_has_name(st, "image/jpeg");
+    s->coding = gst_structure_has_name(st, "image/jpeg")     ? Coding::kJpeg
+                : gst_structure_has_name(st, "video/x-h264") ? Coding::kH264
+                                                             : Coding::kYuy2;
     s->width = width;
     s->height = height;
     s->duration = gst_util_uint64_scale_int(GST_SECOND, fpsD, fpsN);
@@ -330,7 +415,7 @@ gboolean qv_sim_cam_set_caps(GstBaseSrc* src, GstCaps* caps) {
         gst_object_unref(s->pool);
         s->pool = nullptr;
     }
-    if (!s->jpeg) {
+    if (s->coding == Coding::kYuy2) {
         s->pool = gst_buffer_pool_new();
         GstStructure* config = gst_buffer_pool_get_config(s->pool);
         gst_buffer_pool_config_set_params(config, caps, static_cast<guint>(width) * height * 2, 2,
@@ -349,6 +434,23 @@ gboolean qv_sim_cam_start(GstBaseSrc* src) {
     SimCamState* s = reinterpret_cast<QvSimCam*>(src)->state;
     std::lock_guard<std::mutex> guard(s->lock);
     s->frames = 0;
+    s->startedAt = std::chrono::steady_clock::now();
+    return TRUE;
+}
+
+// Any thread: interrupts a first frame that waits out the start delay.
+gboolean qv_sim_cam_unlock(GstBaseSrc* src) {
+    SimCamState* s = reinterpret_cast<QvSimCam*>(src)->state;
+    std::lock_guard<std::mutex> guard(s->lock);
+    s->flushing = true;
+    s->unlocked.notify_all();
+    return TRUE;
+}
+
+gboolean qv_sim_cam_unlock_stop(GstBaseSrc* src) {
+    SimCamState* s = reinterpret_cast<QvSimCam*>(src)->state;
+    std::lock_guard<std::mutex> guard(s->lock);
+    s->flushing = false;
     return TRUE;
 }
 
@@ -377,13 +479,19 @@ GstFlowReturn qv_sim_cam_create(GstPushSrc* src, GstBuffer** out) {
     std::unique_lock<std::mutex> lock(s->lock);
     if (s->width <= 0)
         return GST_FLOW_NOT_NEGOTIATED;
+    if (s->frames == 0 && s->startDelayMs > 0) {
+        const auto due = s->startedAt + std::chrono::milliseconds(s->startDelayMs);
+        s->unlocked.wait_until(lock, due, [s] { return s->flushing; });
+        if (s->flushing)
+            return GST_FLOW_FLUSHING;
+    }
     Refresh(s, lock);
     const Products& p = *s->products;
     GstBuffer* buffer = nullptr;
-    if (s->jpeg) {
-        if (!p.jpeg)
+    if (s->coding != Coding::kYuy2) {
+        if (!p.encoded)
             return GST_FLOW_ERROR;
-        buffer = gst_buffer_copy(p.jpeg);
+        buffer = gst_buffer_copy(p.encoded);
     } else {
         if (!s->pool || gst_buffer_pool_acquire_buffer(s->pool, &buffer, nullptr) != GST_FLOW_OK)
             return GST_FLOW_FLUSHING;
@@ -432,6 +540,14 @@ void qv_sim_cam_class_init(QvSimCamClass* klass) {
         object, PROP_PICTURE,
         g_param_spec_string("picture-file", "Picture file", "Picture laid on the desk", "",
                             static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
+    // Not a control of the camera, so the settings dialog leaves it out.
+    g_object_class_install_property(
+        object, PROP_START_DELAY,
+        g_param_spec_int("start-delay", "Start delay",
+                         "Milliseconds from the start to the first frame (a camera slow to wake "
+                         "up; the largest value: one that never starts)",
+                         0, G_MAXINT, 0,
+                         static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
 
     GstElementClass* element = GST_ELEMENT_CLASS(klass);
     gst_element_class_set_static_metadata(element, kSimulatedCameraName, "Source/Video",
@@ -445,6 +561,8 @@ void qv_sim_cam_class_init(QvSimCamClass* klass) {
     base->set_caps = qv_sim_cam_set_caps;
     base->start = qv_sim_cam_start;
     base->stop = qv_sim_cam_stop;
+    base->unlock = qv_sim_cam_unlock;
+    base->unlock_stop = qv_sim_cam_unlock_stop;
     base->get_times = qv_sim_cam_get_times;
     GST_PUSH_SRC_CLASS(klass)->create = qv_sim_cam_create;
 }

@@ -1,14 +1,16 @@
 #pragma once
 // The simulated document camera: a live GStreamer source element ("quorvanesimcam") showing the
 // simulated scene, and a device provider that lists it through the ordinary device monitor.
-// Formats: YUY2 and MJPG at 1600x1200 (listed first: the default size), 640x480, 1280x720
-// (30 fps) and 2592x1944 (15 fps).
+// Formats: YUY2, MJPG and (where the H.264 encoder is installed) H.264, each at 1600x1200
+// (listed first: the default size), 640x480, 1280x720 (30 fps) and 2592x1944 (15 fps).
 // The scene is rendered once per change of its controls; a YUY2 frame then costs one noisy copy,
-// an MJPG frame reuses the picture encoded once per change.
+// an MJPG or H.264 frame reuses the picture encoded once per change (H.264 as a key frame).
 //
 // Controls (GObject properties, shown by the device settings dialog): brightness and contrast
 // (-100 .. 100), tilt (-30 .. 30 degrees, counter-clockwise in the upright picture), desk (menu),
-// noise (on/off). Property "picture-file" lays a picture file on the desk.
+// noise (on/off). Property "picture-file" lays a picture file on the desk; "start-delay" holds
+// back the first frame after a start by that many milliseconds (G_MAXINT: a camera that never
+// starts).
 
 #include <gst/gst.h>
 

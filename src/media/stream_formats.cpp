@@ -5,14 +5,20 @@
 namespace {
 
 struct FormatName {
-    const char* gstFormat;
+    const char* gstName;  // a raw format, or a media type
     const char* name;
 };
 
-// Raw video formats by their platform names; compressed formats are matched by media type.
+// Raw video formats by their platform names.
 constexpr FormatName kRawFormats[] = {
     {"YUY2", "YUY2"}, {"YVYU", "YVYU"},    {"UYVY", "UYVY"},    {"I420", "IYUV"}, {"YVU9", "YVU9"},
     {"IYU1", "Y411"}, {"RGB16", "RGB565"}, {"RGB15", "RGB555"}, {"BGR", "RGB24"}, {"BGRx", "RGB32"},
+};
+
+// Compressed formats by their media type, named by their four-character codes.
+constexpr FormatName kCompressedFormats[] = {
+    {"image/jpeg", "MJPG"},   {"video/x-dv", "DVSD"},  {"video/x-h264", "H264"},
+    {"video/x-h265", "HEVC"}, {"video/x-vp8", "VP80"}, {"video/x-vp9", "VP90"},
 };
 
 int MinimumInt(const GstStructure* s, const char* field) {
@@ -33,17 +39,17 @@ int MinimumInt(const GstStructure* s, const char* field) {
 }  // namespace
 
 std::string FormatNameOf(const GstStructure* s) {
-    if (gst_structure_has_name(s, "image/jpeg"))
-        return "MJPG";
-    if (gst_structure_has_name(s, "video/x-dv"))
-        return "DVSD";
+    for (const FormatName& f : kCompressedFormats) {
+        if (gst_structure_has_name(s, f.gstName))
+            return f.name;
+    }
     if (!gst_structure_has_name(s, "video/x-raw"))
         return {};
     const gchar* format = gst_structure_get_string(s, "format");
     if (!format)
         return {};
     for (const FormatName& f : kRawFormats) {
-        if (std::strcmp(f.gstFormat, format) == 0)
+        if (std::strcmp(f.gstName, format) == 0)
             return f.name;
     }
     return {};

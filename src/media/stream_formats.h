@@ -1,7 +1,9 @@
 #pragma once
 // A device's formats and sizes as read from its caps: one capability per caps structure, named
 // by the four-character format names the capture engine's catalogue uses ("YUY2", "MJPG",
-// "RGB24" …). A capability's size is its minimum width × height (a range gives its lower end).
+// "RGB24" …; compressed formats the catalogue does not list, such as "H264", are named too, for
+// the format dialog). A capability's size is its minimum width × height (a range gives its lower
+// end).
 
 #include <gst/gst.h>
 

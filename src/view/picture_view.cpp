@@ -41,11 +41,12 @@ void CopyRowMirrored(const uint8_t* __restrict src, uint8_t* __restrict dst, uin
     }
 }
 
-// Stores a camera frame (24-bit rows, top row first, padded to 4 bytes) in image, flipped to the
-// bottom-up order when asked and mirrored left to right when asked. The image's block is reused
-// when it already has the frame's shape, which is the case for every frame after the first.
-bool StoreFrame(CDibImage& image, const uint8_t* pixels, uint32_t width, uint32_t height, bool flip,
-                bool mirror) {
+// Stores a camera frame in image, flipped to the bottom-up order when asked and mirrored left to
+// right when asked. The image's block is reused when it already has the frame's shape, which is
+// the case for every frame after the first.
+bool StoreFrame(CDibImage& image, const FrameRows& frame, bool flip, bool mirror) {
+    const uint32_t width = frame.width;
+    const uint32_t height = frame.height;
     const bool reusable = image.IsValid() && image.GetWidth() == width &&
                           image.GetHeight() == height && image.GetBpp() == 24 && !image.HasAlpha();
     if (!reusable && !image.Create(width, height, 24, kDibFormatUnknown)) {
@@ -54,14 +55,14 @@ bool StoreFrame(CDibImage& image, const uint8_t* pixels, uint32_t width, uint32_
     const uint32_t stride = image.GetEffWidth();
     const uint32_t used = width * 3;
     for (uint32_t i = 0; i < height; ++i) {
-        const uint8_t* src = pixels + size_t(i) * stride;
+        const uint8_t* src = frame.Row(i);
         uint8_t* dst = image.GetRow(flip ? height - 1 - i : i);
         if (mirror) {
             CopyRowMirrored(src, dst, width);
-            std::memset(dst + used, 0, stride - used);
         } else {
-            std::memcpy(dst, src, stride);
+            std::memcpy(dst, src, used);
         }
+        std::memset(dst + used, 0, stride - used);
     }
     return true;
 }
@@ -218,6 +219,10 @@ int CPicture::LoadFile(const QString& path) {
     }
     filePath = path;
     fileStamp_ = stamp;
+    // rawImage keeps the last camera frame; the file replaces the other two.
+    BuildRawImage();
+    liveFrame_ = FrameRows();
+    workStale_ = displayStale_ = false;
     // An unreadable file leaves nothing to draw rather than the previous picture under a new name.
     workImage.Destroy();
     workImage.Load(path, FormatFromPath(path));
@@ -231,15 +236,23 @@ int CPicture::LoadFile(const QString& path) {
 int CPicture::SetFrame(uint32_t size, const uint8_t* pixels) {
     const uint32_t width = size >> 16;
     const uint32_t height = size & 0xFFFFu;
-    if (pixels == nullptr || !StoreFrame(rawImage, pixels, width, height, !noFlip, !noMirror)) {
+    if (pixels == nullptr || width == 0 || height == 0) {
         return 0;
     }
-    if (colourMode == 1 || colourMode == 2) {
-        StoreColourMode(workImage, rawImage, colourMode, thresholdLevel, greyRow_);
-    } else {
-        CopyInto(workImage, rawImage);
+    // The caller's rows are only lent for this call: the images are made from them now.
+    ShowFrame(FrameRows{pixels, width, height, FrameRows::DibStride(width), nullptr});
+    BuildDisplayImage();
+    liveFrame_ = FrameRows();
+    return 0;
+}
+
+void CPicture::ShowFrame(FrameRows frame) {
+    if (!frame.IsValid()) {
+        return;
     }
-    CopyInto(displayImage, workImage);
+    liveFrame_ = std::move(frame);
+    liveLook_ = FrameLook{!noFlip, !noMirror, colourMode, thresholdLevel};
+    rawStale_ = workStale_ = displayStale_ = true;
     if (firstFrame) {
         CentreNaturalSize();
         firstFrame = false;
@@ -247,15 +260,68 @@ int CPicture::SetFrame(uint32_t size, const uint8_t* pixels) {
     OnNewFrame();
     hasImage = true;
     update();
-    return 0;
+}
+
+void CPicture::BuildRawImage() const {
+    if (!rawStale_) {
+        return;
+    }
+    rawStale_ = false;
+    StoreFrame(rawImage, liveFrame_, liveLook_.flipRows, liveLook_.mirror);
+}
+
+void CPicture::BuildWorkImage() const {
+    if (!workStale_) {
+        return;
+    }
+    BuildRawImage();
+    workStale_ = false;
+    if (liveLook_.colourMode == 1 || liveLook_.colourMode == 2) {
+        StoreColourMode(workImage, rawImage, liveLook_.colourMode, liveLook_.thresholdLevel,
+                        greyRow_);
+    } else {
+        CopyInto(workImage, rawImage);
+    }
+}
+
+void CPicture::BuildDisplayImage() const {
+    if (!displayStale_) {
+        return;
+    }
+    BuildWorkImage();
+    displayStale_ = false;
+    CopyInto(displayImage, workImage);
+}
+
+const CDibImage& CPicture::GetRawImage() const {
+    BuildRawImage();
+    return rawImage;
+}
+
+const CDibImage& CPicture::GetWorkImage() const {
+    BuildWorkImage();
+    return workImage;
+}
+
+const CDibImage& CPicture::GetDisplayImage() const {
+    BuildDisplayImage();
+    return displayImage;
+}
+
+uint32_t CPicture::PictureWidth() const {
+    return liveFrame_.IsValid() ? liveFrame_.width : workImage.GetWidth();
+}
+
+uint32_t CPicture::PictureHeight() const {
+    return liveFrame_.IsValid() ? liveFrame_.height : workImage.GetHeight();
 }
 
 void CPicture::CentreNaturalSize() {
     const QvRect client = ClientRect();
     const int32_t cx = (client.left + client.right) / 2;
     const int32_t cy = (client.top + client.bottom) / 2;
-    const int32_t w = int32_t(workImage.GetWidth());
-    const int32_t h = int32_t(workImage.GetHeight());
+    const int32_t w = int32_t(PictureWidth());
+    const int32_t h = int32_t(PictureHeight());
     imageRect = QvRect{cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2};
 }
 
@@ -275,7 +341,7 @@ void CPicture::ZoomTo(double factor) {
     if (!hasImage) {
         return;
     }
-    PlaceImageRect(Scaled(workImage.GetWidth(), factor), Scaled(workImage.GetHeight(), factor));
+    PlaceImageRect(Scaled(PictureWidth(), factor), Scaled(PictureHeight(), factor));
     update();
 }
 
@@ -317,8 +383,8 @@ void CPicture::FitToWindow() {
         return;
     }
     const QvRect client = ClientRect();
-    const uint32_t w = workImage.GetWidth();
-    const uint32_t h = workImage.GetHeight();
+    const uint32_t w = PictureWidth();
+    const uint32_t h = PictureHeight();
     int n = kMaxZoomStep;
     for (; n >= kMinZoomStep; --n) {
         const double factor = ZoomFactor(n);
@@ -340,7 +406,7 @@ void CPicture::ActualSize() {
         return;
     }
     zoomStep = kActualSizeStep;
-    PlaceImageRect(int32_t(workImage.GetWidth()), int32_t(workImage.GetHeight()));
+    PlaceImageRect(int32_t(PictureWidth()), int32_t(PictureHeight()));
     update();
 }
 
@@ -359,8 +425,8 @@ void CPicture::SelectionToImage() {
     selectionRect.top = std::max(selectionRect.top, view.top);
     selectionRect.right = std::min(selectionRect.right, view.right);
     selectionRect.bottom = std::min(selectionRect.bottom, view.bottom);
-    const double sx = double(workImage.GetWidth()) / view.Width();
-    const double sy = double(workImage.GetHeight()) / view.Height();
+    const double sx = double(PictureWidth()) / view.Width();
+    const double sy = double(PictureHeight()) / view.Height();
     selectionImageRect = QvRect{int32_t(sx * (selectionRect.left - view.left)),
                                 int32_t(sy * (selectionRect.top - view.top)),
                                 int32_t(sx * (selectionRect.right - view.left)),
@@ -368,8 +434,8 @@ void CPicture::SelectionToImage() {
 }
 
 void CPicture::SelectionToClient() {
-    const uint32_t w = workImage.GetWidth();
-    const uint32_t h = workImage.GetHeight();
+    const uint32_t w = PictureWidth();
+    const uint32_t h = PictureHeight();
     if (!hasImage || w == 0 || h == 0) {
         return;
     }
@@ -383,8 +449,8 @@ void CPicture::SelectionToClient() {
 }
 
 void CPicture::OutlineToClient() {
-    const uint32_t w = workImage.GetWidth();
-    const uint32_t h = workImage.GetHeight();
+    const uint32_t w = PictureWidth();
+    const uint32_t h = PictureHeight();
     if (!hasImage || w == 0 || h == 0) {
         return;
     }
@@ -411,7 +477,7 @@ void CPicture::paintEvent(QPaintEvent* /*event*/) {
     // Qt's backing store is the off-screen buffer: what is painted here reaches the screen in one
     // piece.
     QPainter painter(this);
-    if (!(hasImage && stretchToWindow && displayImage.IsValid())) {
+    if (!(hasImage && stretchToWindow && (liveFrame_.IsValid() || displayImage.IsValid()))) {
         painter.fillRect(rect(), darkBackground ? Qt::black : Qt::white);
     }
     if (!hasImage) {
@@ -425,8 +491,14 @@ void CPicture::paintEvent(QPaintEvent* /*event*/) {
     }
 }
 
-void CPicture::DrawPicture(QPainter& painter) const {
-    displayImage.Stretch(&painter, stretchToWindow ? ClientRect() : imageRect);
+void CPicture::DrawPicture(QPainter& painter) {
+    const QvRect target = stretchToWindow ? ClientRect() : imageRect;
+    if (liveFrame_.IsValid()) {
+        framePainter_.Draw(painter, liveFrame_, liveLook_,
+                           ToQRect(target.left, target.top, target.right, target.bottom), rect());
+    } else {
+        displayImage.Stretch(&painter, target);
+    }
 }
 
 void CPicture::DrawOutline(QPainter& painter) const {

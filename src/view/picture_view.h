@@ -6,6 +6,10 @@
 //
 // All coordinate arithmetic is done in 32-bit integers with truncation, as the photo pipeline
 // and the crop commands depend on the exact pixels it yields. User-interface thread only.
+//
+// A live camera frame (ShowFrame) is drawn straight from the camera's rows; its raw, work and
+// display images are made only when something reads them (a photo, the edge detection, a
+// recording), so a preview nobody photographs costs little more than drawing the window.
 
 #include <QString>
 #include <QWidget>
@@ -14,7 +18,9 @@
 #include <vector>
 
 #include "image/dib_image.h"
+#include "image/frame_rows.h"
 #include "platform/win_types.h"
+#include "view/frame_painter.h"
 
 class CPicture : public QWidget {
     Q_OBJECT
@@ -33,7 +39,8 @@ public:
     // file) leaves no picture to draw but is still remembered.
     int LoadFile(const QString& path);
     // Replaces the picture with a camera frame: size = (width << 16) | height, pixels = 24-bit
-    // rows, top row first, each padded to a multiple of 4 bytes. Returns 0.
+    // rows, top row first, each padded to a multiple of 4 bytes. The rows are read before it
+    // returns. Returns 0.
     int SetFrame(uint32_t size, const uint8_t* pixels);
 
     void ZoomIn();
@@ -76,9 +83,10 @@ public:
     const QvRect& GetSelectionImageRect() const { return selectionImageRect; }
     const std::array<QvPoint, 4>& GetOutlineImagePoints() const { return outlineImagePoints; }
     const std::array<QvPoint, 4>& GetOutlineClientPoints() const { return outlineClientPoints; }
-    const CDibImage& GetWorkImage() const { return workImage; }
-    const CDibImage& GetRawImage() const { return rawImage; }
-    const CDibImage& GetDisplayImage() const { return displayImage; }
+    // The pictures of the frame shown, made from a live frame when first read after it came.
+    const CDibImage& GetWorkImage() const;
+    const CDibImage& GetRawImage() const;
+    const CDibImage& GetDisplayImage() const;
 
     // The first paint with a picture of any view in the process fits it to the window. Tests that
     // build several views re-arm that once-per-run fit with this.
@@ -92,6 +100,14 @@ protected:
     // Called by SetFrame after the new frame is stored, and at the start of every paint.
     virtual void OnNewFrame() {}
     virtual void OnBeforePaint() {}
+
+    // Replaces the picture with a camera frame that stays readable while frame.owner is held,
+    // as SetFrame does, without copying it: it is drawn from its rows, and its images are made
+    // from it when read. The flip, mirror and colour settings of this moment apply to it.
+    void ShowFrame(FrameRows frame);
+    // The size of the picture shown, whether or not its images are made yet.
+    uint32_t PictureWidth() const;
+    uint32_t PictureHeight() const;
 
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -113,13 +129,14 @@ protected:
     QvRect selectionRect;
     QString filePath;
     bool hasImage = false;
-    CDibImage rawImage;
+    // Made from the live frame when read (see ShowFrame), hence mutable.
+    mutable CDibImage rawImage;
     bool boxSelectArmed = false;
     int colourMode = 0;
     uint8_t thresholdLevel = 0;
     bool stretchToWindow = true;
-    CDibImage displayImage;
-    CDibImage workImage;
+    mutable CDibImage displayImage;
+    mutable CDibImage workImage;
     int lineWidth = 1;
     QvColour selectionColour = QvRgb(255, 0, 0);
     QvRect imageRect;
@@ -139,10 +156,13 @@ protected:
     QvPoint panOffset;
 
 private:
+    void BuildRawImage() const;
+    void BuildWorkImage() const;
+    void BuildDisplayImage() const;
     void PlaceImageRect(int32_t width, int32_t height);
     void CentreNaturalSize();
     void StepZoom(int step);
-    void DrawPicture(QPainter& painter) const;
+    void DrawPicture(QPainter& painter);
     void DrawSelection(QPainter& painter) const;
     void DrawOutline(QPainter& painter) const;
     void UpdateEdgeGrab(int32_t x, int32_t y);
@@ -152,6 +172,13 @@ private:
     static FileStamp StampOf(const QString& path);
     FileStamp fileStamp_{};
 
-    std::vector<uint8_t> greyRow_;  // one row of grey values for the black-and-white mode
-    int wheelRemainder_ = 0;        // wheel delta not yet turned into a zoom step
+    FrameRows liveFrame_;  // the live frame shown; empty for a file or a frame given to SetFrame
+    FrameLook liveLook_;
+    // Which images do not show the live frame yet.
+    mutable bool rawStale_ = false;
+    mutable bool workStale_ = false;
+    mutable bool displayStale_ = false;
+    CFramePainter framePainter_;
+    mutable std::vector<uint8_t> greyRow_;  // one row of grey values for black and white
+    int wheelRemainder_ = 0;                // wheel delta not yet turned into a zoom step
 };

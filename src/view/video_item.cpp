@@ -61,21 +61,22 @@ void CVideoItem::Open(QWidget* parent) {
         deviceSet.ChangeOutputSize(main->StoredVideoWidth(), main->StoredVideoHeight());
 }
 
-LParam CVideoItem::OnFrame(WParam wParam, LParam lParam) {
-    // Only frames of this item's own mailbox are read: the address names its buffer. While a
-    // frame is shown the mailbox stays full, so only a stray message can arrive then.
-    if (wParam != reinterpret_cast<WParam>(mailbox_.Frame()) || inFrame)
+LParam CVideoItem::OnFrame(WParam wParam, LParam /*lParam*/) {
+    // Only frames of this item's own mailbox are read: the address names the frame in it. While
+    // a frame is shown the mailbox stays full, so only a stray message can arrive then.
+    if (wParam == 0 || wParam != reinterpret_cast<WParam>(mailbox_.Frame()) || inFrame)
         return 0;
     inFrame = true;
-    SetFrame(static_cast<uint32_t>(lParam), mailbox_.Frame());
+    // The frame is held, not copied, until the next one replaces it; the mailbox takes the
+    // next one at once.
+    ShowFrame(mailbox_.TakeFrame());
     inFrame = false;
-    mailbox_.Taken();
     return 0;
 }
 
 void CVideoItem::OnNewFrame() {
     if (autoCropOn)
-        edgeWorker_.OfferFrame(rawImage);
+        edgeWorker_.OfferFrame(GetRawImage());
 }
 
 void CVideoItem::SetAutoCropMode(int mode) {
@@ -102,7 +103,7 @@ CVideoItem::AutoCropCut CVideoItem::AutoCrop() const {
     const DocumentEdgeResults results = edgeWorker_.Results();
     if (results.detected)
         return {results.tiltAngle, results.cropImageRect};
-    return {0, QvRect{0, 0, int32_t(workImage.GetWidth()), int32_t(workImage.GetHeight())}};
+    return {0, QvRect{0, 0, int32_t(PictureWidth()), int32_t(PictureHeight())}};
 }
 
 bool CVideoItem::event(QEvent* event) {

@@ -29,6 +29,7 @@ public:
     const CFrameMailbox& Mailbox() const { return mailbox_; }
 
     // Message 1224: shows the frame unless a frame is being shown already (then it is dropped).
+    // The frame's size comes with it in the mailbox; lParam repeats it.
     LParam OnFrame(WParam wParam, LParam lParam);
 
     // Automatic cropping: 2 finds the document in the live frames and outlines it, 0 stops.

@@ -72,6 +72,27 @@ struct Messages {
     QStringList texts;
 };
 
+// Why the received picture is not the page the camera reports (empty when it is): top row
+// first, mirrored like the hardware, the page bright inside its corners and the desk dark.
+QString PageMismatch(const FrameReceiver& r, GstElement* source, int width) {
+    SimulatedCameraTruth truth;
+    if (!ReadSimulatedCameraTruth(source, &truth) || truth.width != width)
+        return "no truth for this size";
+    const auto& c = truth.frameCorners;
+    const double mx = (c[0].x + c[2].x) / 2, my = (c[0].y + c[2].y) / 2;
+    for (int i = 0; i < 4; ++i) {
+        const double dx = c[i].x - mx, dy = c[i].y - my, len = std::hypot(dx, dy);
+        const double in = 6.0 / len, out = -6.0 / len;
+        if (r.Grey(c[i].x - dx * in, c[i].y - dy * in) <= 200)
+            return QString("corner %1: not bright inside the page").arg(i);
+        if (r.Grey(c[i].x - dx * out, c[i].y - dy * out) >= 110)
+            return QString("corner %1: not dark outside the page").arg(i);
+    }
+    if (c[0].x <= c[1].x)
+        return "not mirrored: the page's top-left should lie to the right";
+    return {};
+}
+
 double MeanGrey(const FrameReceiver& r) {
     double sum = 0;
     for (int y = 0; y < r.height; y += 16)
@@ -106,8 +127,8 @@ private slots:
                  QString("Video Capture device 0- 0"));
         QVERIFY(gst_bin_get_by_name(GST_BIN(engine->graph), "RenderNULL") != nullptr);
         QVERIFY(set.RunPreview());
-        QVERIFY(engine->running);
         QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= 5, 10000);
+        QVERIFY(engine->running);
         QVERIFY(receiver.addressMatches);
         QCOMPARE(receiver.width, 1600);  // the camera's first format
         QCOMPARE(receiver.height, 1200);
@@ -148,8 +169,8 @@ private slots:
         set.CreateEngine();
         QVERIFY(set.RunPreview());
         QVERIFY(set.ChangeOutputSize(width, height));
-        QVERIFY(set.Engine()->running);
         QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= 2 && receiver.width == width, 15000);
+        QVERIFY(set.Engine()->running);
         QCOMPARE(receiver.height, height);
         QCOMPARE(receiver.lParam, LParam((width << 16) | height));
         int w = 0, h = 0;
@@ -158,19 +179,8 @@ private slots:
         QCOMPARE(h, height);
         QCOMPARE(set.Engine()->currentSubtype, int(kFormatYUY2));
 
-        // The picture is the page the camera reports, top row first, mirrored like the hardware.
-        SimulatedCameraTruth truth;
-        QVERIFY(ReadSimulatedCameraTruth(set.Engine()->SourceElement(), &truth));
-        QCOMPARE(truth.width, width);
-        const auto& c = truth.frameCorners;
-        const double mx = (c[0].x + c[2].x) / 2, my = (c[0].y + c[2].y) / 2;
-        for (int i = 0; i < 4; ++i) {
-            const double dx = c[i].x - mx, dy = c[i].y - my, len = std::hypot(dx, dy);
-            const double in = 6.0 / len, out = -6.0 / len;
-            QVERIFY2(receiver.Grey(c[i].x - dx * in, c[i].y - dy * in) > 200, "inside page");
-            QVERIFY2(receiver.Grey(c[i].x - dx * out, c[i].y - dy * out) < 110, "outside page");
-        }
-        QVERIFY(c[0].x > c[1].x);  // mirrored: the page's top-left lies to the right
+        const QString wrong = PageMismatch(receiver, set.Engine()->SourceElement(), width);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         QVERIFY(set.StopPreview());
     }
 
@@ -191,7 +201,8 @@ private slots:
         timer.restart();
         QVERIFY(engine->Run());
         QVERIFY(timer.elapsed() < 50);
-        QVERIFY(engine->runRequested && engine->running);
+        QVERIFY(engine->runRequested);
+        QTRY_VERIFY(engine->running);
         QVERIFY(engine->Stop());
         QVERIFY(!engine->running && !engine->runRequested);
     }
@@ -232,9 +243,10 @@ private slots:
         for (gpointer& e : watched)
             g_object_add_weak_pointer(G_OBJECT(e), &e);
         QVERIFY(engine->ChangeOutputSize(1600, 1200));
-        for (gpointer e : watched)
-            QVERIFY(e == nullptr);
-        QVERIFY(engine->running);
+        // The rebuild waits for the pipeline to stop, away from this thread.
+        for (gpointer& e : watched)
+            QTRY_VERIFY(e == nullptr);
+        QTRY_VERIFY(engine->running);
     }
 
     void fiftyStopStartCyclesKeepDelivering() {
@@ -253,6 +265,25 @@ private slots:
         const int before = receiver.frames;
         QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= before + 3, 10000);
         QVERIFY(set.StopPreview());
+    }
+
+    // The pipeline stops on its own thread, in its own time; no frame arrives once Stop returns.
+    void nothingArrivesAfterStop() {
+        FrameReceiver receiver;
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        QVERIFY(set.RunPreview());
+        QTRY_VERIFY_WITH_TIMEOUT(engine->running && receiver.frames >= 2, 10000);
+        // A camera slow to stop: the pipeline's state change waits while this thread holds it.
+        GST_STATE_LOCK(engine->graph);
+        QVERIFY(set.StopPreview());
+        const uint64_t stopped = receiver.mailbox.Delivered();
+        QTest::qWait(300);
+        const uint64_t later = receiver.mailbox.Delivered();
+        GST_STATE_UNLOCK(engine->graph);
+        QCOMPARE(later, stopped);
     }
 
     void noCameraNoEngineNoMessage() {
@@ -290,8 +321,27 @@ private slots:
         QCOMPARE(set.engines.size(), size_t(1));
     }
 
-    void formatDialogChoiceSwitchesToJpeg() {
+    // Whatever the camera sends is decoded: a picture format (MJPG) and a stream format (H.264).
+    void formatDialogChoicePreviews_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("code");
+        QTest::newRow("MJPG") << "MJPG" << 1280 << 720 << "MJPG  1280 × 720  30 fps"
+                              << int(kFormatMJPG);
+        // H.264 has no format code: the code stays as it was (none yet).
+        QTest::newRow("H264") << "H264" << 640 << 480 << "H264  640 × 480  30 fps" << 0;
+    }
+    void formatDialogChoicePreviews() {
+        QFETCH(QString, format);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QString, text);
+        QFETCH(int, code);
+        Messages messages;
         FrameReceiver receiver;
+        receiver.keep = true;
         CDeviceSet set;
         set.EnumerateVideoDevices();
         set.CreateEngine();
@@ -301,7 +351,7 @@ private slots:
         SetFormatChooser([&](const std::vector<StreamCapability>& caps, int current) {
             offeredCurrent = current;
             for (size_t i = 0; i < caps.size(); ++i) {
-                if (caps[i].formatName == "MJPG" && caps[i].width == 1280) {
+                if (caps[i].formatName == format.toStdString() && caps[i].width == width) {
                     chosenText = FormatDialog::Describe(caps[i]);
                     return int(i);
                 }
@@ -311,13 +361,88 @@ private slots:
         QVERIFY(set.ShowFormatSettings());
         SetFormatChooser({});
         QCOMPARE(offeredCurrent, 0);
-        QCOMPARE(chosenText, QString("MJPG  1280 × 720  30 fps"));
-        QTRY_VERIFY_WITH_TIMEOUT(receiver.width == 1280 && receiver.frames >= 2, 10000);
+        QCOMPARE(chosenText, text);
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.width == width && receiver.frames >= 2, 15000);
+        const QString wrong = PageMismatch(receiver, set.Engine()->SourceElement(), width);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         int w = 0, h = 0;
         QVERIFY(set.GetCurrentFormat(&w, &h));
-        QCOMPARE(set.Engine()->currentSubtype, int(kFormatMJPG));
-        QCOMPARE(w, 1280);
-        QCOMPARE(h, 720);
+        QCOMPARE(set.Engine()->currentSubtype, code);
+        QCOMPARE(w, width);
+        QCOMPARE(h, height);
+        QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join("; ")));
+    }
+
+    // The format dialog names every format the camera offers, those without a catalogue name
+    // by the camera's own.
+    void formatDialogNamesEveryFormat_data() {
+        QTest::addColumn<QString>("caps");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("catalogue") << "video/x-raw,format=YUY2,width=640,height=480,framerate=15/1"
+                                   << "YUY2  640 × 480  15 fps";
+        QTest::newRow("raw, no catalogue name") << "video/x-raw,format=NV12,width=1280,height=720"
+                                                << "NV12  1280 × 720";
+        QTest::newRow("compressed, no catalogue name")
+            << "video/x-h263,width=352,height=288,framerate=30000/1001"
+            << "video/x-h263  352 × 288  30 fps";
+    }
+    void formatDialogNamesEveryFormat() {
+        QFETCH(QString, caps);
+        QFETCH(QString, text);
+        GstCaps* c = gst_caps_from_string(caps.toUtf8().constData());
+        const std::vector<StreamCapability> list = CapabilitiesOf(c);
+        gst_caps_unref(c);
+        QCOMPARE(list.size(), size_t(1));
+        QCOMPARE(FormatDialog::Describe(list[0]), text);
+    }
+
+    // Starts, stops and size changes given in a burst, without waiting for the camera: the
+    // preview ends in the state asked for last, at the size asked for last.
+    void requestBurstsEndInTheLastState_data() {
+        QTest::addColumn<QString>("requests");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<int>("width");
+        QTest::newRow("run stop run") << "run stop run" << true << 1600;
+        QTest::newRow("run stop") << "run stop" << false << 1600;
+        QTest::newRow("run size stop") << "run 1280x720 stop" << false << 1280;
+        QTest::newRow("stopped: size, run") << "640x480 run" << true << 640;
+        QTest::newRow("run size size") << "run 640x480 1280x720" << true << 1280;
+        QTest::newRow("run size stop run") << "run 640x480 stop run" << true << 640;
+    }
+    void requestBurstsEndInTheLastState() {
+        QFETCH(QString, requests);
+        QFETCH(bool, running);
+        QFETCH(int, width);
+        Messages messages;
+        FrameReceiver receiver;
+        CDeviceSet set;
+        set.EnumerateVideoDevices();
+        set.CreateEngine();
+        AboutDirectShow* engine = set.Engine();
+        for (const QString& r : requests.split(' ')) {
+            if (r == "run")
+                QVERIFY(set.RunPreview());
+            else if (r == "stop")
+                QVERIFY(set.StopPreview());
+            else
+                QVERIFY(
+                    set.ChangeOutputSize(r.section('x', 0, 0).toInt(), r.section('x', 1).toInt()));
+        }
+        QCOMPARE(engine->runRequested, running);
+        QTRY_VERIFY_WITH_TIMEOUT(!engine->IsRebuildPending() && engine->running == running, 15000);
+        QVERIFY(engine->previewBuilt);
+        if (running) {
+            QTRY_VERIFY_WITH_TIMEOUT(receiver.width == width, 15000);
+        } else {
+            QTest::qWait(300);
+            const int frames = receiver.frames;
+            QTest::qWait(300);
+            QCOMPARE(receiver.frames, frames);
+        }
+        int w = 0, h = 0;
+        QVERIFY(set.GetCurrentFormat(&w, &h));
+        QCOMPARE(w, width);
+        QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join("; ")));
     }
 
     void streamErrorStopsPreviewWithOneMessage() {

@@ -17,6 +17,7 @@
 #include "media/media_device.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
+#include "media/stream_decoder.h"
 #include "media/stream_formats.h"
 
 class MediaFormatsTest : public QObject {
@@ -48,10 +49,43 @@ private slots:
         QTest::newRow("unknown format") << "video/x-raw,format=NV12,width=640,height=480"
                                         << "" << 640 << 480;
         QTest::newRow("h264") << "video/x-h264,width=640,height=480"
-                              << "" << 640 << 480;
+                              << "H264" << 640 << 480;
+        QTest::newRow("unknown compressed") << "video/x-h263,width=352,height=288"
+                                            << "" << 352 << 288;
         QTest::newRow("no size") << "video/x-raw,format=YUY2"
                                  << "YUY2" << 0 << 0;
     }
+    // What stands between the camera and the converter: nothing for raw video, a decoder for a
+    // picture format, a parser and a decoder for a stream format, and no chain at all for a
+    // format nothing installed decodes.
+    void decodeChainForCaps_data() {
+        QTest::addColumn<QString>("caps");
+        QTest::addColumn<bool>("made");
+        QTest::addColumn<QStringList>("factories");
+        QTest::newRow("raw") << "video/x-raw,format=YUY2,width=640,height=480" << true
+                             << QStringList{};
+        QTest::newRow("jpeg") << "image/jpeg,width=640,height=480" << true
+                              << QStringList{"jpegdec"};
+        QTest::newRow("h264") << "video/x-h264,stream-format=byte-stream,alignment=au" << true
+                              << QStringList{"h264parse", "avdec_h264"};
+        QTest::newRow("not decodable") << "video/x-quorvane-unknown" << false << QStringList{};
+    }
+    void decodeChainForCaps() {
+        QFETCH(QString, caps);
+        QFETCH(bool, made);
+        QFETCH(QStringList, factories);
+        GstCaps* c = gst_caps_from_string(caps.toUtf8().constData());
+        std::vector<GstElement*> chain;
+        QCOMPARE(MakeDecodeChain(c, &chain), made);
+        gst_caps_unref(c);
+        QStringList names;
+        for (GstElement* e : chain) {
+            names << GST_OBJECT_NAME(gst_element_get_factory(e));
+            gst_object_unref(e);
+        }
+        QCOMPARE(names, factories);
+    }
+
     void capabilitiesFromCaps() {
         QFETCH(QString, caps);
         QFETCH(QString, name);
@@ -109,7 +143,7 @@ private slots:
             GstCaps* caps = d.Caps();
             const auto list = CapabilitiesOf(caps);
             gst_caps_unref(caps);
-            QCOMPARE(list.size(), size_t(8));
+            QCOMPARE(list.size(), size_t(12));  // YUY2, MJPG and H.264 at four sizes
             QVERIFY(d.DevicePath().isEmpty());
         }
         QCOMPARE(simulated, 2);

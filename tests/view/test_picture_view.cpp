@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 #include <vector>
 
 #include "ui/main_window_services.h"
@@ -35,6 +36,7 @@ public:
     using CPicture::panning;
     using CPicture::resizingEdge;
     using CPicture::selectionRect;
+    using CPicture::ShowFrame;
     using CPicture::ViewRect;
 
     int newFrames = 0;
@@ -372,6 +374,57 @@ private slots:
             }
         }
         QCOMPARE(view.newFrames, 2);
+    }
+
+    // A frame shown live (drawn from its rows, its images made when read) looks and reads as the
+    // same frame given to SetFrame; settings changed after it came wait for the next frame, and
+    // the frame is let go when the next one replaces it.
+    void liveFrameMatchesSetFrame_data() {
+        QTest::addColumn<bool>("noFlip");
+        QTest::addColumn<bool>("noMirror");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QSize>("view");
+        const QSize natural(37, 23);
+        QTest::newRow("default, 1:1") << false << false << 0 << natural;
+        QTest::newRow("upside down, grey, 1:1") << true << false << 1 << natural;
+        QTest::newRow("not mirrored, black and white, 1:1") << false << true << 2 << natural;
+        QTest::newRow("default, smaller") << false << false << 0 << QSize(25, 16);
+        QTest::newRow("grey, larger") << false << false << 1 << QSize(90, 61);
+    }
+    void liveFrameMatchesSetFrame() {
+        QFETCH(bool, noFlip);
+        QFETCH(bool, noMirror);
+        QFETCH(int, mode);
+        QFETCH(QSize, view);
+        ConsumeRefit();
+        const Frame frame(37, 23);
+        Probe copied;
+        Probe live;
+        for (Probe* v : {&copied, &live}) {
+            v->SetNoFlip(noFlip);
+            v->SetNoMirror(noMirror);
+            v->SetColourMode(mode);
+            v->SetThresholdLevel(100);
+            v->resize(view);
+            v->show();
+        }
+        copied.SetFrame(frame.Size(), frame.bytes.data());
+        auto rows = std::make_shared<std::vector<uint8_t>>(frame.bytes);
+        const std::weak_ptr<std::vector<uint8_t>> held = rows;
+        live.ShowFrame(FrameRows{rows->data(), 37, 23, frame.stride, std::move(rows)});
+        live.SetNoFlip(!noFlip);
+        live.SetNoMirror(!noMirror);
+        live.SetColourMode((mode + 1) % 3);
+        QCOMPARE(live.newFrames, 1);
+        QVERIFY(!held.expired());
+
+        QCOMPARE(Render(live), Render(copied));
+        QVERIFY(SamePicture(live.GetRawImage(), copied.GetRawImage()));
+        QVERIFY(SamePicture(live.GetWorkImage(), copied.GetWorkImage()));
+        QVERIFY(SamePicture(live.GetDisplayImage(), copied.GetDisplayImage()));
+
+        live.ShowFrame(FrameRows{frame.bytes.data(), 37, 23, frame.stride, nullptr});
+        QVERIFY(held.expired());
     }
 
     void frameSizeChangeAndFirstFrameCentring() {

@@ -12,6 +12,16 @@ MessageBoxHandler& DefaultHandler() {
     static MessageBoxHandler handler;
     return handler;
 }
+
+QuestionBoxHandler& QuestionHandler() {
+    static QuestionBoxHandler handler;
+    return handler;
+}
+
+QuestionBoxHandler& DefaultQuestionHandler() {
+    static QuestionBoxHandler handler;
+    return handler;
+}
 }  // namespace
 
 void QvMessageBox(const QString& text, const QString& caption, MessageIcon icon) {
@@ -36,4 +46,23 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
 
 void SetDefaultMessageBoxHandler(MessageBoxHandler handler) {
     DefaultHandler() = std::move(handler);
+}
+
+bool QvQuestionBox(const QString& text, const QString& caption) {
+    if (QuestionHandler())
+        return QuestionHandler()(text, caption);
+    if (DefaultQuestionHandler())
+        return DefaultQuestionHandler()(text, caption);
+    std::fprintf(stderr, "%s: %s (answered no)\n", qPrintable(caption), qPrintable(text));
+    return false;
+}
+
+QuestionBoxHandler SetQuestionBoxHandler(QuestionBoxHandler handler) {
+    QuestionBoxHandler previous = std::move(QuestionHandler());
+    QuestionHandler() = std::move(handler);
+    return previous;
+}
+
+void SetDefaultQuestionBoxHandler(QuestionBoxHandler handler) {
+    DefaultQuestionHandler() = std::move(handler);
 }

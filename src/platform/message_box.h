@@ -21,3 +21,10 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // The way messages reach the user when no handler is installed.
 void SetDefaultMessageBoxHandler(MessageBoxHandler handler);
+
+// Yes-or-no questions ("replace the existing file?"), installed and replaced the same way. True
+// for yes. With no handler installed the answer is no, so nothing is done unasked.
+using QuestionBoxHandler = std::function<bool(const QString& text, const QString& caption)>;
+bool QvQuestionBox(const QString& text, const QString& caption);
+QuestionBoxHandler SetQuestionBoxHandler(QuestionBoxHandler handler);
+void SetDefaultQuestionBoxHandler(QuestionBoxHandler handler);

@@ -11,4 +11,10 @@ void InstallMessageBoxDialog() {
                         caption, text, QMessageBox::Ok, QApplication::activeWindow());
         box.exec();
     });
+    SetDefaultQuestionBoxHandler([](const QString& text, const QString& caption) {
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                        QApplication::activeWindow());
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    });
 }

@@ -123,6 +123,9 @@ private:
     void OpenStorageFolder();
     void ShowCaptureSizePage();
 
+    // "PDF制作" (main_pdf_command.cpp).
+    void RunPdfDialog();
+
     CQVTipCtrl tip_;
     CDibImage background_;
     std::map<int, CDibImage> skins_;

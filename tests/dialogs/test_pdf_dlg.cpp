@@ -8,39 +8,18 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <map>
 
 #include "dialogs/pdf_dlg.h"
 #include "image/dib_image.h"
 #include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
+#include "support/skin_services.h"
 #include "ui/kt_list_box.h"
 #include "ui/main_window_services.h"
 #include "ui/qv_button.h"
 
 namespace {
-
-// The program's own skins, handed out as the main window does.
-class Skins : public MainWindowServices {
-public:
-    Skins() {
-        for (int number : {129, 202, 210, 211, 217, 218, 222})
-            skins_[number].LoadFromResource(QString(":/skins/%1.png").arg(number), kDibFormatPng);
-    }
-    QObject* MessageTarget() override { return nullptr; }
-    void ToggleFullScreen() override {}
-    int WorkMode() const override { return 0; }
-    const CDibImage* SkinImage(int number) const override {
-        const auto found = skins_.find(number);
-        return found == skins_.end() ? nullptr : &found->second;
-    }
-    int StoredVideoWidth() const override { return -1; }
-    int StoredVideoHeight() const override { return -1; }
-
-private:
-    std::map<int, CDibImage> skins_;
-};
 
 // The dialog with the desktop's file dialogs replaced by the answers a test gives.
 class TestPdfDlg : public CPDFDlg {
@@ -126,7 +105,7 @@ private:
         return QDir(dir_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
-    Skins skins_;
+    SkinServices skins_;
     std::unique_ptr<QTemporaryDir> dir_;
     QStringList messages_;
     QStringList questions_;
@@ -135,6 +114,7 @@ private:
 
 void PdfDlgTest::initTestCase() {
     InstallFontFaces();
+    skins_.LoadProgramSkins({129, 202, 210, 211, 217, 218, 222});
     SetTheMainWindow(&skins_);
     SetMessageBoxHandler(
         [this](const QString& text, const QString&, MessageIcon) { messages_ << text; });

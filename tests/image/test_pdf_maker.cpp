@@ -277,6 +277,13 @@ TEST_F(PdfMakerTest, PagesShowTheirPicturesInOrder) {
     EXPECT_EQ(result.pages, int(pages.size()));
     EXPECT_EQ(steps.back(), std::make_pair(int(pages.size()), int(pages.size())));
 
+    // Pages of the first picture's proportions are laid out as ever; the turned one (cut to
+    // 744 x 1000) is fitted and centred.
+    QFile file(Pdf());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(bytes.count("q\r\n1 0 0 1 0.00 0.00 cm\r\n959.00 0 0 720.00 0 0 cm\r\n"), 3);
+    EXPECT_EQ(bytes.count("q\r\n1 0 0 1 211.66 0.00 cm\r\n535.68 0 0 720.00 0 0 cm\r\n"), 1);
     const PdfFacts facts = ReadFacts(Pdf());
     ASSERT_EQ(facts.pages, int(pages.size()));
     for (const QSizeF& size : facts.sizes)

@@ -235,18 +235,6 @@ TEST(PdfRules, PdfFileNamesAndSameFiles) {
     EXPECT_EQ(IndexOfPicturePath(list, relative), 1);
 }
 
-TEST(PdfRules, ProportionsOtherThanTheFirstAreFittedAndCentred) {
-    const PdfPlacement same = PdfPagePlacement(2000, 1500, 1000, 750, 959, 720);
-    EXPECT_EQ(same.x, 0);
-    EXPECT_EQ(same.width, 959);
-    EXPECT_EQ(same.height, 720);
-    const PdfPlacement portrait = PdfPagePlacement(750, 1000, 1000, 750, 959, 720);
-    EXPECT_DOUBLE_EQ(portrait.width, 540);
-    EXPECT_DOUBLE_EQ(portrait.height, 720);
-    EXPECT_DOUBLE_EQ(portrait.x, 209.5);
-    EXPECT_DOUBLE_EQ(portrait.y, 0);
-}
-
 // Colour, grey and black-and-white pictures, a turned page and real grey and bilevel files:
 // each page shows its own picture, in list order, on the first picture's page size.
 TEST_F(PdfMakerTest, PagesShowTheirPicturesInOrder) {

@@ -92,6 +92,16 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
             if (video != nullptr)
                 video->SetNoFlip(!video->IsNoFlip());
             break;
+        case mainctl::kPrint:
+            if (still != nullptr)
+                PrintShownPicture();
+            break;
+        case mainctl::kPrintSetup:
+            SetUpPrinter();
+            break;
+        case mainctl::kWatermark:
+            ShowWatermarkDialog();
+            break;
         default:  // "默认设置" and "文字识别" have no command yet
             break;
     }

@@ -24,6 +24,7 @@
 #include "settings/stored_settings.h"
 #include "ui/main_window_services.h"
 #include "ui/qv_tip_ctrl.h"
+#include "view/picture_printing.h"
 
 class CColorMode;
 class CPicture;
@@ -76,6 +77,13 @@ public:
     bool IsFullScreen() const { return fullScreen_; }
     // Enables the buttons that belong to the mode (0 live, 1 picture); the rest keep their state.
     void EnableForMode(int mode);
+
+    // Files from the command line or from a later copy of the program (main_open_files.cpp):
+    // each readable picture joins the thumbnail strip and the newest is shown in picture mode;
+    // files that cannot be read are named in one message.
+    void OpenFiles(const QStringList& paths);
+    // Restores, raises and activates the window (a later copy of the program was started).
+    void BringToFront();
 
     CQVButton* Button(int id) const;
     bool IsDragging() const { return dragging_; }
@@ -173,4 +181,16 @@ private:
     CSaveNotice* saveNotice_ = nullptr;
     QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
     CPhotoNamer photoNamer_;
+
+    // Printing and the watermark dialog (main_print_commands.cpp, main_watermark_command.cpp).
+public:
+    // The printer "打印设置" chose for this run; none chosen: the desktop's default printer.
+    const PrinterChoice& ChosenPrinter() const { return printerChoice_; }
+
+private:
+    void PrintShownPicture();
+    void SetUpPrinter();
+    void ShowWatermarkDialog();
+
+    PrinterChoice printerChoice_;
 };

@@ -15,6 +15,12 @@ packages=(
   gstreamer1.0-libav gstreamer1.0-tools
   # interface fonts
   fonts-noto-cjk
+  # text recognition: the engine, its Chinese and English language data, and its command line
+  # (the benchmark's peer)
+  libtesseract-dev
+  tesseract-ocr-chi-sim
+  tesseract-ocr-eng
+  tesseract-ocr
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   libopencv-core-dev libopencv-imgproc-dev

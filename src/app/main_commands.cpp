@@ -102,7 +102,11 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
         case mainctl::kWatermark:
             ShowWatermarkDialog();
             break;
-        default:  // "默认设置" and "文字识别" have no command yet
+        case mainctl::kRecogniseText:
+            if (still != nullptr)
+                RecogniseText();
+            break;
+        default:  // "默认设置" has no command yet
             break;
     }
     return 0;

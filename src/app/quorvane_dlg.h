@@ -11,7 +11,9 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <functional>
 #include <map>
+#include <memory>
 
 #include "app/language.h"
 #include "app/main_layout.h"
@@ -26,14 +28,18 @@
 #include "ui/qv_tip_ctrl.h"
 #include "view/picture_printing.h"
 
+class CBusyPanel;
 class CColorMode;
 class CPicture;
 class CQVButton;
 class CSaveNotice;
 class CSaveOption;
+class CTextRecogniser;
+class CTextRecognitionJob;
 class CThumnailView;
 class CWorkRegionMgr;
 class QTimer;
+struct OcrOutcome;
 
 class CQuorvaneDlg : public QDialog, public QVLanguage, public MainWindowServices {
     Q_OBJECT
@@ -71,6 +77,19 @@ public:
     CSaveNotice* SaveNotice() const { return saveNotice_; }
     // Replaces the clock of time-stamp photo names (scripted runs and tests).
     void SetPhotoClock(CPhotoNamer::Clock clock) { photoNamer_ = CPhotoNamer(std::move(clock)); }
+
+    // --- "文字识别" (main_text_commands.cpp)
+    // Shows recognised text: the text result dialog, run modally, unless replaced.
+    using TextResultPresenter = std::function<void(const QString& text, const QString& picture)>;
+    // Recognises the text of the shown picture (or of its selection box) in the background.
+    void RecogniseText();
+    bool IsRecognisingText() const;
+    void CancelTextRecognition();
+    CBusyPanel* TextBusyPanel() const { return textBusy_; }
+    // Replaces the result dialog (tests, scripted runs); an empty presenter restores it.
+    void SetTextResultPresenter(TextResultPresenter presenter) {
+        textPresenter_ = std::move(presenter);
+    }
 
     void EnterFullScreen();
     void LeaveFullScreen();
@@ -193,4 +212,15 @@ private:
     void ShowWatermarkDialog();
 
     PrinterChoice printerChoice_;
+
+    // Text recognition: the engine, kept loaded after its first use, the background run, and
+    // its busy panel with the timer that shows the run's progress.
+    void OnTextRecognised(const OcrOutcome& outcome);
+    void ShowTextResult(const QString& text, const QString& picture);
+    std::shared_ptr<CTextRecogniser> textRecogniser_;
+    CTextRecognitionJob* textJob_ = nullptr;
+    CBusyPanel* textBusy_ = nullptr;
+    QTimer* textProgressTimer_ = nullptr;
+    QString textPicturePath_;
+    TextResultPresenter textPresenter_;
 };

@@ -18,8 +18,8 @@
 #include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
+#include "ui/general_button.h"
 #include "ui/kt_list_box.h"
-#include "ui/main_window_services.h"
 #include "ui/qv_button.h"
 
 namespace {
@@ -34,13 +34,6 @@ constexpr QRect kListRect{22, 62, 417, 181};
 constexpr QRect kPathEditRect{22, 274, 301, 21};
 // Progress while making: beside "取消".
 constexpr QRect kProgressRect{370, 320, 290, 30};
-
-constexpr int kButtonNormal = 211;
-constexpr int kButtonHover = 210;
-constexpr int kButtonPressed = 202;
-// Two characters of 12 pixels centred on the 80 x 30 button image.
-constexpr int kCaptionX = 28;
-constexpr int kCaptionY = 9;
 
 struct ButtonPlace {
     int id;
@@ -60,11 +53,6 @@ const QColor kBarColour(31, 90, 160);  // the title band's blue
 
 QString Caption() {
     return QStringLiteral("PDF制作");
-}
-
-const CDibImage* Skin(int number) {
-    const MainWindowServices* main = TheMainWindow();
-    return main != nullptr ? main->SkinImage(number) : nullptr;
 }
 
 // What the user is told about pictures that were left out of a PDF that was written.
@@ -118,11 +106,8 @@ bool CPDFDlg::OnInitDialog() {
 void CPDFDlg::CreateButtons() {
     for (size_t i = 0; i < std::size(kButtons); ++i) {
         const ButtonPlace& place = kButtons[i];
-        auto* button = new CQVButton(this, place.id);
-        button->SetImages(Skin(kButtonNormal), Skin(kButtonHover), Skin(kButtonPressed));
+        CQVButton* button = MakeGeneralButton(this, place.id, QString::fromUtf16(place.caption));
         button->MoveTo(place.x, place.y);
-        button->SetText(kCaptionX, kCaptionY, QString::fromUtf16(place.caption));
-        button->SetTextColour(QvRgb(255, 255, 255));
         button->show();
         buttons_[i] = button;
     }

@@ -67,6 +67,7 @@ CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     CreateFonts();
     setWindowTitle(title_);
     stored_ = ReadStoredSettings(settings_);
+    EnsureDefaultStorageFolder();
 
     // Keys reach the main window before any of its children (see eventFilter).
     qApp->installEventFilter(this);

@@ -2,8 +2,8 @@
 // continuous photos on timer 1.
 
 #include <QTimer>
-#include <algorithm>
 
+#include "app/continuous_period.h"
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
@@ -76,6 +76,13 @@ void CQuorvaneDlg::StopContinuous() {
     continuousRunning_ = false;
 }
 
+void CQuorvaneDlg::SetCaptureInterval(int seconds) {
+    captureInterval_ = seconds;
+    if (continuousRunning_) {
+        continuousTimer_->setInterval(ContinuousPeriodMs(captureInterval_));
+    }
+}
+
 void CQuorvaneDlg::ToggleContinuous() {
     if (continuousRunning_) {
         StopContinuous();
@@ -86,7 +93,7 @@ void CQuorvaneDlg::ToggleContinuous() {
         connect(continuousTimer_, &QTimer::timeout, this, &CQuorvaneDlg::TakePhoto);
     }
     TakePhoto();
-    continuousTimer_->start(std::max(captureInterval_, 1) * 1000);  // 0 would fire without pause
+    continuousTimer_->start(ContinuousPeriodMs(captureInterval_));
     Button(mainctl::kContinuous)->SetText(15, 15, QStringLiteral("停止连拍"));
     continuousRunning_ = true;
 }

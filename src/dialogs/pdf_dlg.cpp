@@ -265,9 +265,8 @@ void CPDFDlg::ChoosePdfPath() {
     const QString path = PdfFileNameFor(chosen);
     // The file dialog asked about the name as typed; the extended name is asked about here.
     if (path != chosen && QFileInfo::exists(path) &&
-        !QvQuestionBox(
-            QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(path)),
-            Caption())) {
+        !QvConfirm(QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(path)),
+                   Caption())) {
         return;
     }
     pdfPath_ = path;

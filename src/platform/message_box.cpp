@@ -12,16 +12,6 @@ MessageBoxHandler& DefaultHandler() {
     static MessageBoxHandler handler;
     return handler;
 }
-
-QuestionBoxHandler& QuestionHandler() {
-    static QuestionBoxHandler handler;
-    return handler;
-}
-
-QuestionBoxHandler& DefaultQuestionHandler() {
-    static QuestionBoxHandler handler;
-    return handler;
-}
 }  // namespace
 
 void QvMessageBox(const QString& text, const QString& caption, MessageIcon icon) {
@@ -48,21 +38,31 @@ void SetDefaultMessageBoxHandler(MessageBoxHandler handler) {
     DefaultHandler() = std::move(handler);
 }
 
-bool QvQuestionBox(const QString& text, const QString& caption) {
-    if (QuestionHandler())
-        return QuestionHandler()(text, caption);
-    if (DefaultQuestionHandler())
-        return DefaultQuestionHandler()(text, caption);
-    std::fprintf(stderr, "%s: %s (answered no)\n", qPrintable(caption), qPrintable(text));
-    return false;
+namespace {
+ConfirmHandler& Confirmer() {
+    static ConfirmHandler handler;
+    return handler;
 }
 
-QuestionBoxHandler SetQuestionBoxHandler(QuestionBoxHandler handler) {
-    QuestionBoxHandler previous = std::move(QuestionHandler());
-    QuestionHandler() = std::move(handler);
+ConfirmHandler& DefaultConfirmer() {
+    static ConfirmHandler handler;
+    return handler;
+}
+}  // namespace
+
+bool QvConfirm(const QString& text, const QString& caption) {
+    if (Confirmer()) {
+        return Confirmer()(text, caption);
+    }
+    return DefaultConfirmer() && DefaultConfirmer()(text, caption);
+}
+
+ConfirmHandler SetConfirmHandler(ConfirmHandler handler) {
+    ConfirmHandler previous = std::move(Confirmer());
+    Confirmer() = std::move(handler);
     return previous;
 }
 
-void SetDefaultQuestionBoxHandler(QuestionBoxHandler handler) {
-    DefaultQuestionHandler() = std::move(handler);
+void SetDefaultConfirmHandler(ConfirmHandler handler) {
+    DefaultConfirmer() = std::move(handler);
 }

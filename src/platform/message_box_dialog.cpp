@@ -11,10 +11,10 @@ void InstallMessageBoxDialog() {
                         caption, text, QMessageBox::Ok, QApplication::activeWindow());
         box.exec();
     });
-    SetDefaultQuestionBoxHandler([](const QString& text, const QString& caption) {
-        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+    SetDefaultConfirmHandler([](const QString& text, const QString& caption) {
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
                         QApplication::activeWindow());
-        box.setDefaultButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes;
+        box.setDefaultButton(QMessageBox::Cancel);
+        return box.exec() == QMessageBox::Ok;
     });
 }

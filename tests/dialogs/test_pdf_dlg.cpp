@@ -118,7 +118,7 @@ void PdfDlgTest::initTestCase() {
     SetTheMainWindow(&skins_);
     SetMessageBoxHandler(
         [this](const QString& text, const QString&, MessageIcon) { messages_ << text; });
-    SetQuestionBoxHandler([this](const QString& text, const QString&) {
+    SetConfirmHandler([this](const QString& text, const QString&) {
         questions_ << text;
         return answer_;
     });

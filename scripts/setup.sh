@@ -25,6 +25,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libopencv-core-dev libopencv-imgproc-dev
   qpdf poppler-utils ffmpeg xvfb xauth
+  # FUSE mounts made by the hostile-filesystem tests
+  libfuse3-dev
   # packaging: the Debian package and the checks of the installed desktop files
   dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db
   # printing test: a private CUPS scheduler with the generic PDF printer driver of cups-filters

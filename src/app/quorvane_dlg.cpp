@@ -67,6 +67,7 @@ CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     CreateFonts();
     setWindowTitle(title_);
     stored_ = ReadStoredSettings(settings_);
+    WatchSettingsFile();
     EnsureDefaultStorageFolder();
 
     // Keys reach the main window before any of its children (see eventFilter).
@@ -137,6 +138,7 @@ bool CQuorvaneDlg::OnInitDialog() {
     ApplyRoundedShape(true);
     if (!CreateChildren())
         return false;
+    ReportSettingsProblem(stored_.problem);
     SetUpButtons();
     EnableForMode(0);
     OnSetWorkMode(0);  // live mode: the preview starts and the items are laid out

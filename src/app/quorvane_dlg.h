@@ -250,4 +250,11 @@ private:
     QTimer* textProgressTimer_ = nullptr;
     QString textPicturePath_;
     TextResultPresenter textPresenter_;
+
+    // The settings file and photo names under hostile conditions (main_settings_problems.cpp,
+    // take_photo.cpp).
+    QString NextPhotoPath(const QString& extension);
+    void WatchSettingsFile();
+    void ReportSettingsProblem(const QString& text);
+    bool settingsProblemShown_ = false;
 };

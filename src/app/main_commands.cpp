@@ -67,6 +67,9 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
         case mainctl::kWindowSize:
             ToggleActualSize();
             break;
+        case mainctl::kMakePdf:
+            RunPdfDialog();
+            break;
         case mainctl::kOpenFolder:
             OpenStorageFolder();
             break;

@@ -173,6 +173,8 @@ private:
     void RestoreDefaults();
     void EnsureDefaultStorageFolder() const;
     void StorePicturePath(const QString& folder);
+    // "PDF制作" (main_pdf_command.cpp).
+    void RunPdfDialog();
 
     CQVTipCtrl tip_;
     CDibImage background_;

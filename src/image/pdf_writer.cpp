@@ -1,13 +1,16 @@
 #include "image/pdf_writer.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <list>
+#include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -54,10 +57,12 @@ int32_t InchesToPoints(double inches) {
     return static_cast<int32_t>(points);
 }
 
-// Fixed two decimals without the C locale's help: the page size is a whole number of points,
-// and a decimal comma from the user's locale would break the content stream.
-std::string TwoDecimals(int32_t value) {
-    return std::to_string(value) + ".00";
+// Fixed two decimals without the C locale's help: a decimal comma from the user's locale would
+// break the content stream.
+std::string TwoDecimals(double value) {
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    return std::string(text, end.ec == std::errc() ? end.ptr : text);
 }
 
 uint32_t ReadBigEndian16(const uint8_t* p) {
@@ -140,7 +145,8 @@ struct PdfDocument {
         }
         xrefSlots[object] = std::move(line);
     }
-    void AddPage(const uint8_t* jpegData, size_t size, const JpegFrame& frame);
+    void AddPage(const uint8_t* jpegData, size_t size, const JpegFrame& frame,
+                 const PdfPlacement& placement);
     void Finalize();
 };
 
@@ -148,14 +154,41 @@ namespace {
 
 PdfDocument* g_current = nullptr;
 
-std::string ContentText(int32_t pageWidth, int32_t pageHeight, uint32_t imageIndex) {
-    return "q\r\n1 0 0 1 0.00 0.00 cm\r\n" + TwoDecimals(pageWidth) + " 0 0 " +
-           TwoDecimals(pageHeight) + " 0 0 cm\r\n/I" + std::to_string(imageIndex) + " Do\r\nQ\r\n";
+std::string ContentText(const PdfPlacement& at, uint32_t imageIndex) {
+    return "q\r\n1 0 0 1 " + TwoDecimals(at.x) + " " + TwoDecimals(at.y) + " cm\r\n" +
+           TwoDecimals(at.width) + " 0 0 " + TwoDecimals(at.height) + " 0 0 cm\r\n/I" +
+           std::to_string(imageIndex) + " Do\r\nQ\r\n";
+}
+
+// Checks and adds one page to the current document.
+void AddJpeg(const uint8_t* jpegData, size_t size, const PdfPlacement* placement) {
+    JpegFrame frame;
+    if (!ReadJpegFrame(size, jpegData, frame)) {
+        std::fputs("Warning: Can't obtain image dimension from Skipped.\n", stdout);
+        return;
+    }
+    std::printf("Adding  (%ux%u) into PDF\n", frame.width, frame.height);
+    if (!g_current) {
+        return;
+    }
+    if (g_current->pages.size() >= kPdfMaxPages) {
+        std::printf(
+            "Add JPEG into PDF Skipped. Reason: Reached Max Page Number (%u) in single PDF.\n",
+            kPdfMaxPages);
+        return;
+    }
+    const PdfPlacement wholePage{0, 0, double(g_current->pageWidth), double(g_current->pageHeight)};
+    try {
+        g_current->AddPage(jpegData, size, frame, placement ? *placement : wholePage);
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the page is dropped and the document stays as it was.
+    }
 }
 
 }  // namespace
 
-void PdfDocument::AddPage(const uint8_t* jpegData, size_t size, const JpegFrame& frame) {
+void PdfDocument::AddPage(const uint8_t* jpegData, size_t size, const JpegFrame& frame,
+                          const PdfPlacement& placement) {
     PdfPage page;
     page.jpegData.assign(jpegData, jpegData + size);
 
@@ -169,7 +202,7 @@ void PdfDocument::AddPage(const uint8_t* jpegData, size_t size, const JpegFrame&
         k, ColourSpace(frame).c_str(), frame.width, frame.height, size);
     bytes += page.imageHeader.size() + size;
 
-    const std::string content = ContentText(pageWidth, pageHeight, imageIndex);
+    const std::string content = ContentText(placement, imageIndex);
     const std::string parts[] = {
         "\r\nendstream\r\nendobj\r\n",
         Format("%u 0 obj\r\n<</Type/Page/Parent 1 0 R/MediaBox[0 0 %d %d]/Contents %u 0 "
@@ -260,6 +293,10 @@ PdfDocument* PdfCurrentDocument() {
     return g_current;
 }
 
+uint32_t PdfPageCount() {
+    return g_current ? uint32_t(g_current->pages.size()) : 0;
+}
+
 int JpegGetSize(size_t size, const uint8_t* data, uint32_t& width, uint32_t& height) {
     JpegFrame frame;
     if (!ReadJpegFrame(size, data, frame)) {
@@ -271,26 +308,11 @@ int JpegGetSize(size_t size, const uint8_t* data, uint32_t& width, uint32_t& hei
 }
 
 void PdfAddJpeg(const uint8_t* jpegData, size_t size) {
-    JpegFrame frame;
-    if (!ReadJpegFrame(size, jpegData, frame)) {
-        std::fputs("Warning: Can't obtain image dimension from Skipped.\n", stdout);
-        return;
-    }
-    std::printf("Adding  (%ux%u) into PDF\n", frame.width, frame.height);
-    if (!g_current) {
-        return;
-    }
-    if (g_current->pages.size() >= kPdfMaxPages) {
-        std::printf(
-            "Add JPEG into PDF Skipped. Reason: Reached Max Page Number (%u) in single PDF.\n",
-            kPdfMaxPages);
-        return;
-    }
-    try {
-        g_current->AddPage(jpegData, size, frame);
-    } catch (const std::bad_alloc&) {
-        // Out of memory: the page is dropped and the document stays as it was.
-    }
+    AddJpeg(jpegData, size, nullptr);
+}
+
+void PdfAddJpegPlaced(const uint8_t* jpegData, size_t size, const PdfPlacement& placement) {
+    AddJpeg(jpegData, size, &placement);
 }
 
 size_t PdfFinalize() {
@@ -311,26 +333,41 @@ size_t PdfFinalize() {
     return static_cast<size_t>(doc.totalBytes);
 }
 
+bool PdfWriteTo(const PdfSink& sink) {
+    // The current document is cleared in every case, so that page operations called before the
+    // next PdfBegin find no document instead of a released one.
+    std::unique_ptr<PdfDocument> doc(std::exchange(g_current, nullptr));
+    if (!doc || doc->tailText.empty()) {
+        return false;
+    }
+    if (!sink(reinterpret_cast<const uint8_t*>(doc->headerText.data()), doc->headerText.size())) {
+        return false;
+    }
+    // Each page is released once written, so the file never needs twice its pages' memory.
+    while (!doc->pages.empty()) {
+        const PdfPage& page = doc->pages.front();
+        if (!sink(reinterpret_cast<const uint8_t*>(page.imageHeader.data()),
+                  page.imageHeader.size()) ||
+            !sink(page.jpegData.data(), page.jpegData.size()) ||
+            !sink(reinterpret_cast<const uint8_t*>(page.pageTail.data()), page.pageTail.size())) {
+            return false;
+        }
+        doc->pages.pop_front();
+    }
+    return sink(reinterpret_cast<const uint8_t*>(doc->tailText.data()), doc->tailText.size());
+}
+
 void PdfWrite(uint8_t* buffer, size_t* lengthOut) {
     size_t written = 0;
-    if (g_current && buffer && !g_current->tailText.empty()) {
-        auto put = [&](const void* bytes, size_t count) {
-            std::memcpy(buffer + written, bytes, count);
-            written += count;
-        };
-        put(g_current->headerText.data(), g_current->headerText.size());
-        for (const PdfPage& page : g_current->pages) {
-            put(page.imageHeader.data(), page.imageHeader.size());
-            put(page.jpegData.data(), page.jpegData.size());
-            put(page.pageTail.data(), page.pageTail.size());
+    PdfWriteTo([&](const uint8_t* bytes, size_t count) {
+        if (!buffer) {
+            return false;
         }
-        put(g_current->tailText.data(), g_current->tailText.size());
-    }
+        std::memcpy(buffer + written, bytes, count);
+        written += count;
+        return true;
+    });
     if (lengthOut) {
         *lengthOut = written;
     }
-    // The current document is cleared too, so that page operations called before the next
-    // PdfBegin find no document instead of a released one.
-    delete g_current;
-    g_current = nullptr;
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 struct PdfDocument;
 
@@ -22,9 +23,24 @@ PdfDocument* PdfBegin(double widthInches, double heightInches);
 // The current document, or null before PdfBegin and after PdfWrite.
 PdfDocument* PdfCurrentDocument();
 
+// Number of pages of the current document; 0 when there is none.
+uint32_t PdfPageCount();
+
 // Adds one JPEG picture as the next page of the current document (the bytes are copied). A JPEG
 // without a JFIF APP0 header or a baseline frame header is skipped with a warning line.
 void PdfAddJpeg(const uint8_t* jpegData, size_t size);
+
+// Where a page's picture lies on the page, in points from the page's bottom-left corner.
+struct PdfPlacement {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+};
+
+// As PdfAddJpeg, with the picture drawn into the given rectangle of the page instead of over the
+// whole page (the rest of the page stays blank).
+void PdfAddJpegPlaced(const uint8_t* jpegData, size_t size, const PdfPlacement& placement);
 
 // Reads the pixel size of a JFIF baseline JPEG. Returns 1 and sets width and height when found,
 // 0 otherwise. Never reads outside data[0 .. size).
@@ -38,3 +54,9 @@ size_t PdfFinalize();
 // release), stores the length written in *lengthOut (when not null), and releases the current
 // document.
 void PdfWrite(uint8_t* buffer, size_t* lengthOut);
+
+// Hands the finalized file to sink piece by piece, in file order, instead of into one buffer,
+// and releases the current document. Returns false, at once, when sink refuses a piece or there
+// is no finalized document.
+using PdfSink = std::function<bool(const uint8_t* bytes, size_t count)>;
+bool PdfWriteTo(const PdfSink& sink);

@@ -5,11 +5,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QtTest>
-#include <map>
 #include <vector>
 
 #include "image/dib_image.h"
 #include "platform/window_messages.h"
+#include "support/skin_services.h"
 #include "ui/main_window_services.h"
 #include "ui/mem_dc.h"
 #include "ui/option_item.h"
@@ -35,7 +35,7 @@ CDibImage Solid(int width, int height, QColor colour) {
 
 // Skins as the main window would hand them out: a dialog skin whose title band (top 34 rows)
 // is red and whose body is green, close buttons and the option box.
-class SkinProvider : public MainWindowServices {
+class SkinProvider : public SkinServices {
 public:
     SkinProvider() {
         CDibImage dialog = Solid(200, 150, QColor(0, 160, 0));
@@ -47,24 +47,12 @@ public:
                 row[3 * x + 2] = 200;
             }
         }
-        skins_[129] = dialog;
-        skins_[217] = Solid(30, 24, QColor(10, 20, 30));
-        skins_[222] = Solid(30, 24, QColor(40, 50, 60));
-        skins_[218] = Solid(30, 24, QColor(70, 80, 90));
-        skins_[224] = Solid(12, 12, QColor(128, 128, 128));
+        skins[129] = dialog;
+        skins[217] = Solid(30, 24, QColor(10, 20, 30));
+        skins[222] = Solid(30, 24, QColor(40, 50, 60));
+        skins[218] = Solid(30, 24, QColor(70, 80, 90));
+        skins[224] = Solid(12, 12, QColor(128, 128, 128));
     }
-    QObject* MessageTarget() override { return nullptr; }
-    void ToggleFullScreen() override {}
-    int WorkMode() const override { return 0; }
-    const CDibImage* SkinImage(int number) const override {
-        const auto found = skins_.find(number);
-        return found == skins_.end() ? nullptr : &found->second;
-    }
-    int StoredVideoWidth() const override { return -1; }
-    int StoredVideoHeight() const override { return -1; }
-
-private:
-    std::map<int, CDibImage> skins_;
 };
 
 // Records every window message it receives.

@@ -1,0 +1,395 @@
+#include "dialogs/pdf_dlg.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStandardPaths>
+#include <QUrl>
+#include <algorithm>
+#include <iterator>
+
+#include "image/pdf_rules.h"
+#include "image/pdf_writer.h"
+#include "platform/font_faces.h"
+#include "platform/message_box.h"
+#include "platform/window_messages.h"
+#include "ui/general_button.h"
+#include "ui/kt_list_box.h"
+#include "ui/qv_button.h"
+
+namespace {
+
+// Client size; the controls placed in pixels below need this much room.
+constexpr int kClientWidth = 680;
+constexpr int kClientHeight = 370;
+// The list and the path edit, from dialog units at 1.5 pixels each. The list starts lower, to
+// leave its label room below the title band, and ends where it would; the edit is centred on the
+// row of "浏览" and "打开" beside it.
+constexpr QRect kListRect{22, 62, 417, 181};
+constexpr QRect kPathEditRect{22, 274, 301, 21};
+// Progress while making: beside "取消".
+constexpr QRect kProgressRect{370, 320, 290, 30};
+
+struct ButtonPlace {
+    int id;
+    const char16_t* caption;
+    int x;
+    int y;
+};
+constexpr ButtonPlace kButtons[] = {
+    {CPDFDlg::kOkId, u"确定", 120, 320},     {CPDFDlg::kCancelId, u"取消", 270, 320},
+    {CPDFDlg::kAddId, u"添加", 480, 70},     {CPDFDlg::kDeleteId, u"删除", 580, 70},
+    {CPDFDlg::kBrowseId, u"浏览", 350, 270}, {CPDFDlg::kOpenId, u"打开", 530, 270},
+};
+
+const QColor kLabelColour(96, 104, 116);
+const QColor kFrameColour(208, 214, 222);
+const QColor kBarColour(31, 90, 160);  // the title band's blue
+
+QString Caption() {
+    return QStringLiteral("PDF制作");
+}
+
+// What the user is told about pictures that were left out of a PDF that was written.
+QString LeftOutText(const CPdfMaker::Result& result) {
+    QStringList lines;
+    if (result.unreadable > 0)
+        lines << QStringLiteral("%1张图片无法读取，未写入PDF。").arg(result.unreadable);
+    if (result.overLimit > 0) {
+        lines << QStringLiteral("一个PDF文件最多%1页，后面的%2张图片未写入。")
+                     .arg(kPdfMaxPages)
+                     .arg(result.overLimit);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+CPDFDlg::CPDFDlg(const QStringList& pictures, QWidget* parent)
+    : CQVDialog(parent), paths_(pictures) {
+    setFixedSize(kClientWidth, kClientHeight);
+    SetTitle(Caption());
+    fileList_ = new CKTListBox(this);
+    fileList_->setObjectName(QStringLiteral("fileList"));
+    fileList_->setGeometry(kListRect);
+    fileList_->setFont(QvFont(QStringLiteral("宋体"), 12, 400));
+    fileList_->addItems(paths_);
+    pathEdit_ = new QLineEdit(this);
+    pathEdit_->setObjectName(QStringLiteral("pathEdit"));
+    pathEdit_->setGeometry(kPathEditRect);
+    pathEdit_->setReadOnly(true);
+    // Taken only by a click: focus passed on while the list is disabled would select its text.
+    pathEdit_->setFocusPolicy(Qt::ClickFocus);
+    pathEdit_->setFont(QvFont(QStringLiteral("宋体"), 12, 400));
+    // The keyboard changes the selection without a mouse release: the preview follows it too.
+    connect(fileList_, &QListWidget::currentRowChanged, this, [this] {
+        if (QGuiApplication::mouseButtons() == Qt::NoButton)
+            ShowPreview();
+    });
+}
+
+CPDFDlg::~CPDFDlg() {
+    StopMaking();
+}
+
+bool CPDFDlg::OnInitDialog() {
+    CQVDialog::OnInitDialog();
+    CreateButtons();
+    return true;
+}
+
+void CPDFDlg::CreateButtons() {
+    for (size_t i = 0; i < std::size(kButtons); ++i) {
+        const ButtonPlace& place = kButtons[i];
+        CQVButton* button = MakeGeneralButton(this, place.id, QString::fromUtf16(place.caption));
+        button->MoveTo(place.x, place.y);
+        button->show();
+        buttons_[i] = button;
+    }
+}
+
+CQVButton* CPDFDlg::Button(int id) const {
+    for (CQVButton* button : buttons_) {
+        if (button != nullptr && button->ControlId() == id)
+            return button;
+    }
+    return nullptr;
+}
+
+QStringList CPDFDlg::Paths() const {
+    QStringList paths;
+    for (int i = 0; i < fileList_->count(); ++i)
+        paths << fileList_->item(i)->text();
+    return paths;
+}
+
+void CPDFDlg::AddUnique(const QString& path) {
+    if (IndexOfPicturePath(Paths(), path) < 0)
+        fileList_->addItem(path);
+}
+
+bool CPDFDlg::event(QEvent* event) {
+    if (event->type() == WindowMessageEvent::EventType()) {
+        auto* message = static_cast<WindowMessageEvent*>(event);
+        if (message->message == qvmsg::kListOrderChanged) {
+            ShowPreview();
+            return true;
+        }
+        if (message->message == qvmsg::kButtonClicked && message->wParam != kCloseButtonId) {
+            OnButton(int(message->wParam));
+            return true;
+        }
+    }
+    return CQVDialog::event(event);
+}
+
+void CPDFDlg::OnButton(int id) {
+    switch (id) {
+        case kOkId:
+            MakePdf();
+            break;
+        case kCancelId:
+            if (IsMaking())
+                cancel_ = true;
+            else
+                OnOK();
+            break;
+        case kAddId:
+            AddFiles();
+            break;
+        case kDeleteId:
+            RemoveSelected();
+            break;
+        case kBrowseId:
+            ChoosePdfPath();
+            break;
+        case kOpenId:
+            OpenInViewer();
+            break;
+        default:
+            break;
+    }
+}
+
+void CPDFDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && !IsMaking()) {
+        RemoveSelected();
+        return;
+    }
+    CQVDialog::keyPressEvent(event);
+}
+
+// Escape stops the making first; once nothing is being made it closes the dialog.
+void CPDFDlg::reject() {
+    if (IsMaking()) {
+        cancel_ = true;
+        return;
+    }
+    CQVDialog::reject();
+}
+
+void CPDFDlg::OnOK() {
+    StopMaking();
+    CQVDialog::OnOK();
+}
+
+int CPDFDlg::SelectedRow() const {
+    const QListWidgetItem* current = fileList_->currentItem();
+    return current != nullptr && current->isSelected() ? fileList_->currentRow() : -1;
+}
+
+void CPDFDlg::ShowPreview() {
+    const int row = SelectedRow();
+    if (row < 0)
+        return;
+    previewPath_ = fileList_->item(row)->text();
+    // A file that cannot be read shows an empty preview rather than the previous picture.
+    if (!previewImage_.Load(previewPath_, PdfPreviewFormatCode(previewPath_)) ||
+        !previewImage_.Resample(kPreviewRect.width(), kPreviewRect.height(), 1)) {
+        previewImage_.Destroy();
+    }
+    update(kPreviewRect);
+}
+
+QString CPDFDlg::StartFolder() const {
+    const int row = std::max(fileList_->currentRow(), 0);
+    if (fileList_->count() > 0)
+        return QFileInfo(fileList_->item(row)->text()).absolutePath();
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+QStringList CPDFDlg::AskPicturesToAdd() {
+    return QFileDialog::getOpenFileNames(
+        this, QStringLiteral("添加"), StartFolder(),
+        QStringLiteral("Image File(bmp,Tif(Tiff),png,jpg(jpeg)) (*.bmp *.tif *.tiff *.jpeg *.jpg "
+                       "*.png *.BMP *.TIF *.TIFF *.JPEG *.JPG *.PNG)"),
+        nullptr, QFileDialog::HideNameFilterDetails);
+}
+
+QString CPDFDlg::AskPdfPath() {
+    const QString start = pdfPath_.isEmpty() ? StartFolder() : pdfPath_;
+    return QFileDialog::getSaveFileName(this, QStringLiteral("浏览"), start,
+                                        QStringLiteral("PDF Files(*.pdf) (*.pdf *.PDF)"), nullptr,
+                                        QFileDialog::HideNameFilterDetails);
+}
+
+void CPDFDlg::AddFiles() {
+    for (const QString& path : AskPicturesToAdd())
+        AddUnique(path);
+}
+
+void CPDFDlg::RemoveSelected() {
+    const int row = SelectedRow();
+    if (row < 0)
+        return;
+    delete fileList_->takeItem(row);
+    const int count = fileList_->count();
+    if (count == 0) {
+        previewImage_.Destroy();
+        previewPath_.clear();
+        update(kPreviewRect);
+        return;
+    }
+    fileList_->setCurrentRow(std::min(row, count - 1));
+}
+
+void CPDFDlg::ChoosePdfPath() {
+    const QString chosen = AskPdfPath();
+    if (chosen.isEmpty())
+        return;
+    const QString path = PdfFileNameFor(chosen);
+    // The file dialog asked about the name as typed; the extended name is asked about here.
+    if (path != chosen && QFileInfo::exists(path) &&
+        !QvConfirm(QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(path)),
+                   Caption())) {
+        return;
+    }
+    pdfPath_ = path;
+    pathEdit_->setText(QDir::toNativeSeparators(pdfPath_));
+}
+
+void CPDFDlg::OpenInViewer() {
+    if (!previewPath_.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(previewPath_));
+}
+
+void CPDFDlg::MakePdf() {
+    if (IsMaking())
+        return;
+    paths_ = Paths();
+    if (pdfPath_.isEmpty()) {
+        QvMessageBox(QStringLiteral("请选择保存路径"), Caption());
+        return;
+    }
+    if (paths_.isEmpty()) {
+        QvMessageBox(QStringLiteral("列表中没有图片，没有生成PDF。"), Caption());
+        return;
+    }
+    cancel_ = false;
+    progressDone_ = 0;
+    progressTotal_ = int(paths_.size());
+    SetControlsEnabled(false);
+    update(kProgressRect);
+    // Runs on the worker thread: hands each step to the dialog's thread and returns.
+    const auto progress = [this](int done, int total) {
+        QMetaObject::invokeMethod(
+            this, [this, done, total] { OnProgress(done, total); }, Qt::QueuedConnection);
+    };
+    worker_ = std::thread([this, paths = paths_, pdfPath = pdfPath_, progress] {
+        const CPdfMaker::Result result = CPdfMaker::Make(paths, pdfPath, progress, &cancel_);
+        QMetaObject::invokeMethod(
+            this, [this, result] { OnMade(result); }, Qt::QueuedConnection);
+    });
+}
+
+void CPDFDlg::OnProgress(int done, int total) {
+    progressDone_ = done;
+    progressTotal_ = total;
+    update(kProgressRect);
+}
+
+void CPDFDlg::OnMade(const CPdfMaker::Result& result) {
+    if (!IsMaking())
+        return;  // the dialog was closed while the PDF was being made
+    StopMaking();
+    SetControlsEnabled(true);
+    update(kProgressRect);
+    const QString file = QDir::toNativeSeparators(pdfPath_);
+    switch (result.outcome) {
+        case CPdfMaker::Outcome::kWritten:
+            if (!LeftOutText(result).isEmpty())
+                QvMessageBox(LeftOutText(result), Caption());
+            OnOK();
+            break;
+        case CPdfMaker::Outcome::kNoPages:
+            QvMessageBox(QStringLiteral("没有一张图片可以读取，没有生成PDF。"), Caption(),
+                         MessageIcon::kError);
+            break;
+        case CPdfMaker::Outcome::kCannotCreate:
+            QvMessageBox(QStringLiteral("无法创建文件：\n%1").arg(file), Caption(),
+                         MessageIcon::kError);
+            break;
+        case CPdfMaker::Outcome::kWriteFailed:
+            QvMessageBox(QStringLiteral("无法写入文件：\n%1").arg(file), Caption(),
+                         MessageIcon::kError);
+            break;
+        case CPdfMaker::Outcome::kCancelled:
+            break;
+    }
+}
+
+void CPDFDlg::StopMaking() {
+    if (!worker_.joinable())
+        return;
+    cancel_ = true;
+    worker_.join();
+}
+
+void CPDFDlg::SetControlsEnabled(bool enabled) {
+    fileList_->setEnabled(enabled);
+    for (CQVButton* button : buttons_) {
+        if (button != nullptr && button->ControlId() != kCancelId)
+            button->setEnabled(enabled);
+    }
+}
+
+void CPDFDlg::paintEvent(QPaintEvent* event) {
+    CQVDialog::paintEvent(event);
+    QPainter p(this);
+    p.setFont(QvFont(QStringLiteral("宋体"), 12, 400));
+    p.setPen(kLabelColour);
+    QvTextOut(p, kListRect.left(), kListRect.top() - 17,
+              QStringLiteral("图片列表（拖动图片可调整页面顺序）"));
+    QvTextOut(p, kPreviewRect.left(), kPreviewRect.top() - 15, QStringLiteral("预览"));
+    QvTextOut(p, kPathEditRect.left(), kPathEditRect.top() - 16, QStringLiteral("保存为："));
+    p.setPen(kFrameColour);
+    p.drawRect(kPreviewRect.adjusted(-1, -1, 0, 0));
+    if (previewImage_.IsValid())
+        previewImage_.Draw(&p, kPreviewRect.left(), kPreviewRect.top());
+    if (IsMaking())
+        PaintProgress(p);
+}
+
+void CPDFDlg::PaintProgress(QPainter& p) {
+    const QString text =
+        cancel_ ? QStringLiteral("正在取消…")
+                : QStringLiteral("正在生成PDF：%1/%2").arg(progressDone_).arg(progressTotal_);
+    p.setPen(kLabelColour);
+    QvTextOut(p, kProgressRect.left(), kProgressRect.top(), text);
+    const QRect track(kProgressRect.left(), kProgressRect.bottom() - 9, kProgressRect.width(), 8);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kFrameColour);
+    p.drawRoundedRect(track, 4, 4);
+    if (progressTotal_ > 0 && progressDone_ > 0) {
+        QRect done = track;
+        done.setWidth(std::max(8, track.width() * progressDone_ / progressTotal_));
+        p.setBrush(kBarColour);
+        p.drawRoundedRect(done, 4, 4);
+    }
+}

@@ -1,0 +1,100 @@
+#pragma once
+// CPDFDlg: the dialog in which the user makes one PDF file from a list of pictures. The list
+// starts with the photos of this run, newest first; the user adds files from disk, removes
+// entries, drags them into page order, previews the selected one, opens it in the desktop's
+// picture viewer, chooses the PDF file and confirms. Every picture becomes one JPEG page; the
+// first one fixes the page size. The pages are made on a worker thread while the dialog shows
+// their progress and stays responsive; "取消" then stops the making and leaves no file.
+
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <thread>
+
+#include "image/dib_image.h"
+#include "image/pdf_maker.h"
+#include "ui/qv_dialog.h"
+
+class CKTListBox;
+class CQVButton;
+class QLineEdit;
+
+class CPDFDlg : public CQVDialog {
+    Q_OBJECT
+
+public:
+    enum : int {
+        kPathEditId = 1031,
+        kOkId = 1033,
+        kCancelId = 1034,
+        kFileListId = 1047,
+        kAddId = 1048,
+        kDeleteId = 1049,
+        kBrowseId = 1050,
+        kOpenId = 1051,
+    };
+    static constexpr QRect kPreviewRect{500, 120, 128, 128};
+
+    // pictures: the thumbnail strip's files, newest first.
+    explicit CPDFDlg(const QStringList& pictures, QWidget* parent = nullptr);
+    ~CPDFDlg() override;
+
+    // The list's entries in page order.
+    QStringList Paths() const;
+    // Appends path unless the list already names that file.
+    void AddUnique(const QString& path);
+
+    CKTListBox* FileList() const { return fileList_; }
+    QLineEdit* PathEdit() const { return pathEdit_; }
+    CQVButton* Button(int id) const;
+    const QString& PdfPath() const { return pdfPath_; }
+    const QString& PreviewPath() const { return previewPath_; }
+    const CDibImage& PreviewImage() const { return previewImage_; }
+    bool IsMaking() const { return worker_.joinable(); }
+    // Pages done and pages in all while making.
+    int ProgressDone() const { return progressDone_; }
+    int ProgressTotal() const { return progressTotal_; }
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void reject() override;
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+    // The desktop's file dialogs; empty when the user cancels.
+    virtual QStringList AskPicturesToAdd();
+    virtual QString AskPdfPath();
+
+private:
+    void CreateButtons();
+    void OnButton(int id);
+    // The selected entry; -1 when none is (the list's current entry may be unselected).
+    int SelectedRow() const;
+    void ShowPreview();
+    void AddFiles();
+    void RemoveSelected();
+    void ChoosePdfPath();
+    void OpenInViewer();
+    void MakePdf();
+    void OnProgress(int done, int total);
+    void OnMade(const CPdfMaker::Result& result);
+    void StopMaking();
+    void SetControlsEnabled(bool enabled);
+    QString StartFolder() const;
+    void PaintProgress(QPainter& painter);
+
+    CKTListBox* fileList_ = nullptr;
+    QLineEdit* pathEdit_ = nullptr;
+    CQVButton* buttons_[6] = {};
+    QStringList paths_;
+    CDibImage previewImage_;
+    QString previewPath_;
+    QString pdfPath_;
+    std::thread worker_;
+    std::atomic<bool> cancel_{false};
+    int progressDone_ = 0;
+    int progressTotal_ = 0;
+};

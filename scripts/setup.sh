@@ -19,6 +19,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libopencv-core-dev libopencv-imgproc-dev
   qpdf poppler-utils ffmpeg xvfb xauth
+  gstreamer1.0-plugins-base-apps
 )
 
 missing=()

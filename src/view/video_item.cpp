@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 
+#include "capture/video_recorder.h"
 #include "ui/main_window_services.h"
 
 namespace {
@@ -76,6 +77,12 @@ LParam CVideoItem::OnFrame(WParam wParam, LParam lParam) {
 void CVideoItem::OnNewFrame() {
     if (autoCropOn)
         edgeWorker_.OfferFrame(rawImage);
+    shownFrameRecorded_ = CVideoRecorder::PushFrame(workImage);
+}
+
+void CVideoItem::OnBeforePaint() {
+    if (!shownFrameRecorded_)
+        shownFrameRecorded_ = CVideoRecorder::PushFrame(workImage);
 }
 
 void CVideoItem::SetAutoCropMode(int mode) {

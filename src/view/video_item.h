@@ -43,6 +43,7 @@ public:
 
 protected:
     void OnNewFrame() override;
+    void OnBeforePaint() override;
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
@@ -51,6 +52,10 @@ private:
     CFrameMailbox mailbox_;
     bool inFrame = false;
     bool autoCropOn = false;
+    // The shown frame reached the recorder. Each new frame is pushed when it is shown, so that
+    // a minimised or covered window, which is not painted, keeps the recording moving; the
+    // paint pushes a frame that did not get through (or was shown before the recording began).
+    bool shownFrameRecorded_ = false;
     // Declared last, so that its threads are joined before anything they report to goes away.
     CDocumentEdgeWorker edgeWorker_;
 };

@@ -1,0 +1,14 @@
+#pragma once
+// The folder browser of the settings dialogs: the platform's folder chooser with a caption. The
+// program uses the desktop's chooser; tests install a stand-in. User-interface thread only.
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// The chosen folder, or an empty string when the user cancelled.
+using FolderBrowser = std::function<QString(QWidget* owner, const QString& caption)>;
+QString BrowseForFolder(QWidget* owner, const QString& caption);
+// Replaces the browser and returns the previous one; an empty browser restores the desktop's.
+FolderBrowser SetFolderBrowser(FolderBrowser browser);

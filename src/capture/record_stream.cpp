@@ -92,8 +92,10 @@ GstBuffer* CKTRecordStream::TakeNewest() {
     return frame;
 }
 
-void CKTRecordStream::RequestEnd() {
+void CKTRecordStream::RequestEnd(GstClockTime at) {
     std::lock_guard<std::mutex> guard(lock_);
+    if (!ending_)
+        endAt_ = at;
     ending_ = true;
     if (wait_)
         gst_clock_id_unschedule(wait_);
@@ -148,8 +150,21 @@ void CKTRecordStream::FillBuffer(GstAppSrc* source) {
                 }
             }
         }
-        // The held picture lasts up to the present slot's end, when the recording stopped.
-        const uint64_t end = std::max(nextSlot_, PresentSlot(clock, base) + 1);
+        // The held picture lasts up to the end of the present slot, when the recording stopped.
+        // It is sent once more in the last slot: a container of constant frame rate (AVI) is
+        // filled up to the last sample it sees, not to where that sample's duration ends.
+        // The end is the moment the stop was asked for, not when encoding let us notice it.
+        GstClockTime endAt = GST_CLOCK_TIME_NONE;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            endAt = endAt_;
+        }
+        const uint64_t present = GST_CLOCK_TIME_IS_VALID(endAt)
+                                     ? gst_util_uint64_scale_int(endAt, rate_, GST_SECOND)
+                                     : PresentSlot(clock, base);
+        const uint64_t end = std::max(nextSlot_, present + 1);
+        if (held_ && end > heldSlot_ + 1)
+            SendHeld(source, end - 1, gst_buffer_copy(held_));  // shares the pixels
         SendHeld(source, end, nullptr);
         gst_object_unref(clock);
     }

@@ -51,9 +51,9 @@ public:
     // and sends the frame before it; after RequestEnd, sends what is held up to the present slot
     // and ends the stream.
     void FillBuffer(GstAppSrc* source);
-    // Any thread: the stream ends at the next FillBuffer, and a FillBuffer waiting for a slot
-    // returns at once.
-    void RequestEnd();
+    // Any thread: the stream ends at running time `at` (when FillBuffer notices, for none), at
+    // the next FillBuffer; a FillBuffer waiting for a slot returns at once.
+    void RequestEnd(GstClockTime at = GST_CLOCK_TIME_NONE);
 
     // Samples sent, slots that passed without a sample because sending was late, frames handed
     // over and frames dropped at the hand-over.
@@ -77,6 +77,7 @@ private:
     std::mutex lock_;              // guards newest_, ending_ and wait_
     GstBuffer* newest_ = nullptr;  // handed over, not yet sent
     bool ending_ = false;
+    GstClockTime endAt_ = GST_CLOCK_TIME_NONE;
     GstClockID wait_ = nullptr;  // the slot FillBuffer waits for
 
     // Streaming thread only.

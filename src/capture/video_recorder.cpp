@@ -187,13 +187,23 @@ void CVideoRecorder::StopRecording() {
         return;
     const bool wasRecording = recording_;
     if (recording_ && source_) {
-        source_->Stream().RequestEnd();
+        source_->Stream().RequestEnd(RunningTime());
         WaitForEnd(kEndTimeoutMs);
     }
     const QString reason = TakeErrorText();
     TearDown();
     if (wasRecording && !reason.isEmpty())
         Fail(QStringLiteral("Recording error") + u'\n' + reason);
+}
+
+GstClockTime CVideoRecorder::RunningTime() const {
+    GstClock* clock = gst_element_get_clock(graph_);
+    if (!clock)
+        return GST_CLOCK_TIME_NONE;
+    const GstClockTime now = gst_clock_get_time(clock);
+    const GstClockTime base = gst_element_get_base_time(graph_);
+    gst_object_unref(clock);
+    return now > base ? now - base : 0;
 }
 
 bool CVideoRecorder::WaitForEnd(int timeoutMs) {

@@ -77,6 +77,8 @@ private:
     bool Run();
     void TearDown();
     bool WaitForEnd(int timeoutMs);
+    // The pipeline's running time now; none while it has no clock.
+    GstClockTime RunningTime() const;
     void OnStreamError();
     QString TakeErrorText();
     static GstBusSyncReply BusSyncHandler(GstBus* bus, GstMessage* message, gpointer self);

@@ -36,18 +36,18 @@ CDibImage Picture(int width, int height, int n) {
 
 // Pushes a new picture every 40 ms for ms milliseconds; returns the seconds it recorded.
 double Record(CVideoRecorder& recorder, int width, int height, int ms) {
-    QElapsedTimer wall;
+    QElapsedTimer wall;  // the recording's time runs from the moment its pipeline runs
     wall.start();
     int n = 0;
     QTimer pacer;
-    QObject::connect(&pacer, &QTimer::timeout, [&] {
-        CVideoRecorder::PushFrame(Picture(width, height, n++));
-    });
+    QObject::connect(&pacer, &QTimer::timeout,
+                     [&] { CVideoRecorder::PushFrame(Picture(width, height, n++)); });
     pacer.start(40);
     QTest::qWait(ms);
     pacer.stop();
+    const double seconds = wall.nsecsElapsed() / 1e9;
     recorder.StopRecording();
-    return wall.nsecsElapsed() / 1e9;
+    return seconds;
 }
 
 }  // namespace
@@ -92,8 +92,9 @@ private slots:
         QCOMPARE(probe.codec, codec);
         QCOMPARE(probe.width, fileWidth);
         QCOMPARE(probe.height, fileHeight);
-        QVERIFY2(std::abs(probe.duration - wall) <= 0.05 * wall,
-                 qPrintable(QString("%1 s in the file, %2 s recorded").arg(probe.duration).arg(wall)));
+        QVERIFY2(
+            std::abs(probe.duration - wall) <= 0.05 * wall,
+            qPrintable(QString("%1 s in the file, %2 s recorded").arg(probe.duration).arg(wall)));
         QVERIFY(probe.frames > 0);
         if (codec == QLatin1String("mjpeg"))
             QVERIFY(DiscovererAccepts(path));
@@ -105,8 +106,8 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("no picture") << "x.avi" << 0 << "Error: No live picture to record";
         QTest::newRow("missing folder") << "missing/x.avi" << 320 << "Error: Start recording error";
-        QTest::newRow("missing folder, wmv") << "missing/x.wmv" << 320
-                                             << "Error: Start recording error";
+        QTest::newRow("missing folder, wmv")
+            << "missing/x.wmv" << 320 << "Error: Start recording error";
     }
     void failuresAreToldAndLeaveNoFile() {
         QFETCH(QString, file);

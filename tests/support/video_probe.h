@@ -26,11 +26,11 @@ inline QString RunTool(const QString& program, const QStringList& arguments) {
 
 inline VideoProbe ProbeVideo(const QString& path) {
     VideoProbe probe;
-    const QString out = RunTool(
-        QStringLiteral("ffprobe"),
-        {"-v", "error", "-count_frames", "-show_entries",
-         "stream=codec_type,codec_name,width,height,nb_read_frames:format=duration", "-of",
-         "default=noprint_wrappers=1", path});
+    const QString out =
+        RunTool(QStringLiteral("ffprobe"),
+                {"-v", "error", "-count_frames", "-show_entries",
+                 "stream=codec_type,codec_name,width,height,nb_read_frames:format=duration", "-of",
+                 "default=noprint_wrappers=1", path});
     for (const QString& line : out.split(u'\n')) {
         const QString key = line.section(u'=', 0, 0);
         const QString value = line.section(u'=', 1);
@@ -55,16 +55,16 @@ inline VideoProbe ProbeVideo(const QString& path) {
 // gst-discoverer-1.0's verdict: true when it found a video stream and no error.
 inline bool DiscovererAccepts(const QString& path) {
     const QString out = RunTool(QStringLiteral("gst-discoverer-1.0"), {path});
-    return out.contains(QLatin1String("video #")) && !out.contains(QLatin1String("error"),
-                                                                   Qt::CaseInsensitive);
+    return out.contains(QLatin1String("video #")) &&
+           !out.contains(QLatin1String("error"), Qt::CaseInsensitive);
 }
 
 // The frame at the given second as RGB bytes, rows top first.
 inline QByteArray DecodeFrame(const QString& path, double second) {
     QProcess decode;
     decode.start(QStringLiteral("ffmpeg"),
-                 {"-v", "error", "-ss", QString::number(second), "-i", path, "-frames:v", "1",
-                  "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+                 {"-v", "error", "-ss", QString::number(second), "-i", path, "-frames:v", "1", "-f",
+                  "rawvideo", "-pix_fmt", "rgb24", "-"});
     decode.waitForFinished(60000);
     return decode.readAllStandardOutput();
 }

@@ -115,12 +115,12 @@ void RecordRow(CountingVideoItem& item, const QString& path, int width, int heig
     std::printf(
         "  ours  %-4s %4dx%-4d  preview %5.1f -> %5.1f fps (%+5.1f%%)  distinct %5.1f/s  file %4d "
         "frames %6.2f s / wall %6.2f s (%+5.2f%%)  skipped slots %4llu  dropped %3llu  stop %5.0f "
-        "ms  RSS %5.0f .. %5.0f MiB (first %5.0f last %5.0f)\n",
+        "ms  RSS %5.0f .. %5.0f MiB (first %5.0f, at half time %5.0f, last %5.0f)\n",
         path.endsWith("wmv") ? "WMV" : "AVI", width, height, previewAlone, preview,
         100 * (preview / previewAlone - 1), distinct / seconds, file.frames, file.duration, seconds,
         100 * (file.duration / seconds - 1), (unsigned long long)skipped,
         (unsigned long long)dropped, stopMs, *std::min_element(memory.begin(), memory.end()),
-        memMax, memory.front(), memory.back());
+        memMax, memory.front(), memory[memory.size() / 2], memory.back());
 }
 
 // The same encoder and muxer fed by videotestsrc as fast as they go.

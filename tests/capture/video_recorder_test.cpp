@@ -10,20 +10,10 @@
 #include "capture/video_recorder.h"
 #include "image/dib_image.h"
 #include "media/media_platform.h"
-#include "platform/message_box.h"
+#include "support/recorded_messages.h"
 #include "support/video_probe.h"
 
 namespace {
-
-struct Messages {
-    Messages() {
-        SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon) {
-            texts << caption + ": " + text;
-        });
-    }
-    ~Messages() { SetMessageBoxHandler({}); }
-    QStringList texts;
-};
 
 // A 24-bit picture whose brightness changes with n, so that every frame differs.
 CDibImage Picture(int width, int height, int n) {
@@ -79,7 +69,7 @@ private slots:
         QFETCH(int, fileHeight);
         QTemporaryDir dir;
         const QString path = dir.filePath(name);
-        Messages messages;
+        RecordedMessages messages;
         CVideoRecorder* recorder = CVideoRecorder::CreateRecorder();
         QVERIFY(recorder->StartRecording(path, width, height, 25));
         QVERIFY(recorder->IsRecording());
@@ -114,7 +104,7 @@ private slots:
         QFETCH(int, width);
         QFETCH(QString, message);
         QTemporaryDir dir;
-        Messages messages;
+        RecordedMessages messages;
         CVideoRecorder* recorder = CVideoRecorder::CreateRecorder();
         QVERIFY(!recorder->StartRecording(dir.filePath(file), width, 240));
         QVERIFY(!recorder->IsRecording());
@@ -127,7 +117,7 @@ private slots:
     // A write error while recording (a full disk) stops the recording and tells the owner and
     // the user.
     void fullDiskStopsTheRecording() {
-        Messages messages;
+        RecordedMessages messages;
         CVideoRecorder* recorder = CVideoRecorder::CreateRecorder();
         int failures = 0;
         recorder->SetFailureHandler([&] { ++failures; });

@@ -15,11 +15,21 @@ packages=(
   gstreamer1.0-libav gstreamer1.0-tools
   # interface fonts
   fonts-noto-cjk
+  # text recognition: the engine, its Chinese and English language data, and its command line
+  # (the benchmark's peer)
+  libtesseract-dev
+  tesseract-ocr-chi-sim
+  tesseract-ocr-eng
+  tesseract-ocr
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   libopencv-core-dev libopencv-imgproc-dev
   qpdf poppler-utils ffmpeg xvfb xauth
   gstreamer1.0-plugins-base-apps
+  # packaging: the Debian package and the checks of the installed desktop files
+  dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db
+  # printing test: a private CUPS scheduler with the generic PDF printer driver of cups-filters
+  cups cups-filters
 )
 
 missing=()

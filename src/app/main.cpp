@@ -1,7 +1,12 @@
-#include "app/quorvane_app.h"
-#include "app/start_options.h"
-
+#include <QGuiApplication>
 #include <QStringList>
+
+#include <cstdio>
+
+#include "app/quorvane_app.h"
+#include "app/single_instance.h"
+#include "app/start_options.h"
+#include "platform/user_folders.h"
 
 int main(int argc, char* argv[]) {
     // The options are read before the window system is reached, so --help and --version work
@@ -16,9 +21,35 @@ int main(int argc, char* argv[]) {
         return PrintStartMessage(request);
     }
 
+    // A second copy hands its files to the running one and ends, before reaching the display.
+    const QString settingsFolder = SettingsFolder();
+    SingleInstance instance(settingsFolder);
+    if (!settingsFolder.isEmpty()) {
+        switch (instance.ClaimOrHandOver(request.options.files)) {
+            case SingleInstance::Claim::kFirst:
+                break;
+            case SingleInstance::Claim::kHandedOver:
+                return 0;
+            case SingleInstance::Claim::kFailed:
+                std::fprintf(stderr,
+                             "quorvane: another copy is running with the settings in %s but "
+                             "does not answer\n",
+                             qPrintable(settingsFolder));
+                return 1;
+        }
+    }
+
+    // The window's application id names the desktop entry, so the desktop shows its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
     CQuorvaneApp app(argc, argv);
     app.SetStartOptions(request.options);
+    if (!settingsFolder.isEmpty() && !instance.Listen()) {
+        std::fprintf(stderr, "quorvane: cannot listen on %s; a later copy cannot reach this one\n",
+                     qPrintable(instance.SocketPath()));
+    }
+    app.SetSingleInstance(&instance);
     // The main window reads the stored settings as it is constructed.
     app.InitInstance();
+    instance.StopListening();
     return 0;
 }

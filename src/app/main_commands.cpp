@@ -96,7 +96,21 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
         case mainctl::kRecordSettings:
             ShowRecordSettings();
             break;
-        default:  // "默认设置" and "文字识别" have no command yet
+        case mainctl::kPrint:
+            if (still != nullptr)
+                PrintShownPicture();
+            break;
+        case mainctl::kPrintSetup:
+            SetUpPrinter();
+            break;
+        case mainctl::kWatermark:
+            ShowWatermarkDialog();
+            break;
+        case mainctl::kRecogniseText:
+            if (still != nullptr)
+                RecogniseText();
+            break;
+        default:  // "默认设置" has no command yet
             break;
     }
     return 0;

@@ -1,6 +1,9 @@
 #include "app/quorvane_app.h"
 
+#include <QTimer>
+
 #include "app/quorvane_dlg.h"
+#include "app/single_instance.h"
 #include "dialogs/camera_settings_dialog.h"
 #include "dialogs/format_dialog.h"
 #include "media/camera_dialogs.h"
@@ -19,6 +22,18 @@ bool CQuorvaneApp::InitInstance() {
     SetSimulatedCameraOption(options_.simulatedCamera, options_.simulatedCameraFile);
     MediaPlatformInit();
     CQuorvaneDlg dialog;
+    if (instance_ != nullptr) {
+        connect(instance_, &SingleInstance::Activated, &dialog,
+                [&dialog](const QStringList& files) {
+                    dialog.BringToFront();
+                    dialog.OpenFiles(files);
+                });
+    }
+    if (!options_.files.isEmpty()) {
+        // After the window is up and in live mode, so the files end up on view.
+        QTimer::singleShot(0, &dialog,
+                           [&dialog, files = options_.files] { dialog.OpenFiles(files); });
+    }
     dialog.exec();
     return false;
 }

@@ -6,6 +6,8 @@
 
 #include "app/start_options.h"
 
+class SingleInstance;
+
 class CQuorvaneApp : public QApplication {
     Q_OBJECT
 
@@ -14,6 +16,8 @@ public:
 
     void SetStartOptions(const StartOptions& options) { options_ = options; }
     const StartOptions& Options() const { return options_; }
+    // The claim of this copy; later copies reach the main window through it.
+    void SetSingleInstance(SingleInstance* instance) { instance_ = instance; }
 
     // Installs the interface fonts, runs the main window and returns false: the application
     // ends with the window.
@@ -21,4 +25,5 @@ public:
 
 private:
     StartOptions options_;
+    SingleInstance* instance_ = nullptr;
 };

@@ -11,7 +11,9 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <functional>
 #include <map>
+#include <memory>
 
 #include "app/language.h"
 #include "app/main_layout.h"
@@ -24,15 +26,20 @@
 #include "settings/stored_settings.h"
 #include "ui/main_window_services.h"
 #include "ui/qv_tip_ctrl.h"
+#include "view/picture_printing.h"
 
+class CBusyPanel;
 class CColorMode;
 class CPicture;
 class CQVButton;
 class CSaveNotice;
 class CSaveOption;
+class CTextRecogniser;
+class CTextRecognitionJob;
 class CThumnailView;
 class CWorkRegionMgr;
 class QTimer;
+struct OcrOutcome;
 
 class CQuorvaneDlg : public QDialog, public QVLanguage, public MainWindowServices {
     Q_OBJECT
@@ -71,11 +78,31 @@ public:
     // Replaces the clock of time-stamp photo names (scripted runs and tests).
     void SetPhotoClock(CPhotoNamer::Clock clock) { photoNamer_ = CPhotoNamer(std::move(clock)); }
 
+    // --- "文字识别" (main_text_commands.cpp)
+    // Shows recognised text: the text result dialog, run modally, unless replaced.
+    using TextResultPresenter = std::function<void(const QString& text, const QString& picture)>;
+    // Recognises the text of the shown picture (or of its selection box) in the background.
+    void RecogniseText();
+    bool IsRecognisingText() const;
+    void CancelTextRecognition();
+    CBusyPanel* TextBusyPanel() const { return textBusy_; }
+    // Replaces the result dialog (tests, scripted runs); an empty presenter restores it.
+    void SetTextResultPresenter(TextResultPresenter presenter) {
+        textPresenter_ = std::move(presenter);
+    }
+
     void EnterFullScreen();
     void LeaveFullScreen();
     bool IsFullScreen() const { return fullScreen_; }
     // Enables the buttons that belong to the mode (0 live, 1 picture); the rest keep their state.
     void EnableForMode(int mode);
+
+    // Files from the command line or from a later copy of the program (main_open_files.cpp):
+    // each readable picture joins the thumbnail strip and the newest is shown in picture mode;
+    // files that cannot be read are named in one message.
+    void OpenFiles(const QStringList& paths);
+    // Restores, raises and activates the window (a later copy of the program was started).
+    void BringToFront();
 
     CQVButton* Button(int id) const;
 
@@ -179,4 +206,27 @@ private:
     CSaveNotice* saveNotice_ = nullptr;
     QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
     CPhotoNamer photoNamer_;
+
+    // Printing and the watermark dialog (main_print_commands.cpp, main_watermark_command.cpp).
+public:
+    // The printer "打印设置" chose for this run; none chosen: the desktop's default printer.
+    const PrinterChoice& ChosenPrinter() const { return printerChoice_; }
+
+private:
+    void PrintShownPicture();
+    void SetUpPrinter();
+    void ShowWatermarkDialog();
+
+    PrinterChoice printerChoice_;
+
+    // Text recognition: the engine, kept loaded after its first use, the background run, and
+    // its busy panel with the timer that shows the run's progress.
+    void OnTextRecognised(const OcrOutcome& outcome);
+    void ShowTextResult(const QString& text, const QString& picture);
+    std::shared_ptr<CTextRecogniser> textRecogniser_;
+    CTextRecognitionJob* textJob_ = nullptr;
+    CBusyPanel* textBusy_ = nullptr;
+    QTimer* textProgressTimer_ = nullptr;
+    QString textPicturePath_;
+    TextResultPresenter textPresenter_;
 };

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -27,19 +28,23 @@ QStringList SplitOptionalValue(QStringList arguments, QString* file) {
 StartRequest ParseStartOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Document camera: photographs, PDF and video."));
+        QStringLiteral("Document camera: photographs, PDF and video. Picture files given on the "
+                       "command line open in the picture view."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOption(QCommandLineOption(
         kSimulatedCamera,
         QStringLiteral("Add the simulated document camera. --simulated-camera=FILE lays the "
                        "picture FILE on its desk instead of the built-in page.")));
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Picture files to open (BMP, JPEG, PNG, TIFF)."),
+                                 QStringLiteral("[files...]"));
 
     StartRequest request;
     QString file;
     if (!parser.parse(SplitOptionalValue(arguments, &file))) {
         request.action = StartAction::kError;
-        request.message = parser.errorText();
+        request.message = parser.errorText() + u"\nTry 'quorvane --help' for the options."_qs;
         return request;
     }
     if (parser.isSet(help) || parser.isSet(u"help-all"_qs)) {
@@ -52,16 +57,15 @@ StartRequest ParseStartOptions(const QStringList& arguments) {
         request.message = QCoreApplication::applicationName() + u' ' + ProgramVersion() + u'\n';
         return request;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        request.action = StartAction::kError;
-        request.message = u"Unexpected argument: "_qs + parser.positionalArguments().first();
-        return request;
-    }
     request.options.simulatedCamera =
         parser.isSet(kSimulatedCamera) ||
         qEnvironmentVariableIntValue("QUORVANE_SIMULATED_CAMERA") != 0;
     if (parser.isSet(kSimulatedCamera)) {
         request.options.simulatedCameraFile = file;
+    }
+    // Absolute now: a running copy that receives them has another working folder.
+    for (const QString& path : parser.positionalArguments()) {
+        request.options.files << QFileInfo(path).absoluteFilePath();
     }
     return request;
 }

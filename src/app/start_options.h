@@ -1,7 +1,8 @@
 #pragma once
 // The program's command line: --simulated-camera[=FILE] (or QUORVANE_SIMULATED_CAMERA=1 in the
 // environment) adds the simulated document camera, with FILE laid on its desk instead of the
-// built-in page; --help and --version print and end the program.
+// built-in page; --help and --version print and end the program. Other arguments are picture
+// files to open.
 
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,7 @@
 struct StartOptions {
     bool simulatedCamera = false;
     QString simulatedCameraFile;  // empty: the built-in page
+    QStringList files;            // pictures to open, as absolute paths
 };
 
 enum class StartAction { kRun, kShowHelp, kShowVersion, kError };

@@ -8,20 +8,13 @@
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
 #include "ui/folder_browser.h"
-#include "ui/main_window_services.h"
+#include "ui/general_button.h"
 #include "ui/qv_button.h"
 
 namespace {
 // The dialog's template is 353 x 122 dialog units, 1.5 pixels each.
 constexpr int kWidth = 530;
 constexpr int kHeight = 183;
-// The general button skins: normal, hover, pressed.
-constexpr int kButtonSkins[3] = {211, 210, 202};
-
-const CDibImage* Skin(int number) {
-    const MainWindowServices* main = TheMainWindow();
-    return main != nullptr ? main->SkinImage(number) : nullptr;
-}
 }  // namespace
 
 CRecordSetting::CRecordSetting(QWidget* parent)
@@ -33,8 +26,6 @@ CRecordSetting::CRecordSetting(QWidget* parent)
     wmv_.SetText(QStringLiteral("WMV格式"));
     avi_.SetText(QStringLiteral("AVI格式"));
     resize(kWidth, kHeight);
-    // The edits exist from the start, so that the owner's values can be shown and read back
-    // whether or not the dialog is ever shown.
     pathEdit_ = new QLineEdit(this);
     pathEdit_->setReadOnly(true);
     pathEdit_->setGeometry(118, 48, 285, 22);
@@ -47,10 +38,7 @@ CRecordSetting::CRecordSetting(QWidget* parent)
 
 bool CRecordSetting::OnInitDialog() {
     CQVDialog::OnInitDialog();
-    browseButton_ = new CQVButton(this, kBrowseButtonId);
-    browseButton_->SetImages(Skin(kButtonSkins[0]), Skin(kButtonSkins[1]), Skin(kButtonSkins[2]));
-    browseButton_->SetText(25, 10, QStringLiteral("浏览"));
-    browseButton_->SetTextColour(QvRgb(255, 255, 255));
+    browseButton_ = MakeGeneralButton(this, kBrowseButtonId, QStringLiteral("浏览"));
     browseButton_->MoveTo(420, 45);
     browseButton_->show();
     wmv_.SetCheck(format == 0);

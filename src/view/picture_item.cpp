@@ -102,6 +102,15 @@ bool CPicItem::SaveAs() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Printing
+
+PrintResult CPicItem::Print(const PrinterChoice& printer) {
+    const PrintResult result = PrintPicture(workImage, printer);
+    QvMessageBox(PrintResultText(result), PrintMessageCaption());
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Text annotation
 
 void CPicItem::CommitAnnotation() {

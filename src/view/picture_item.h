@@ -1,11 +1,12 @@
 #pragma once
 // CPicItem: the still-picture item of the work region. A picture view that shows one picture
 // file and edits it: quarter turns, cropping to the selection box, a line of text written into
-// the picture, and saving the result under a new name.
+// the picture, saving the result under a new name, and printing it.
 
 #include <QString>
 #include <functional>
 
+#include "view/picture_printing.h"
 #include "view/picture_view.h"
 
 class CInputEdit;
@@ -26,6 +27,9 @@ public:
     // Saves the edited picture under a path the user chooses; nothing when there are no edits.
     // Returns true when the picture was written.
     bool SaveAs();
+    // Prints workImage (the picture without its annotation text) on one page of the chosen
+    // printer, the default printer when none is chosen, and tells the user how it ended.
+    PrintResult Print(const PrinterChoice& printer);
     // Arms the text annotation: the next click places the text edit.
     void ArmAnnotation() { annotateState = 1; }
 

@@ -77,6 +77,15 @@ void CThumnailView::AddPicture(const CDibImage& image, const QString& path) {
     update();
 }
 
+void CThumnailView::SelectNewest() {
+    if (cells_.empty()) {
+        return;
+    }
+    Select(0);
+    first_ = 0;
+    update();
+}
+
 QString CThumnailView::GetSelectedPath() const {
     if (selected_ < 0 || selected_ >= Count()) {
         return QString();

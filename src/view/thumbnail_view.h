@@ -45,6 +45,8 @@ public:
 
     // Adds a photo at the head of the strip; the selection stays on the same picture.
     void AddPicture(const CDibImage& image, const QString& path);
+    // Selects the newest picture and scrolls the strip to its start.
+    void SelectNewest();
     // The selected cell's path; a null string when nothing is selected.
     QString GetSelectedPath() const;
     // Appends every cell's path, newest first.

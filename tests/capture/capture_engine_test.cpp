@@ -372,9 +372,8 @@ private slots:
         QVERIFY(qobject_cast<QComboBox*>(dialog.Editor("Desk")));
         QCOMPARE(qobject_cast<QComboBox*>(dialog.Editor("Desk"))->count(), 3);
 
-        const int seen = receiver.frames;
-        QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= seen + 3, 10000);
-        QVERIFY(MeanGrey(receiver) > before + 40);
+        // Frames already on their way show the old settings: wait for the brighter ones.
+        QTRY_VERIFY_WITH_TIMEOUT(MeanGrey(receiver) > before + 40, 10000);
         QVERIFY(engine->Stop());
     }
 

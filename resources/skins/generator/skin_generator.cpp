@@ -1,6 +1,8 @@
 // Draws the program's skin images (129.png ... 232.png) with QPainter and writes them as 24-bit
-// PNG files into the folder named on the command line. Everything is drawn from paths and fills,
-// so the same source gives the same pictures on every machine.
+// PNG files into the folder named on the command line; with a second folder, also the desktop
+// icon drawn from the logo, in the icon theme's sizes (<folder>/hicolor/NxN/apps/quorvane.png).
+// Everything is drawn from paths and fills, so the same source gives the same pictures on every
+// machine.
 //
 // Palette and geometry follow the main window's layout: the window is the background minus its
 // middle 100 rows, the title strip is 35 pixels high (dialogs use the top 34), the toolbar band
@@ -543,11 +545,9 @@ QImage CheckBox() {
     return image;
 }
 
-QImage Logo() {
-    QImage image = NewImage(100, 80, kWhite);
-    QPainter p(&image);
-    Prepare(p);
-    // A document camera: base with a page, an upright arm and the camera head over the page.
+// A document camera in a 100 x 80 box: base with a page, an upright arm and the camera head over
+// the page.
+void DrawLogo(QPainter& p) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(225, 233, 243));
     p.drawRoundedRect(QRectF(14, 60, 74, 10), 4, 4);
@@ -566,7 +566,44 @@ QImage Logo() {
     p.drawPolygon(QPolygonF({{55, 24}, {63, 24}, {74, 55}, {44, 55}}));
     p.setBrush(kTitle);
     p.drawEllipse(QPointF(24, 64), 5, 3);
+}
+
+QImage Logo() {
+    QImage image = NewImage(100, 80, kWhite);
+    QPainter p(&image);
+    Prepare(p);
+    DrawLogo(p);
     return image;
+}
+
+// The logo on a white rounded tile with a thin frame, on transparency.
+QImage AppIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    Prepare(p);
+    p.scale(size / 128.0, size / 128.0);
+    p.setPen(QPen(QColor(196, 206, 218), 2));
+    p.setBrush(kWhite);
+    p.drawRoundedRect(QRectF(5, 5, 118, 118), 22, 22);
+    // The logo's drawing fills x 14 ... 88 and y 8 ... 70: centre it, enlarged.
+    p.translate(64, 64);
+    p.scale(1.35, 1.35);
+    p.translate(-51, -39);
+    DrawLogo(p);
+    return image;
+}
+
+bool WriteIcons(const QDir& out) {
+    for (int size : {16, 24, 32, 48, 64, 128, 256, 512}) {
+        const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        if (!out.mkpath(folder) ||
+            !AppIcon(size).save(out.filePath(folder + QStringLiteral("/quorvane.png")), "PNG")) {
+            std::fprintf(stderr, "cannot write the %d-pixel icon\n", size);
+            return false;
+        }
+    }
+    return true;
 }
 
 // The window is the background minus rows 334 ... 433: draw in window coordinates (668 rows) and
@@ -617,9 +654,12 @@ struct Small {
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: skin_generator <output folder>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: skin_generator <skins folder> [<icons folder>]\n");
         return 2;
+    }
+    if (argc == 3 && !WriteIcons(QDir(QString::fromLocal8Bit(argv[2])))) {
+        return 1;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     std::map<int, QImage> images;

@@ -1,0 +1,52 @@
+#pragma once
+// CTextRecogniser: the text-recognition engine with its languages loaded. It prepares the
+// picture (ocr_picture.h), reads it and returns the page's lines and words with their boxes and
+// confidences. Loading the languages takes a moment, so one recogniser is kept and reused; it
+// reads one picture at a time, on whichever thread calls it.
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <memory>
+
+#include "ocr/ocr_result.h"
+#include "platform/win_types.h"
+
+class CDibImage;
+namespace tesseract {
+class TessBaseAPI;
+}
+
+class CTextRecogniser {
+public:
+    // Simplified Chinese and English together.
+    static constexpr const char* kDefaultLanguages = "chi_sim+eng";
+
+    // dataPath: folder of the language files; empty: $TESSDATA_PREFIX, else the engine's own.
+    explicit CTextRecogniser(QString languages = QString::fromLatin1(kDefaultLanguages),
+                             QString dataPath = QString());
+    ~CTextRecogniser();
+    CTextRecogniser(const CTextRecogniser&) = delete;
+    CTextRecogniser& operator=(const CTextRecogniser&) = delete;
+
+    // Reads `image`, or only `region` of it when that is not empty. cancel (may be null) is
+    // polled while the engine works; progress (may be null) receives 0 ... 100.
+    OcrOutcome Recognise(const CDibImage& image, const QvRect& region = QvRect(),
+                         const std::atomic<bool>* cancel = nullptr,
+                         std::atomic<int>* progress = nullptr);
+
+    // The languages whose data file is missing from the folder the engine would read.
+    QStringList MissingLanguages() const;
+    // The Debian package that brings a language's data ("chi_sim" -> "tesseract-ocr-chi-sim").
+    static QString LanguagePackage(const QString& language);
+    // The folder the language files are read from.
+    QString DataPath() const;
+
+private:
+    // kDone when the engine is ready; otherwise why not, in `error`.
+    OcrStatus Load(QString& error);
+
+    QString languages_;
+    QString dataPath_;
+    std::unique_ptr<tesseract::TessBaseAPI> engine_;
+};

@@ -1,0 +1,46 @@
+#pragma once
+// CTextRecognitionJob: one text recognition at a time, on a thread of its own, so that the
+// windows keep painting while the engine reads. Start it, and Finished arrives on the thread
+// that owns the job (the user-interface thread) once the engine is done or was cancelled. While
+// a run is under way, Start refuses another. Destroying the job cancels a run and waits for it.
+
+#include <QObject>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "image/dib_image.h"
+#include "ocr/ocr_result.h"
+
+class CTextRecogniser;
+
+class CTextRecognitionJob : public QObject {
+    Q_OBJECT
+
+public:
+    explicit CTextRecognitionJob(std::shared_ptr<CTextRecogniser> recogniser,
+                                 QObject* parent = nullptr);
+    ~CTextRecognitionJob() override;
+
+    // Reads `picture` (only `region` of it when that is not empty). False, starting nothing,
+    // while a run is under way.
+    bool Start(CDibImage picture, const QvRect& region = QvRect());
+    // Asks the engine to stop; Finished follows with OcrStatus::kCancelled.
+    void Cancel();
+    // True from Start until Finished has been delivered.
+    bool IsRunning() const { return running_; }
+    // Percent done, 0 ... 100.
+    int Progress() const { return progress_.load(); }
+
+signals:
+    void Finished(const OcrOutcome& outcome);
+
+private:
+    void Deliver(const OcrOutcome& outcome);
+
+    std::shared_ptr<CTextRecogniser> recogniser_;
+    std::thread thread_;
+    std::atomic<bool> cancel_{false};
+    std::atomic<int> progress_{0};
+    bool running_ = false;
+};

@@ -1,0 +1,173 @@
+// The text result dialog "文字识别": the text is editable and selectable (Ctrl+A, Ctrl+C),
+// "复制" copies all of it, "保存" writes UTF-8 beside the picture after asking before it
+// replaces a file, a failed save is reported, and a picture without text says so.
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <map>
+
+#include "dialogs/text_result_dialog.h"
+#include "platform/font_faces.h"
+#include "platform/message_box.h"
+#include "ui/main_window_services.h"
+#include "ui/qv_button.h"
+
+// Resources of a static library are registered by name, outside any namespace.
+static void InitSkins() {
+    Q_INIT_RESOURCE(skins);
+}
+
+namespace {
+
+const QString kText = QStringLiteral("第一行：文字识别\nSecond line, 42 words.");
+
+// The program's own skins, as the main window hands them out.
+class Skins : public MainWindowServices {
+public:
+    Skins() {
+        InitSkins();
+        for (int number : {129, 202, 210, 211, 217, 218, 222})
+            skins_[number].LoadFromResource(QStringLiteral(":/skins/%1.png").arg(number),
+                                            kDibFormatPng);
+    }
+    QObject* MessageTarget() override { return nullptr; }
+    void ToggleFullScreen() override {}
+    int WorkMode() const override { return 1; }
+    const CDibImage* SkinImage(int number) const override {
+        const auto found = skins_.find(number);
+        return found == skins_.end() ? nullptr : &found->second;
+    }
+    int StoredVideoWidth() const override { return -1; }
+    int StoredVideoHeight() const override { return -1; }
+
+private:
+    std::map<int, CDibImage> skins_;
+};
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+CQVButton* Button(CTextResultDlg& dialog, int id) {
+    for (CQVButton* button : dialog.findChildren<CQVButton*>()) {
+        if (button->ControlId() == id)
+            return button;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class TextResultDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        InstallFontFaces();
+        SetTheMainWindow(&skins_);
+        SetMessageBoxHandler(
+            [this](const QString& text, const QString&, MessageIcon) { messages_ << text; });
+    }
+    void cleanupTestCase() { SetTheMainWindow(nullptr); }
+    void init() { messages_.clear(); }
+
+    void textIsEditableSelectableAndCopied() {
+        CTextResultDlg dialog(kText, QStringLiteral("/tmp/scan1.jpg"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QPlainTextEdit* box = dialog.TextBox();
+        QTRY_VERIFY(box->hasFocus());
+        QCOMPARE(dialog.Title(), QStringLiteral("文字识别"));
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(box->textCursor().selectedText().replace(QChar::ParagraphSeparator, '\n'), kText);
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), kText);
+
+        QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(box, QStringLiteral("!"));
+        QCOMPARE(dialog.Text(), kText + QStringLiteral("!"));
+        QGuiApplication::clipboard()->clear();
+        QTest::mouseClick(Button(dialog, CTextResultDlg::kCopyButtonId), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), kText + QStringLiteral("!"));
+        QCOMPARE(dialog.Note(), QStringLiteral("已复制到剪贴板"));
+        Grab(dialog, QStringLiteral("text_result.png"));
+    }
+
+    void saveWritesUtf8BesideThePicture_data() {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("new file") << false << false;
+        QTest::newRow("replaced after asking") << true << true;
+        QTest::newRow("kept when refused") << true << false;
+    }
+
+    void saveWritesUtf8BesideThePicture() {
+        QFETCH(bool, exists);
+        QFETCH(bool, replace);
+        QTemporaryDir folder;
+        const QString target = folder.filePath(QStringLiteral("扫描 1.txt"));
+        if (exists) {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        }
+        CTextResultDlg dialog(kText, folder.filePath(QStringLiteral("扫描 1.jpg")));
+        QStringList asked;
+        dialog.SetReplaceConfirm([&](QWidget*, const QString& path) {
+            asked << path;
+            return replace;
+        });
+        dialog.show();
+        QCOMPARE(dialog.TextFilePath(), target);
+        QTest::mouseClick(Button(dialog, CTextResultDlg::kSaveButtonId), Qt::LeftButton);
+        QCOMPARE(asked, exists ? QStringList{target} : QStringList{});
+        const bool written = !exists || replace;
+        QCOMPARE(Contents(target), written ? (kText + "\n").toUtf8() : QByteArray("old"));
+        QCOMPARE(dialog.Note().startsWith(QStringLiteral("已保存")), written);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 1);  // no temporary left
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void failedSaveIsReported() {
+        CTextResultDlg dialog(kText, QStringLiteral("/nonexistent-folder/scan.jpg"));
+        dialog.show();
+        QVERIFY(!dialog.SaveText());
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains(QStringLiteral("/nonexistent-folder/scan.txt")),
+                 qPrintable(messages_[0]));
+        QVERIFY(dialog.Note().isEmpty());
+    }
+
+    void pictureWithoutTextSaysSo() {
+        CTextResultDlg dialog(QStringLiteral(" \n"), QStringLiteral("/tmp/blank.jpg"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(dialog.EmptyNote()->isVisible());
+        QCOMPARE(dialog.EmptyNote()->text(), QStringLiteral("未识别到文字"));
+        QVERIFY(!dialog.TextBox()->isVisible());
+        QVERIFY(!Button(dialog, CTextResultDlg::kSaveButtonId)->isVisible());
+        QVERIFY(!dialog.SaveText() && !dialog.CopyText());
+        Grab(dialog, QStringLiteral("text_result_empty.png"));
+    }
+
+private:
+    // With QUORVANE_GRAB_DIR set, the dialog as drawn goes there for a look.
+    static void Grab(QWidget& dialog, const QString& name) {
+        const QString folder = qEnvironmentVariable("QUORVANE_GRAB_DIR");
+        if (!folder.isEmpty())
+            dialog.grab().save(QDir(folder).filePath(name));
+    }
+
+    Skins skins_;
+    QStringList messages_;
+};
+
+QTEST_MAIN(TextResultDialogTest)
+#include "test_text_result_dialog.moc"

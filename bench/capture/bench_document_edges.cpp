@@ -11,14 +11,22 @@
 #include <cstring>
 
 #include "capture/document_edge_worker.h"
-#include "scene_frames.h"
+#include "support/scene_frames.h"
 
 namespace {
 
+// The simulated camera's sizes, by width.
 const SceneFrame& Frame(int width) {
-    static SceneFrame small = MakeSceneFrame(1600, 1200, 6, DeskKind::kDarkPlain);
-    static SceneFrame large = MakeSceneFrame(2592, 1944, 6, DeskKind::kDarkPlain);
-    return width == 1600 ? small : large;
+    static SceneFrame sizes[] = {MakeSceneFrame(640, 480, 6, DeskKind::kDarkPlain),
+                                 MakeSceneFrame(1280, 720, 6, DeskKind::kDarkPlain),
+                                 MakeSceneFrame(1600, 1200, 6, DeskKind::kDarkPlain),
+                                 MakeSceneFrame(2592, 1944, 6, DeskKind::kDarkPlain)};
+    for (const SceneFrame& size : sizes) {
+        if (int(size.frame.GetWidth()) == width) {
+            return size;
+        }
+    }
+    return sizes[2];
 }
 
 void BM_DocumentEdgeDetection(benchmark::State& state) {
@@ -67,11 +75,15 @@ void BM_OpenCvContourPipeline(benchmark::State& state) {
 
 // Process CPU time: OpenCV may spread its filters over threads of its own.
 BENCHMARK(BM_DocumentEdgeDetection)
+    ->Arg(640)
+    ->Arg(1280)
     ->Arg(1600)
     ->Arg(2592)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenCvContourPipeline)
+    ->Arg(640)
+    ->Arg(1280)
     ->Arg(1600)
     ->Arg(2592)
     ->MeasureProcessCPUTime()

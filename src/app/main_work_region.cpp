@@ -70,12 +70,20 @@ void CQuorvaneDlg::ShowPanels(bool visible) {
 }
 
 LParam CQuorvaneDlg::OnSetWorkMode(WParam mode) {
+    if (mode != CWorkRegionMgr::kModeLive) {
+        StopContinuous();
+    }
     EnableForMode(int(mode));
     workMode_ = int(mode);
     if (workRegion_ != nullptr && workRegion_->SetMode(int(mode))) {
         // A colour choice made while the still picture was shown reaches the live picture now.
         if (mode == CWorkRegionMgr::kModeLive && colourModePanel_ != nullptr) {
             colourModePanel_->ApplyToLivePicture();
+        }
+        // The shown picture has the keyboard, so that Enter takes a photo; a field that had it
+        // (the first in the window at start, an annotation left open) would keep Enter to itself.
+        if (CPicture* shown = CurrentItem()) {
+            shown->setFocus(Qt::OtherFocusReason);
         }
         update();
     }

@@ -37,6 +37,12 @@ QColor ToQColor(QvColour c) {
 QString SkinPath(int number) {
     return QStringLiteral(":/skins/%1.png").arg(number);
 }
+
+// A widget the user types text into: every editable line, text, spin and combo box declares
+// itself so to the input method (read-only ones do not), as must any editor that takes Chinese.
+bool TakesTypedText(const QWidget* widget) {
+    return widget != nullptr && widget->testAttribute(Qt::WA_InputMethodEnabled);
+}
 }  // namespace
 
 CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
@@ -325,13 +331,13 @@ void CQuorvaneDlg::ShowAbout() {
 bool CQuorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
-        if (HandleKey(static_cast<QKeyEvent*>(event)->key()))
+        if (HandleKey(static_cast<QKeyEvent*>(event)->key(), static_cast<QWidget*>(watched)))
             return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-bool CQuorvaneDlg::HandleKey(int key) {
+bool CQuorvaneDlg::HandleKey(int key, const QWidget* receiver) {
     // Neither key may close the window, in any state.
     switch (key) {
         case Qt::Key_Escape:
@@ -340,6 +346,11 @@ bool CQuorvaneDlg::HandleKey(int key) {
             return true;
         case Qt::Key_Return:
         case Qt::Key_Enter:
+            // Enter finishes what is being typed (an annotation, a threshold, a quality); it
+            // photographs only when no text field has the keyboard. The key goes on through the
+            // field to its parents, none of which closes the window on it.
+            if (TakesTypedText(receiver) || TakesTypedText(QApplication::focusWidget()))
+                return false;
             TakePhoto();
             return true;
         default:

@@ -62,6 +62,9 @@ public:
     virtual void TakePhoto();
     // Starts continuous photos (one at once, then one per captureInterval) or stops them.
     void ToggleContinuous();
+    // Ends continuous photos, if running, and puts the button's text back. Leaving the live
+    // picture does this: a still picture gives nothing to photograph.
+    void StopContinuous();
     bool IsContinuousRunning() const { return continuousRunning_; }
     // Period of continuous photos in seconds (the picture-format dialog's value); the next start
     // uses it.
@@ -142,7 +145,7 @@ private:
     void SetUpButtons();
     void LayOutWorkRegion();
     void SetChildrenVisible(bool visible);
-    bool HandleKey(int key);
+    bool HandleKey(int key, const QWidget* receiver);
     void ShowAbout();
 
     // Window messages (main_commands.cpp for the button commands).

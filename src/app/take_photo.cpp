@@ -14,8 +14,6 @@
 #include "view/thumbnail_view.h"
 #include "view/video_item.h"
 
-namespace {}  // namespace
-
 int CQuorvaneDlg::PhotoColourMode() const {
     return colourModePanel_ != nullptr ? colourModePanel_->Mode() : 0;
 }
@@ -69,12 +67,18 @@ void CQuorvaneDlg::ReportUnsavedPhoto(const QString& path, const PhotoResult& re
     saveNotice_->ShowFailure(path, reason);
 }
 
+void CQuorvaneDlg::StopContinuous() {
+    if (!continuousRunning_) {
+        return;
+    }
+    Button(mainctl::kContinuous)->SetText(15, 15, QStringLiteral("开始连拍"));
+    continuousTimer_->stop();
+    continuousRunning_ = false;
+}
+
 void CQuorvaneDlg::ToggleContinuous() {
-    CQVButton* button = Button(mainctl::kContinuous);
     if (continuousRunning_) {
-        button->SetText(15, 15, QStringLiteral("开始连拍"));
-        continuousTimer_->stop();
-        continuousRunning_ = false;
+        StopContinuous();
         return;
     }
     if (continuousTimer_ == nullptr) {
@@ -83,6 +87,6 @@ void CQuorvaneDlg::ToggleContinuous() {
     }
     TakePhoto();
     continuousTimer_->start(std::max(captureInterval_, 1) * 1000);  // 0 would fire without pause
-    button->SetText(15, 15, QStringLiteral("停止连拍"));
+    Button(mainctl::kContinuous)->SetText(15, 15, QStringLiteral("停止连拍"));
     continuousRunning_ = true;
 }

@@ -95,8 +95,9 @@ PhotoSource CWorkRegionMgr::LiveSource() {
     source.workImage = &videoItem_->GetWorkImage();
     source.selectionImageRect = videoItem_->GetSelectionImageRect();
     source.outlineMode = videoItem_->GetOutlineMode();
-    source.tiltAngle = videoItem_->TiltAngle();
-    source.cropImageRect = videoItem_->CropImageRect();
+    const CVideoItem::AutoCropCut cut = videoItem_->AutoCrop();
+    source.tiltAngle = cut.tiltAngle;
+    source.cropImageRect = cut.cropImageRect;
     return source;
 }
 

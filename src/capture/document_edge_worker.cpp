@@ -32,6 +32,19 @@ QvPoint TurnBack(QvPoint p, int32_t angle, int32_t width, int32_t height, int32_
             int32_t(float(height / 2) + s * dx + c * dy)};
 }
 
+// The turned page must measure level within this many degrees. The turn is in whole degrees
+// and truncated, so up to a degree remains of a well measured tilt; the least-squares measure of
+// the remainder is good to about half a degree. A remainder beyond means the tilt was measured on
+// something other than the page's edge, and the photo would be turned wrong.
+constexpr float kLevelTolerance = 1.5f;
+
+void WholeFrame(int32_t width, int32_t height, DocumentEdgeResults& results) {
+    results.pageFound = false;
+    results.tiltAngle = 0;
+    results.cropImageRect = {0, 0, width, height};
+    results.outlineImagePoints = {QvPoint{0, 0}, {width, 0}, {width, height}, {0, height}};
+}
+
 }  // namespace
 
 CDocumentEdgeWorker::CDocumentEdgeWorker(Notify notify) : notify_(std::move(notify)) {}
@@ -160,6 +173,10 @@ bool CDocumentEdgeWorker::Detect(const CDibImage& frame, DocumentEdgeResults& re
         !FindDocumentEdges(grid, true, tilt) || Stopped(stopRequested)) {
         return false;
     }
+    if (!tilt.boxFound) {
+        WholeFrame(width, height, results);
+        return true;
+    }
     // Straighten the page and find its box again. Only the grid of the picture CDibImage::Rotate
     // would make is made, sampled from the frame; the corners the turn adds take the background's
     // grey so that the box search sees them as background. Untilted, the grid is the frame's.
@@ -168,7 +185,8 @@ bool CDocumentEdgeWorker::Detect(const CDibImage& frame, DocumentEdgeResults& re
         FrameGrid turned;
         if (!MakeTurnedFrameGrid(frame.GetRow(0), width, height, float(-tilt.angle),
                                  tilt.frameBackground, turned) ||
-            Stopped(stopRequested) || !FindDocumentEdges(turned, false, box)) {
+            Stopped(stopRequested) ||
+            !FindDocumentEdges(turned, true, box, tilt.backgroundSpread)) {
             return false;
         }
         grid = std::move(turned);
@@ -176,6 +194,11 @@ bool CDocumentEdgeWorker::Detect(const CDibImage& frame, DocumentEdgeResults& re
     if (Stopped(stopRequested)) {
         return false;
     }
+    if (!box.boxFound || std::abs(box.edgeTilt) > kLevelTolerance) {
+        WholeFrame(width, height, results);
+        return true;
+    }
+    results.pageFound = true;
     results.tiltAngle = -tilt.angle;
     results.cropImageRect = {box.points[0].x, box.points[0].y, box.points[2].x, box.points[2].y};
     for (size_t i = 0; i < box.points.size(); ++i) {

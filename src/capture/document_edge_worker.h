@@ -42,6 +42,9 @@ struct DocumentEdgeResults {
     // False until the first detection: then the angle is 0 and the rectangle and outline are the
     // whole of the last offered frame (empty before any frame).
     bool detected = false;
+    // The detection found the page. When it did not, or could not trust what it found, the
+    // results are those of no page: angle 0, the whole frame.
+    bool pageFound = false;
     // Counts publications, so a reader can tell a new result from one it has seen.
     uint64_t serial = 0;
 };
@@ -63,7 +66,9 @@ public:
     DocumentEdgeResults Results() const;
 
     // One detection on a 24-bit frame, as the thread runs it; stopRequested is polled between
-    // the steps. False when stopped or when the frame gives no result.
+    // the steps. False when stopped or when the frame gives no result. A page is taken as found
+    // only when the box meets a band on every side, before and after the turn, and the turned
+    // page measures level; otherwise the results are the whole frame, unturned.
     static bool Detect(const CDibImage& frame, DocumentEdgeResults& results,
                        const std::function<bool()>& stopRequested = {});
 

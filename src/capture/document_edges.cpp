@@ -14,13 +14,15 @@ constexpr int32_t kMinWidth = 32;
 // Fewer than 20 rows give fewer than 5 grid rows, and the corner blocks would leave the grid.
 constexpr int32_t kMinHeight = 20;
 constexpr int32_t kCornerBlock = 5;
-constexpr int32_t kRunCells = 41;   // a line qualifies with more than 40 unlike cells in a row
-constexpr int32_t kBandLines = 11;  // the box side is the first band of 11 qualifying lines
-constexpr int32_t kMargin = 10;     // pixels added around the box
+constexpr int32_t kRunCells = 41;       // a line qualifies with more than 40 unlike cells in a row
+constexpr int32_t kBandLines = 11;      // the box side is the first band of 11 qualifying lines
+constexpr int32_t kMargin = 10;         // pixels added around the box
+constexpr int32_t kFullGridRows = 300;  // grid rows of a 1200-row frame
 // The lower edge is where a cell differs from the background by more than this, or by more than
 // the lines' threshold when that is higher: on a grained desk the grain alone differs by more than
 // 25 levels and would be taken for the page's edge.
 constexpr int kEdgeDifference = 25;
+constexpr int kSpreadFactor = 2;
 
 // Average of c x c blocks; the usual case (1600 x 1200 -> 400 x 300). The rows of a band are
 // summed first, byte by byte (a loop the compiler vectorises), then folded into cells. Sum holds
@@ -111,6 +113,9 @@ struct GreyGrid {
     std::vector<uint8_t> g;
     uint8_t background = 0;
     bool inverted = false;
+    // How far the background's own cells stray from its level: the largest difference in the
+    // corner blocks taken as background. Noise on a plain desk; grain on a textured one.
+    int spread = 0;
     // Grey before stretching: g = smallest + stretched * range / 255.
     uint8_t smallest = 0;
     int range = 0;
@@ -157,6 +162,16 @@ int32_t CornerMean(const GreyGrid& grid, int32_t row0, int32_t col0) {
     return sum / (kCornerBlock * kCornerBlock);
 }
 
+int32_t CornerSpread(const GreyGrid& grid, int32_t row0, int32_t col0) {
+    int32_t spread = 0;
+    for (int32_t r = row0; r < row0 + kCornerBlock; ++r) {
+        for (int32_t c = col0; c < col0 + kCornerBlock; ++c) {
+            spread = std::max(spread, int32_t(grid.Difference(r, c)));
+        }
+    }
+    return spread;
+}
+
 // Background from the corners; a bright background inverts the grid so that it becomes dark.
 void FindBackground(GreyGrid& grid) {
     uint64_t squares = 0;
@@ -166,36 +181,46 @@ void FindBackground(GreyGrid& grid) {
     const int32_t rms = int32_t(std::sqrt(double(squares) / double(grid.g.size())));
     const int32_t top = grid.ch - kCornerBlock;
     const int32_t right = grid.cw - kCornerBlock;
-    const int32_t means[4] = {CornerMean(grid, 0, 0), CornerMean(grid, 0, right),
-                              CornerMean(grid, top, right), CornerMean(grid, top, 0)};
+    const int32_t rows[4] = {0, 0, top, top};
+    const int32_t columns[4] = {0, right, right, 0};
+    int32_t means[4];
     int darkCount = 0;
     int32_t darkLevel = rms;
     int32_t brightLevel = rms;
-    for (int32_t mean : means) {
-        if (mean < rms) {
+    for (int i = 0; i < 4; ++i) {
+        means[i] = CornerMean(grid, rows[i], columns[i]);
+        if (means[i] < rms) {
             ++darkCount;
-            darkLevel = std::min(darkLevel, mean);
-        } else if (mean > rms) {
-            brightLevel = std::max(brightLevel, mean);
+            darkLevel = std::min(darkLevel, means[i]);
+        } else if (means[i] > rms) {
+            brightLevel = std::max(brightLevel, means[i]);
         }
     }
-    if (darkCount >= 2) {
+    grid.inverted = darkCount < 2;
+    if (grid.inverted) {
+        grid.background = uint8_t(255 - brightLevel);
+        for (uint8_t& grey : grid.g) {
+            grey = uint8_t(255 - grey);
+        }
+    } else {
         grid.background = uint8_t(darkLevel);
-        return;
     }
-    grid.background = uint8_t(255 - brightLevel);
-    grid.inverted = true;
-    for (uint8_t& grey : grid.g) {
-        grey = uint8_t(255 - grey);
+    for (int i = 0; i < 4; ++i) {
+        if (grid.inverted ? means[i] > rms : means[i] < rms) {
+            grid.spread = std::max(grid.spread, CornerSpread(grid, rows[i], columns[i]));
+        }
     }
 }
 
+// 120 or 20 by the running difference from the background; raised to twice the background's
+// spread, so that the grain of a textured desk is not taken for the page. A plain desk's noise
+// stays far below 20 and leaves the threshold as it was.
 int Threshold(const GreyGrid& grid) {
     int d = 0;
     for (uint8_t grey : grid.g) {
         d = (d + std::abs(int(grey) - grid.background)) >> 1;
     }
-    return d >= 5 ? 120 : 20;
+    return std::max(d >= 5 ? 120 : 20, kSpreadFactor * grid.spread);
 }
 
 // Which rows and columns hold a run of more than 40 cells unlike the background.
@@ -222,8 +247,10 @@ void QualifyLines(const GreyGrid& grid, int threshold, std::vector<uint8_t>& row
     }
 }
 
-// First line of the first band of 11 qualifying lines met from `first` in steps of `step`.
-int32_t ScanBand(const std::vector<uint8_t>& qualifies, int32_t first, int32_t step, int32_t none) {
+// First line of the first band of 11 qualifying lines met from `first` in steps of `step`;
+// `none`, and found cleared, when there is no such band.
+int32_t ScanBand(const std::vector<uint8_t>& qualifies, int32_t first, int32_t step, int32_t none,
+                 bool& found) {
     int32_t count = 0;
     int32_t start = none;
     const int32_t n = int32_t(qualifies.size());
@@ -239,6 +266,7 @@ int32_t ScanBand(const std::vector<uint8_t>& qualifies, int32_t first, int32_t s
             return start;
         }
     }
+    found = false;
     return none;
 }
 
@@ -248,6 +276,7 @@ struct Box {
     int32_t c1 = 0;
     int32_t c2 = 0;
     int threshold = 0;
+    bool found = true;  // a band on every side
 };
 
 Box FindBox(const GreyGrid& grid) {
@@ -256,10 +285,14 @@ Box FindBox(const GreyGrid& grid) {
     Box box;
     box.threshold = Threshold(grid);
     QualifyLines(grid, box.threshold, rows, columns);
-    box.r1 = ScanBand(rows, 0, 1, 0);
-    box.r2 = ScanBand(rows, grid.ch - 1, -1, grid.ch - 1);
-    box.c1 = ScanBand(columns, 0, 1, 0);
-    box.c2 = ScanBand(columns, grid.cw - 1, -1, grid.cw - 1);
+    box.r1 = ScanBand(rows, 0, 1, 0, box.found);
+    box.r2 = ScanBand(rows, grid.ch - 1, -1, grid.ch - 1, box.found);
+    box.c1 = ScanBand(columns, 0, 1, 0, box.found);
+    box.c2 = ScanBand(columns, grid.cw - 1, -1, grid.cw - 1, box.found);
+    // A band from the outermost line on is a page running past the picture's edge: its box is
+    // cut there, and its lower edge may be the picture's.
+    box.found =
+        box.found && box.r1 > 0 && box.r2 < grid.ch - 1 && box.c1 > 0 && box.c2 < grid.cw - 1;
     return box;
 }
 
@@ -341,6 +374,30 @@ float EdgeRise(const std::vector<int32_t>& edge, const Run& run) {
     return count > 0 ? sum / float(count) : 0.0f;
 }
 
+// Least-squares tilt (clockwise as seen, degrees) of the lower edge over the middle of the box,
+// leaving out a tenth at each end where a slightly tilted page's short side shows. On a page that
+// has been turned level it is what remains of the tilt, measured without the whole-degree steps
+// and the quantisation of the slope about one middle column. 90 when the edge is too sparse.
+float LowerEdgeTilt(const std::vector<int32_t>& edge, float cellAspect) {
+    const int32_t wb = int32_t(edge.size());
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (int32_t j = wb / 10; j < wb - wb / 10; ++j) {
+        if (edge[j] != kNoEdge) {
+            n += 1;
+            sx += j;
+            sy += edge[j];
+            sxx += double(j) * j;
+            sxy += double(j) * edge[j];
+        }
+    }
+    const double spread = n * sxx - sx * sx;
+    if (n < wb / 2 || spread <= 0) {
+        return 90.0f;
+    }
+    const double rise = (n * sxy - sx * sy) / spread;
+    return float(std::atan(-rise * cellAspect) / std::numbers::pi * 180.0);
+}
+
 void MeasureTilt(const GreyGrid& grid, const Box& box, DocumentEdges& result) {
     const std::vector<int32_t> edge = LowerEdge(grid, box);
     const Run run = LongestEdgeRun(edge);
@@ -351,10 +408,19 @@ void MeasureTilt(const GreyGrid& grid, const Box& box, DocumentEdges& result) {
     const float cellAspect = float(double(grid.height) * grid.cw / (double(grid.width) * grid.ch));
     const float slope = run.start != 0 ? -EdgeRise(edge, run) * cellAspect : 0.0f;
     result.angle = int32_t(std::atan(double(slope)) / std::numbers::pi * 180.0);
+    result.edgeTilt = LowerEdgeTilt(edge, cellAspect);
     char text[96];
     std::snprintf(text, sizeof text, "xielie=%f,a =%d,x=%d,x=%d", double(slope), result.angle,
                   run.start, run.start != 0 ? run.end : int32_t(edge.size()));
     result.text = text;
+}
+
+// The box's margin: 10 pixels around 4-pixel cells; as many cells (two and a half, rounded to
+// whole pixels) around the smaller cells of a lower frame, whose page is smaller in pixels.
+int32_t BoxMargin(const GreyGrid& grid) {
+    const int64_t quarterCells = 4 * int64_t(grid.ch);
+    return std::min(kMargin,
+                    int32_t((kMargin * int64_t(grid.height) + quarterCells / 2) / quarterCells));
 }
 
 // Frame position of grid line `cell` (4 * cell when the frame divides evenly).
@@ -486,14 +552,30 @@ void SampleTurnedGrid(const uint8_t* pixels, int32_t width, int32_t height,
     }
 }
 
-}  // namespace
-
-void DocumentGridSize(int32_t width, int32_t height, int32_t& cw, int32_t& ch) {
-    cw = width / 4;
+// The grid over a canvas of width x height made from a frame frameHeight rows high (the frame
+// itself, or the frame turned). Frames of 1200 rows or more get 4-pixel cells. A lower frame gets
+// as many rows of cells as 1200 rows would (300; one per pixel below 300 rows), so that a page
+// filling the same share of the picture spans as many cells: the 41-cell runs and 11-line bands
+// that find it are counted in cells, and 4-pixel cells leave a page's margins on a 640 x 480 or
+// 1280 x 720 frame too few lines. A turned frame keeps its frame's cell size.
+void CanvasGridSize(int32_t width, int32_t height, int32_t frameHeight, int32_t& cw, int32_t& ch) {
+    if (frameHeight >= 4 * kFullGridRows) {
+        cw = width / 4;
+        ch = height / 4;
+    } else {
+        const int64_t rows = std::min(frameHeight, kFullGridRows);
+        cw = int32_t(int64_t(width) * rows / frameHeight);
+        ch = int32_t(int64_t(height) * rows / frameHeight);
+    }
     if (cw % 8 != 0) {
         cw -= cw % 8;
     }
-    ch = height / 4;
+}
+
+}  // namespace
+
+void DocumentGridSize(int32_t width, int32_t height, int32_t& cw, int32_t& ch) {
+    CanvasGridSize(width, height, height, cw, ch);
 }
 
 void ShrinkFrame(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* grid, int32_t cw,
@@ -537,7 +619,7 @@ bool MakeTurnedFrameGrid(const uint8_t* pixels, int32_t width, int32_t height, f
     const TurnGeometry turn(width, height, angle);
     grid.width = turn.width;
     grid.height = turn.height;
-    DocumentGridSize(turn.width, turn.height, grid.cw, grid.ch);
+    CanvasGridSize(turn.width, turn.height, height, grid.cw, grid.ch);
     try {
         grid.cells.resize(size_t(grid.cw) * grid.ch * 3);
     } catch (const std::bad_alloc&) {
@@ -547,7 +629,8 @@ bool MakeTurnedFrameGrid(const uint8_t* pixels, int32_t width, int32_t height, f
     return true;
 }
 
-bool FindDocumentEdges(const FrameGrid& frame, bool slopeMode, DocumentEdges& result) {
+bool FindDocumentEdges(const FrameGrid& frame, bool slopeMode, DocumentEdges& result,
+                       int knownSpread) {
     if (frame.width < kMinWidth || frame.height < kMinHeight || frame.cw <= 0 ||
         frame.ch < kCornerBlock || frame.cells.size() != size_t(frame.cw) * size_t(frame.ch) * 3) {
         return false;
@@ -564,19 +647,23 @@ bool FindDocumentEdges(const FrameGrid& frame, bool slopeMode, DocumentEdges& re
     }
     MakeGrey(frame.cells, grid);
     FindBackground(grid);
+    grid.spread = std::max(grid.spread, knownSpread);
     const Box box = FindBox(grid);
     DocumentEdges found = result;
     found.background = grid.background;
     found.inverted = grid.inverted;
+    found.backgroundSpread = grid.spread;
+    found.boxFound = box.found;
     const int level = grid.inverted ? 255 - grid.background : grid.background;
     found.frameBackground =
         uint8_t(grid.range != 0 ? grid.smallest + level * grid.range / 255 : level);
     // A cell is 4 pixels wide only when the frame divides evenly; otherwise (a turned frame,
     // 1360 x 1020) the grid's real step keeps the box on the document.
-    const int32_t left = GridToPixels(box.c1, grid.width, grid.cw) - kMargin;
-    const int32_t top = grid.height - GridToPixels(box.r2, grid.height, grid.ch) - kMargin;
-    const int32_t right = GridToPixels(box.c2, grid.width, grid.cw) + kMargin;
-    const int32_t bottom = grid.height - GridToPixels(box.r1, grid.height, grid.ch) + kMargin;
+    const int32_t margin = BoxMargin(grid);
+    const int32_t left = GridToPixels(box.c1, grid.width, grid.cw) - margin;
+    const int32_t top = grid.height - GridToPixels(box.r2, grid.height, grid.ch) - margin;
+    const int32_t right = GridToPixels(box.c2, grid.width, grid.cw) + margin;
+    const int32_t bottom = grid.height - GridToPixels(box.r1, grid.height, grid.ch) + margin;
     found.points = {QvPoint{left, top}, QvPoint{right, top}, QvPoint{right, bottom},
                     QvPoint{left, bottom}};
     if (slopeMode) {

@@ -28,7 +28,9 @@ constexpr size_t DibStride24(int32_t width) {
 void ShrinkFrame(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* grid, int32_t cw,
                  int32_t ch);
 
-// Grid size FindDocumentEdges works on: width / 4 rounded down to a multiple of 8, height / 4.
+// Grid size FindDocumentEdges works on: 4-pixel cells (width / 4, height / 4) on frames of 1200
+// rows or more; on lower frames 300 rows of cells (fewer only below 300 rows, one per pixel) and as
+// many columns as keep them square. The width in cells is rounded down to a multiple of 8.
 void DocumentGridSize(int32_t width, int32_t height, int32_t& cw, int32_t& ch);
 
 struct DocumentEdges {
@@ -36,9 +38,17 @@ struct DocumentEdges {
     // corner, in the order (left, top), (right, top), (right, bottom), (left, bottom). The
     // values may lie outside the picture.
     std::array<QvPoint, 4> points{};
+    // Every side of the box met a band of qualifying lines inside the picture; otherwise at
+    // least one side fell back to, or ran past, the picture's edge, and the box holds no whole
+    // page.
+    bool boxFound = false;
     // Slope mode: the page's clockwise tilt as seen, whole degrees truncated toward zero.
     // Turning the picture by -angle (CDibImage::Rotate) straightens the page.
     int32_t angle = 0;
+    // Slope mode: the lower edge's least-squares tilt over the middle of the box, in degrees (90
+    // when too few columns show an edge). Unlike angle it is not in whole degrees: on a page
+    // turned level it measures the small tilt that remains.
+    float edgeTilt = 0;
     // Background level on the grid's stretched grey scale after the optional inversion (so it is
     // always the dark side), and whether the grid was inverted (a bright background).
     uint8_t background = 0;
@@ -46,6 +56,9 @@ struct DocumentEdges {
     // The background's grey level as the frame shows it (neither stretched nor inverted): the
     // colour that blends in when the picture is turned and its new corners need filling.
     uint8_t frameBackground = 0;
+    // How far the background's cells in the corners stray from its level (stretched grey): a
+    // plain desk's noise, or a textured desk's grain, which the thresholds are kept above.
+    int backgroundSpread = 0;
     // Slope mode: "xielie=%f,a =%d,x=%d,x=%d" (slope, angle, run start, run end); diagnostics only.
     std::string text;
 };
@@ -70,7 +83,10 @@ bool MakeTurnedFrameGrid(const uint8_t* pixels, int32_t width, int32_t height, f
                          uint8_t fill, FrameGrid& grid);
 
 // Looks for the document in a grid; as below, except that the box points are always written.
-bool FindDocumentEdges(const FrameGrid& grid, bool slopeMode, DocumentEdges& result);
+// knownSpread is a least background spread, for a grid whose corners cannot show the desk (a
+// turned frame's, whose new corners are filled with one grey).
+bool FindDocumentEdges(const FrameGrid& grid, bool slopeMode, DocumentEdges& result,
+                       int knownSpread = 0);
 
 // Looks for the document. slopeMode measures the tilt (angle, background, text); otherwise the
 // box is found (points, background). False, with `result` untouched, when the frame is lower

@@ -19,8 +19,7 @@ struct Mode {
     int width, height, fps;
 };
 // 1600x1200 comes first, so a capture with no stored size starts there: the size a document
-// camera is used at. At 640x480 an A4 page's margins are narrower than the 11 grid lines the
-// edge detection needs, and automatic cropping finds nothing.
+// camera is used at.
 constexpr Mode kModes[] = {{1600, 1200, 30}, {640, 480, 30}, {1280, 720, 30}, {2592, 1944, 15}};
 
 std::mutex g_optionsLock;

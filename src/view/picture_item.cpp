@@ -132,6 +132,10 @@ void CPicItem::CommitAnnotation() {
         }
         update();
     }
+    // The keyboard goes back to the picture, not on to the next field in the window.
+    if (textEdit->hasFocus()) {
+        setFocus(Qt::OtherFocusReason);
+    }
     textEdit->hide();
 }
 

@@ -103,15 +103,13 @@ void CVideoItem::SetAutoCropMode(int mode) {
     }
 }
 
-int32_t CVideoItem::TiltAngle() const {
-    return edgeWorker_.Results().tiltAngle;
-}
-
-QvRect CVideoItem::CropImageRect() const {
+CVideoItem::AutoCropCut CVideoItem::AutoCrop() const {
+    // One read: an angle and a rectangle from two detections could turn a photo by one page's
+    // tilt and cut it to another's box, or to the unturned whole frame.
     const DocumentEdgeResults results = edgeWorker_.Results();
     if (results.detected)
-        return results.cropImageRect;
-    return QvRect{0, 0, int32_t(workImage.GetWidth()), int32_t(workImage.GetHeight())};
+        return {results.tiltAngle, results.cropImageRect};
+    return {0, QvRect{0, 0, int32_t(workImage.GetWidth()), int32_t(workImage.GetHeight())}};
 }
 
 bool CVideoItem::event(QEvent* event) {

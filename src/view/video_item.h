@@ -34,10 +34,15 @@ public:
     // Automatic cropping: 2 finds the document in the live frames and outlines it, 0 stops.
     void SetAutoCropMode(int mode);
     bool IsAutoCropOn() const { return autoCropOn; }
-    // What photos are turned by and cut to: the latest detection, or no turn and the whole
-    // picture before the first one.
-    int32_t TiltAngle() const;
-    QvRect CropImageRect() const;
+    // What photos are turned by and cut to, both from the same detection: the latest, or no
+    // turn and the whole picture before the first one.
+    struct AutoCropCut {
+        int32_t tiltAngle = 0;
+        QvRect cropImageRect;
+    };
+    AutoCropCut AutoCrop() const;
+    int32_t TiltAngle() const { return AutoCrop().tiltAngle; }
+    QvRect CropImageRect() const { return AutoCrop().cropImageRect; }
     // The detection thread, for watching its state and results.
     const CDocumentEdgeWorker& EdgeWorker() const { return edgeWorker_; }
 

@@ -23,6 +23,8 @@
 #include "settings/stored_settings.h"
 #include "support/photo_home.h"
 #include "ui/color_mode_panel.h"
+#include "ui/input_edit.h"
+#include "ui/number_edit.h"
 #include "ui/qv_button.h"
 #include "ui/save_option_panel.h"
 #include "view/picture_item.h"
@@ -68,7 +70,10 @@ private slots:
     void blackAndWhiteWithJpegChosenIsTiff();
     void saveTurnFromTheSaveOptions();
     void enterInPictureModeAddsAnEmptyThumbnail();
+    void enterInATextFieldTypesIntoIt_data();
+    void enterInATextFieldTypesIntoIt();
     void continuousPhotosAtOneSecond();
+    void continuousPhotosStopOnLeavingTheLivePicture();
     void pictureModeShowsTheSelectedPhotoAndLiveComesBack();
     void viewCommandsActOnTheShownItem();
     void openFolderShowsTheStorageFolder();
@@ -231,6 +236,53 @@ void PhotoCaptureTest::enterInPictureModeAddsAnEmptyThumbnail() {
     QVERIFY(!dlg->SaveNotice()->isVisible());  // nothing was meant to be written
 }
 
+void PhotoCaptureTest::enterInATextFieldTypesIntoIt_data() {
+    QTest::addColumn<QString>("field");
+    QTest::newRow("annotation") << "annotation";
+    QTest::newRow("threshold") << "threshold";
+    QTest::newRow("quality") << "quality";
+}
+
+// Enter in a text field finishes the typing and takes no photo; away from the fields it does.
+void PhotoCaptureTest::enterInATextFieldTypesIntoIt() {
+    QFETCH(QString, field);
+    QVERIFY(CIniFile().WriteInt(qvini::kPic, qvini::kNameMode, 1));
+    auto dlg = Open();
+    QVERIFY(dlg);
+    dlg->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+    Press(*dlg, 1023);
+    CPicItem* still = dlg->WorkRegion()->GetPictureItem();
+    QWidget* edit = nullptr;
+    if (field == "annotation") {
+        SendWindowMessage(dlg.get(), qvmsg::kSetWorkMode, 1, 0);
+        Press(*dlg, 1017);
+        QTest::mouseClick(still, Qt::LeftButton, {}, QPoint(40, 40));
+        QCOMPARE(still->GetAnnotateState(), 2);
+        edit = still->GetTextEdit();
+    } else {
+        edit = field == "threshold" ? dlg->ColourModePanel()->ThresholdEdit()
+                                    : dlg->SaveOptionPanel()->QualityEdit();
+        edit->setFocus();
+    }
+    QTRY_COMPARE(QApplication::focusWidget(), edit);
+    QTest::keyClicks(edit, QStringLiteral("5"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(StoredCounter(), 1);
+    QCOMPARE(dlg->Thumbnails()->Count(), 1);
+    QCOMPARE(Photos(storage_), QStringList{QStringLiteral("Image1.jpg")});
+    QVERIFY(dlg->isVisible());
+    if (field == "annotation") {
+        QCOMPARE(still->GetAnnotateState(), 0);  // the text went into the picture
+        QCOMPARE(QApplication::focusWidget(), still);
+    } else {
+        QTest::mouseClick(dlg->WorkRegion()->GetVideoItem(), Qt::LeftButton, {}, QPoint(20, 20));
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(StoredCounter(), 2);
+    QCOMPARE(dlg->Thumbnails()->Count(), 2);
+}
+
 void PhotoCaptureTest::continuousPhotosAtOneSecond() {
     QVERIFY(CIniFile().WriteInt(qvini::kPic, qvini::kNameMode, 1));
     auto dlg = Open();
@@ -251,6 +303,30 @@ void PhotoCaptureTest::continuousPhotosAtOneSecond() {
     QTest::qWait(1500);
     QCOMPARE(Photos(storage_).size(), stopped);
     QCOMPARE(StoredCounter(), int(stopped));
+}
+
+// A still picture gives nothing to photograph: entering it ends continuous photos.
+void PhotoCaptureTest::continuousPhotosStopOnLeavingTheLivePicture() {
+    QVERIFY(CIniFile().WriteInt(qvini::kPic, qvini::kNameMode, 1));
+    auto dlg = Open();
+    QVERIFY(dlg);
+    dlg->SetCaptureInterval(1);
+    Press(*dlg, 1024);
+    QVERIFY(dlg->IsContinuousRunning());
+    SendWindowMessage(dlg.get(), qvmsg::kSetWorkMode, 1, 0);
+    QVERIFY(!dlg->IsContinuousRunning());
+    QCOMPARE(dlg->Button(1024)->Text(), QStringLiteral("开始连拍"));
+    const int counter = StoredCounter();
+    const int thumbnails = dlg->Thumbnails()->Count();
+    QTest::qWait(1500);  // past the next tick
+    QCOMPARE(StoredCounter(), counter);
+    QCOMPARE(dlg->Thumbnails()->Count(), thumbnails);
+
+    Press(*dlg, 1022);
+    QVERIFY(!dlg->IsContinuousRunning());
+    Press(*dlg, 1024);
+    QVERIFY(dlg->IsContinuousRunning());
+    QCOMPARE(dlg->Button(1024)->Text(), QStringLiteral("停止连拍"));
 }
 
 void PhotoCaptureTest::pictureModeShowsTheSelectedPhotoAndLiveComesBack() {
@@ -361,19 +437,31 @@ void PhotoCaptureTest::automaticCropSavesTheStraightenedPage() {
     SendWindowMessage(dlg.get(), qvmsg::kAutoCropChanged, 1, 0);
     QVERIFY(live->IsAutoCropOn());
     QCOMPARE(live->GetOutlineMode(), 2);
-    QTest::qWait(1000);  // let the detection see a few frames
+    QTRY_VERIFY_WITH_TIMEOUT(live->EdgeWorker().Results().detected, 20000);
     // The photo is turned by the detected tilt and cut to the detected box, whatever they are.
-    PhotoSource source;
-    source.workImage = &live->GetWorkImage();
-    source.outlineMode = 2;
-    source.tiltAngle = live->TiltAngle();
-    source.cropImageRect = live->CropImageRect();
-    const CDibImage expected = PreparePhoto(source, PhotoOptions{});
+    // The detection goes on meanwhile: the photo is cut as the one before it or the one after.
+    auto expectedSize = [live] {
+        PhotoSource source;
+        source.workImage = &live->GetWorkImage();
+        source.outlineMode = 2;
+        const CVideoItem::AutoCropCut cut = live->AutoCrop();
+        source.tiltAngle = cut.tiltAngle;
+        source.cropImageRect = cut.cropImageRect;
+        const CDibImage expected = PreparePhoto(source, PhotoOptions{});
+        return QSize(int(expected.GetWidth()), int(expected.GetHeight()));
+    };
+    const QSize before = expectedSize();
     Press(*dlg, 1023);
+    const QSize after = expectedSize();
     CDibImage written;
     QVERIFY(written.Load(storage_ + QStringLiteral("/Image1.jpg"), kDibFormatJpeg));
-    QVERIFY(qAbs(int(written.GetWidth()) - int(expected.GetWidth())) <= 8);
-    QVERIFY(qAbs(int(written.GetHeight()) - int(expected.GetHeight())) <= 8);
+    const QSize size(int(written.GetWidth()), int(written.GetHeight()));
+    auto near = [size](QSize expected) {
+        return qAbs(size.width() - expected.width()) <= 8 &&
+               qAbs(size.height() - expected.height()) <= 8;
+    };
+    QVERIFY2(near(before) || near(after),
+             qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
 
     SendWindowMessage(dlg.get(), qvmsg::kAutoCropChanged, 0, 0);
     QVERIFY(!live->IsAutoCropOn());

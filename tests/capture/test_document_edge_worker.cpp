@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "page_frames.h"
+#include "support/crop_overlap.h"
+#include "support/scene_frames.h"
 
 namespace {
 
@@ -130,6 +132,55 @@ TEST(DocumentEdgeWorker, TurnedGridGivesTheBoxOfTheTurnedFrame) {
         }
     }
 }
+
+// The rule of automatic cropping at every size the camera offers and on every desk: either the
+// page is found, the photo turned to within a degree of its tilt and cut to it (overlap 0.9 or
+// more), or the photo is the whole frame, unturned. A page too small for the detector's runs or
+// reaching past the picture's edge is not found.
+struct CropRuleCase {
+    int width, height;
+    double tilt;
+    double pageHeight;  // share of the frame's height
+    double centreY;     // share of the frame's height
+    bool findable;
+};
+
+class CroppingRule : public ::testing::TestWithParam<std::tuple<CropRuleCase, DeskKind>> {};
+
+TEST_P(CroppingRule, PageFoundAccuratelyOrWholeFrameUnturned) {
+    const auto [c, desk] = GetParam();
+    SimulatedSceneSettings settings;
+    settings.width = c.width;
+    settings.height = c.height;
+    settings.tiltDegrees = c.tilt;
+    settings.pageHeightFraction = c.pageHeight;
+    settings.centreY = c.centreY;
+    settings.desk = desk;
+    const SceneFrame scene = MakeSceneFrame(settings);
+    DocumentEdgeResults results;
+    ASSERT_TRUE(CDocumentEdgeWorker::Detect(scene.frame, results));
+    EXPECT_EQ(results.pageFound, c.findable);
+    if (results.pageFound) {
+        EXPECT_LE(std::abs(-results.tiltAngle - scene.clockwiseTilt), 1.0) << results.tiltAngle;
+        const CropOverlap overlap = MeasureCropOverlap(scene, results);
+        EXPECT_TRUE(overlap.photoMade);
+        EXPECT_GE(overlap.iou, 0.9);
+    } else {
+        EXPECT_EQ(results.tiltAngle, 0);
+        EXPECT_EQ(results.cropImageRect, (QvRect{0, 0, c.width, c.height}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SizesAndDesks, CroppingRule,
+    ::testing::Combine(::testing::Values(CropRuleCase{640, 480, -12, 0.78, 0.5, true},
+                                         CropRuleCase{1280, 720, 7, 0.78, 0.5, true},
+                                         CropRuleCase{1600, 1200, -4, 0.78, 0.5, true},
+                                         CropRuleCase{2592, 1944, 14, 0.78, 0.5, true},
+                                         CropRuleCase{1280, 720, 3, 0.08, 0.5, false},
+                                         CropRuleCase{640, 480, 9, 0.78, 0.75, false}),
+                       ::testing::Values(DeskKind::kDarkPlain, DeskKind::kBrightPlain,
+                                         DeskKind::kTextured)));
 
 TEST(DocumentEdgeWorker, UprightPageCropEqualsTheBox) {
     PageScene scene;

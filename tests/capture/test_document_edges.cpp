@@ -31,7 +31,9 @@ struct GridCase {
 
 class GridSize : public ::testing::TestWithParam<GridCase> {};
 
-TEST_P(GridSize, QuarterSizeWithWidthRoundedDownToEight) {
+// 4-pixel cells from 1200 rows on, 300 rows of cells below (one per pixel below 300 rows); the
+// width in cells rounded down to a multiple of 8.
+TEST_P(GridSize, CellsFollowTheFrameHeight) {
     int32_t cw = 0;
     int32_t ch = 0;
     DocumentGridSize(GetParam().width, GetParam().height, cw, ch);
@@ -41,9 +43,11 @@ TEST_P(GridSize, QuarterSizeWithWidthRoundedDownToEight) {
 
 INSTANTIATE_TEST_SUITE_P(Frames, GridSize,
                          ::testing::Values(GridCase{1600, 1200, 400, 300},
-                                           GridCase{1360, 1020, 336, 255},
+                                           GridCase{1700, 1275, 424, 318},
                                            GridCase{2592, 1944, 648, 486},
-                                           GridCase{640, 480, 160, 120}, GridCase{36, 20, 8, 5}));
+                                           GridCase{1360, 1020, 400, 300},
+                                           GridCase{1280, 720, 528, 300},
+                                           GridCase{640, 480, 400, 300}, GridCase{36, 20, 32, 20}));
 
 TEST(ShrinkFrame, BlockAverageKeepsBottomUpOrder) {
     const int32_t w = 64, h = 32;
@@ -135,7 +139,7 @@ TEST_P(UniformFrames, BoxIsTheWholeGridAndAngleIsZero) {
 
 INSTANTIATE_TEST_SUITE_P(Frames, UniformFrames,
                          ::testing::Combine(::testing::Values(GridCase{1600, 1200, 400, 300},
-                                                              GridCase{1360, 1020, 336, 255}),
+                                                              GridCase{1700, 1275, 424, 318}),
                                             ::testing::Values(0, 128, 255)));
 
 // An upright page at x 400..1199, y 300..899 covers grid columns 100..299 and (bottom-up) grid
@@ -202,6 +206,23 @@ INSTANTIATE_TEST_SUITE_P(BothWays, TiltedPages,
                                                               8.7, 14.6),
                                             ::testing::Bool()));
 
+// The least-squares tilt of the lower edge, by which a page turned level is checked: small
+// tilts to within half a degree, with their sign, on dark and bright backgrounds.
+TEST(FindDocumentEdges, EdgeTiltMeasuresSmallTiltsToHalfADegree) {
+    for (double tilt : {-2.6, -1.3, -0.4, 0.0, 0.8, 1.7, 2.9}) {
+        for (bool bright : {false, true}) {
+            PageScene scene;
+            scene.tiltDegrees = tilt;
+            if (bright) {
+                scene.page = 40;
+                scene.background = 230;
+            }
+            const DocumentEdges found = Find(scene, true);
+            EXPECT_NEAR(found.edgeTilt, tilt, 0.5) << (bright ? "bright " : "dark ") << found.text;
+        }
+    }
+}
+
 TEST(FindDocumentEdges, PortraitPageTurnedEitherWay) {
     for (double tilt : {-12.5, -5.5, 5.5, 12.5}) {
         PageScene scene;
@@ -212,8 +233,8 @@ TEST(FindDocumentEdges, PortraitPageTurnedEitherWay) {
     }
 }
 
-// 1360 x 1020 is shrunk by interpolation with cells 1360 / 336 pixels wide: the box must still
-// hold the page (4-pixel cells would cut 16 pixels off its right side).
+// 1360 x 1020 is shrunk by interpolation with cells 1360 / 400 pixels wide: the box must still
+// hold the page, its margin in proportion (cells counted as 4 pixels would put it far off).
 TEST(FindDocumentEdges, UnevenFrameSizeKeepsTheBoxOnThePage) {
     PageScene scene;
     scene.width = 1360;

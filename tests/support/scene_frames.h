@@ -15,6 +15,21 @@ struct SceneFrame {
     std::array<ScenePoint, 4> corners{};
 };
 
+// The scene as the settings describe it, upright (the mirror setting is ignored).
+inline SceneFrame MakeSceneFrame(SimulatedSceneSettings settings, uint32_t frameIndex = 1) {
+    settings.mirrored = false;
+    SimulatedScene scene;
+    scene.Configure(settings);
+    std::vector<uint8_t> rows(size_t(scene.Stride()) * settings.height);
+    scene.RenderFrame(rows.data(), frameIndex);
+    SceneFrame out;
+    out.frame.CreateFromPixels(rows.data(), uint32_t(settings.width), uint32_t(settings.height), 24,
+                               uint32_t(scene.Stride()), true);
+    out.clockwiseTilt = -scene.UprightTiltDegrees();
+    out.corners = scene.UprightCorners();
+    return out;
+}
+
 inline SceneFrame MakeSceneFrame(int width, int height, double tiltDegrees, DeskKind desk,
                                  uint32_t frameIndex = 1) {
     SimulatedSceneSettings settings;
@@ -22,15 +37,5 @@ inline SceneFrame MakeSceneFrame(int width, int height, double tiltDegrees, Desk
     settings.height = height;
     settings.tiltDegrees = tiltDegrees;
     settings.desk = desk;
-    settings.mirrored = false;
-    SimulatedScene scene;
-    scene.Configure(settings);
-    std::vector<uint8_t> rows(size_t(scene.Stride()) * height);
-    scene.RenderFrame(rows.data(), frameIndex);
-    SceneFrame out;
-    out.frame.CreateFromPixels(rows.data(), uint32_t(width), uint32_t(height), 24,
-                               uint32_t(scene.Stride()), true);
-    out.clockwiseTilt = -scene.UprightTiltDegrees();
-    out.corners = scene.UprightCorners();
-    return out;
+    return MakeSceneFrame(settings, frameIndex);
 }

@@ -163,6 +163,12 @@ void CKTRecordStream::FillBuffer(GstAppSrc* source) {
                                      ? gst_util_uint64_scale_int(endAt, rate_, GST_SECOND)
                                      : PresentSlot(clock, base);
         const uint64_t end = std::max(nextSlot_, present + 1);
+        if (!held_) {
+            // Stopped before the first slot: the file still gets one picture (black when none
+            // was handed over), as an empty stream leaves no playable file.
+            held_ = TakeNewest();
+            heldSlot_ = nextSlot_;
+        }
         if (held_ && end > heldSlot_ + 1)
             SendHeld(source, end - 1, gst_buffer_copy(held_));  // shares the pixels
         SendHeld(source, end, nullptr);

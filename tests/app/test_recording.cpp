@@ -182,6 +182,20 @@ private slots:
         QVERIFY(QDir(folder_).entryList(QDir::Files).isEmpty());
     }
 
+    // A hidden window is not painted; the recording still receives every new live frame.
+    void hiddenWindowKeepsRecording() {
+        CIniFile().WriteInt(qvini::kVideo, qvini::kRecordFormat, 1);
+        auto dlg = Open();
+        QVERIFY(dlg);
+        Press(*dlg, 1027);
+        CKTRecordStream* stream = CVideoRecorder::Current()->Stream();
+        dlg->hide();
+        const uint64_t before = stream->FramesPushed();
+        QTRY_VERIFY_WITH_TIMEOUT(stream->FramesPushed() >= before + 10, 10000);
+        Press(*dlg, 1027);
+        QCOMPARE(ProbeVideo(folder_ + "/Clip00000d.avi").videoStreams, 1);
+    }
+
     // Closing the program while recording leaves a finished file.
     void closingFinishesTheRecording() {
         CIniFile().WriteInt(qvini::kVideo, qvini::kRecordFormat, 0);

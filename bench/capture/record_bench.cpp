@@ -1,6 +1,7 @@
 // Recording with the simulated document camera, beside gst-launch-1.0 running the same encoder
-// and muxer from a test source in the same run. For each size and format: the preview rate
-// without and during recording, the distinct frames recorded per second, the slots skipped
+// and muxer in the same run on the same picture (a shown camera frame, repeated by imagefreeze:
+// how fast JPEG encodes depends on what the picture holds). For each size and format: the preview
+// rate without and during recording, the distinct frames recorded per second, the slots skipped
 // because encoding fell behind, the file's duration against the wall time, and the process's
 // resident memory over the recording.
 //   record_bench [seconds per recording] [folder for the files]
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 #include <cstdio>
@@ -50,6 +52,7 @@ QString Run(const QString& program, const QStringList& arguments) {
 struct FileFacts {
     double duration = 0;
     int frames = 0;
+    qint64 bytes = 0;
 };
 
 FileFacts Probe(const QString& path) {
@@ -62,6 +65,7 @@ FileFacts Probe(const QString& path) {
         facts.frames = out[0].toInt();
         facts.duration = out[1].toDouble();
     }
+    facts.bytes = QFileInfo(path).size();
     return facts;
 }
 
@@ -111,6 +115,8 @@ void RecordRow(CountingVideoItem& item, const QString& path, int width, int heig
     CVideoRecorder::DestroyRecorder();
     const double stopMs = stop.nsecsElapsed() / 1e6;
     const FileFacts file = Probe(path);
+    std::printf("  ours  %s: %.0f KiB a frame of the file\n", qPrintable(QFileInfo(path).suffix()),
+                file.bytes / 1024.0 / std::max(file.frames, 1));
     const double memMax = *std::max_element(memory.begin(), memory.end());
     std::printf(
         "  ours  %-4s %4dx%-4d  preview %5.1f -> %5.1f fps (%+5.1f%%)  distinct %5.1f/s  file %4d "
@@ -123,21 +129,32 @@ void RecordRow(CountingVideoItem& item, const QString& path, int width, int heig
         memMax, memory.front(), memory[memory.size() / 2], memory.back());
 }
 
-// The same encoder and muxer fed by videotestsrc as fast as they go.
-void PeerRow(const QString& path, bool wmv, int width, int height, int rate, int frames) {
+// Writes the picture's rows (4-byte aligned BGR) to a file for the peer.
+bool SaveRawFrame(const CDibImage& picture, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (uint32_t y = 0; y < picture.GetHeight(); ++y)
+        file.write(reinterpret_cast<const char*>(picture.GetRow(y)), picture.GetEffWidth());
+    return true;
+}
+
+// The same encoder and muxer fed with one camera frame over and over, as fast as they go.
+void PeerRow(const QString& path, const QString& frame, bool wmv, int width, int height, int rate,
+             int frames) {
     const QString encode =
         wmv ? QString("videoconvert ! video/x-raw,format=I420 ! avenc_wmv2 bitrate=%1 ! asfmux")
                   .arg(CVideoRecorder::WmvBitRate(width, height, rate))
             : QString("jpegenc ! avimux");
     const QString pipeline =
         QString(
-            "videotestsrc num-buffers=%1 ! video/x-raw,format=BGR,width=%2,height=%3,"
-            "framerate=%4/1 ! %5 ! filesink location=%6")
+            "filesrc location=%7 ! rawvideoparse format=bgr width=%2 height=%3 framerate=%4/1 ! "
+            "imagefreeze num-buffers=%1 ! %5 ! filesink location=%6")
             .arg(frames)
             .arg(width)
             .arg(height)
             .arg(rate)
-            .arg(encode, path);
+            .arg(encode, path, frame);
     QElapsedTimer wall;
     wall.start();
     QProcess p;
@@ -145,8 +162,12 @@ void PeerRow(const QString& path, bool wmv, int width, int height, int rate, int
     p.waitForFinished(600000);
     const double seconds = wall.nsecsElapsed() / 1e9;
     const FileFacts file = Probe(path);
-    std::printf("  peer  %-4s %4dx%-4d  gst-launch-1.0: %d frames encoded in %.2f s = %5.1f fps\n",
-                wmv ? "WMV" : "AVI", width, height, file.frames, seconds, file.frames / seconds);
+    std::printf(
+        "  peer  %-4s %4dx%-4d  gst-launch-1.0: %d frames encoded in %.2f s = %5.1f fps, %.0f KiB "
+        "a "
+        "frame\n",
+        wmv ? "WMV" : "AVI", width, height, file.frames, seconds, file.frames / seconds,
+        file.bytes / 1024.0 / std::max(file.frames, 1));
 }
 
 }  // namespace
@@ -186,9 +207,15 @@ int main(int argc, char** argv) {
             RecordRow(*item, path, size.width, size.height, size.rate, ms, alone);
             QFile::remove(path);
             const QString peerPath = path + ".peer." + ext;
-            PeerRow(peerPath, QString(ext) == "wmv", size.width, size.height, size.rate,
+            const QString frame = path + ".bgr";
+            if (!SaveRawFrame(item->GetWorkImage(), frame)) {
+                std::printf("no frame for the peer\n");
+                return 1;
+            }
+            PeerRow(peerPath, frame, QString(ext) == "wmv", size.width, size.height, size.rate,
                     size.rate * 10);
             QFile::remove(peerPath);
+            QFile::remove(frame);
         }
         item->DeviceSet().StopPreview();
         delete item;

@@ -143,7 +143,9 @@ void CKTRecordStream::FillBuffer(GstAppSrc* source) {
             nextSlot_ = slot + 1;
             if (GstBuffer* frame = TakeNewest()) {
                 const bool sent = held_ != nullptr;
-                SendHeld(source, slot, frame);
+                // The first picture starts the file at the start of the recording, however late
+                // a loaded machine served the first slot.
+                SendHeld(source, sent ? slot : 0, frame);
                 if (sent) {
                     gst_object_unref(clock);
                     return;
@@ -167,7 +169,7 @@ void CKTRecordStream::FillBuffer(GstAppSrc* source) {
             // Stopped before the first slot: the file still gets one picture (black when none
             // was handed over), as an empty stream leaves no playable file.
             held_ = TakeNewest();
-            heldSlot_ = nextSlot_;
+            heldSlot_ = 0;
         }
         if (held_ && end > heldSlot_ + 1)
             SendHeld(source, end - 1, gst_buffer_copy(held_));  // shares the pixels

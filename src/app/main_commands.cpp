@@ -96,6 +96,24 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
         case mainctl::kRecordSettings:
             ShowRecordSettings();
             break;
+        case mainctl::kStoragePath:
+            ChooseStorageFolder();
+            break;
+        case mainctl::kNewFolder:
+            CreateStorageFolder();
+            break;
+        case mainctl::kFileNaming:
+            ChooseFileNaming();
+            break;
+        case mainctl::kPictureFormat:
+            ChoosePictureFormat();
+            break;
+        case mainctl::kScanSize:
+            ShowScanSize();
+            break;
+        case mainctl::kDefaults:
+            RestoreDefaults();
+            break;
         case mainctl::kPrint:
             if (still != nullptr)
                 PrintShownPicture();
@@ -110,7 +128,7 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
             if (still != nullptr)
                 RecogniseText();
             break;
-        default:  // "默认设置" has no command yet
+        default:
             break;
     }
     return 0;

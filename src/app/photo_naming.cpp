@@ -32,18 +32,37 @@ QString CPhotoNamer::BuildPath(int32_t mode, const QString& folder, const QStrin
     }
 }
 
+namespace {
+
+// Names tried before a photo is given up for want of a free name.
+constexpr int kMaxNameTries = 1 << 20;
+
+// The counter after n: past the largest value it starts again at 0, so that a counter at the
+// top of its range (say, from an edited settings file) goes on naming photos; a taken name is
+// skipped as always.
+int32_t Following(int32_t n) {
+    return n == std::numeric_limits<int32_t>::max() ? 0 : n + 1;
+}
+
+}  // namespace
+
+bool CPhotoNamer::IsKnownMode(int32_t mode) {
+    return mode == kNameByTime || mode == kNameOdd || mode == kNameEven;
+}
+
 QString CPhotoNamer::NextPath(int32_t mode, const QString& folder, const QString& prefix,
                               int32_t& counter, const QString& extension) const {
+    if (!IsKnownMode(mode)) {
+        return {};
+    }
     const QDateTime now = clock_();
-    for (int64_t n = counter; n < std::numeric_limits<int32_t>::max(); ++n) {
+    int32_t n = counter;
+    for (int tries = 0; tries < kMaxNameTries; ++tries, n = Following(n)) {
         const QString path = BuildPath(mode, folder, prefix, n, extension, now);
-        if (path.isEmpty()) {
-            return {};
-        }
         if (!exists_(path)) {
-            counter = static_cast<int32_t>(n + 1);
+            counter = Following(n);
             return path;
         }
     }
-    return {};  // every number is taken: no name left
+    return {};  // no free name
 }

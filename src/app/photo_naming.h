@@ -31,9 +31,11 @@ public:
     static QString BuildPath(int32_t mode, const QString& folder, const QString& prefix, int64_t n,
                              const QString& extension, const QDateTime& time);
 
-    // The next photo's path; counter advances past it. A photo never replaces a file: while the
-    // built path is taken the counter moves on, in the same mode. An unknown mode gives an empty
-    // path and leaves counter alone.
+    static bool IsKnownMode(int32_t mode);
+
+    // The next photo's path; counter advances past it (after the largest int32 value comes 0). A
+    // photo never replaces a file: while the built path is taken the counter moves on, in the
+    // same mode. An unknown mode, or no free name, gives an empty path and leaves counter alone.
     QString NextPath(int32_t mode, const QString& folder, const QString& prefix, int32_t& counter,
                      const QString& extension) const;
 

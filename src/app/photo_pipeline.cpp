@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/atomic_save.h"
+#include "platform/atomic_save.h"
 
 namespace {
 
@@ -137,16 +137,17 @@ PhotoResult SavePhoto(const PhotoSource& source, const QString& path, const Phot
     }
     const uint32_t type = PhotoFormatFromPath(path);
     QString encoderError;
-    result.saved = SaveAtomically(
-        path,
-        [&](const QString& temporary) {
-            const bool ok = working.Save(temporary, type);
-            if (!ok) {
-                encoderError = QString::fromUtf8(working.GetLastError());
-            }
-            return ok;
-        },
-        &result.failure);
+    const FileWriter write = [&](const QString& temporary) {
+        const bool ok = working.Save(temporary, type);
+        if (!ok) {
+            encoderError = QString::fromUtf8(working.GetLastError());
+        }
+        return ok;
+    };
+    result.path = options.nextFreeName
+                      ? SaveUnderFreeName(path, options.nextFreeName, write, &result.failure)
+                      : (SaveAtomically(path, write, &result.failure) ? path : QString());
+    result.saved = !result.path.isEmpty();
     if (!result.saved && result.failure == QStringLiteral("保存失败") && !encoderError.isEmpty()) {
         result.failure += QStringLiteral("：") + encoderError;
     }

@@ -44,6 +44,9 @@ struct PhotoOptions {
     bool saveRotateRight = false;
     // Local time of the date watermark; the system clock when empty.
     std::function<QDateTime()> clock;
+    // The next free photo name, for when the name given is taken by the time the photo is
+    // written (another copy of the program saving into the same folder); empty: the save fails.
+    std::function<QString()> nextFreeName;
 
     // The values used when there is no main window: quality 75, no watermark, no turn.
     static PhotoOptions WithoutMainWindow() { return {}; }
@@ -54,6 +57,7 @@ struct PhotoResult {
     // written); empty otherwise.
     CDibImage thumbnail;
     bool saved = false;
+    QString path;     // where the photo was written
     QString failure;  // why the file was not written, in words for the user
 };
 
@@ -66,8 +70,8 @@ uint32_t PhotoFormatFromPath(const QString& path);
 // The date watermark's text for a local time.
 QString DateWatermarkText(const QDateTime& time);
 
-// Runs the whole pipeline. The file appears complete under path or not at all; an existing file
-// is never replaced.
+// Runs the whole pipeline. The file appears complete under path (or the next free name) or not
+// at all; an existing file is never replaced.
 PhotoResult SavePhoto(const PhotoSource& source, const QString& path, const PhotoOptions& options);
 
 // The picture as it would be written (steps before the encoder), for tests and benchmarks.

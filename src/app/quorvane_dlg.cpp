@@ -67,6 +67,8 @@ CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     CreateFonts();
     setWindowTitle(title_);
     stored_ = ReadStoredSettings(settings_);
+    WatchSettingsFile();
+    EnsureDefaultStorageFolder();
 
     // Keys reach the main window before any of its children (see eventFilter).
     qApp->installEventFilter(this);
@@ -138,6 +140,7 @@ bool CQuorvaneDlg::OnInitDialog() {
     ApplyRoundedShape(true);
     if (!CreateChildren())
         return false;
+    ReportSettingsProblem(stored_.problem);
     SetUpButtons();
     EnableForMode(0);
     OnSetWorkMode(0);  // live mode: the preview starts and the items are laid out

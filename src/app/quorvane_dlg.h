@@ -32,6 +32,7 @@ class CBusyPanel;
 class CColorMode;
 class CPicture;
 class CQVButton;
+class CQVDialog;
 class CSaveNotice;
 class CSaveOption;
 class CTextRecogniser;
@@ -66,9 +67,9 @@ public:
     // picture does this: a still picture gives nothing to photograph.
     void StopContinuous();
     bool IsContinuousRunning() const { return continuousRunning_; }
-    // Period of continuous photos in seconds (the picture-format dialog's value); the next start
-    // uses it.
-    void SetCaptureInterval(int seconds) { captureInterval_ = seconds; }
+    // Period of continuous photos in seconds (the picture-format dialog's value); continuous
+    // photos already running take it at once.
+    void SetCaptureInterval(int seconds);
     // The main window's values that shape a saved photo (quality, watermark, save turn).
     PhotoOptions CurrentPhotoOptions() const;
     // The colour mode photos are taken in (0 colour, 1 grey, 2 black and white).
@@ -80,6 +81,15 @@ public:
     CSaveNotice* SaveNotice() const { return saveNotice_; }
     // Replaces the clock of time-stamp photo names (scripted runs and tests).
     void SetPhotoClock(CPhotoNamer::Clock clock) { photoNamer_ = CPhotoNamer(std::move(clock)); }
+
+    // --- The settings dialogs and "默认设置" (main_settings_commands.cpp)
+    // Runs a settings dialog modally (exec); tests drive the dialog in its place.
+    using DialogRunner = std::function<void(CQVDialog& dialog)>;
+    void SetDialogRunner(DialogRunner runner) { dialogRunner_ = std::move(runner); }
+    // 0 BMP, 1 JPEG, 2 TIFF, 3 PNG, or a number the picture-format dialog gave back unchanged.
+    int PictureFormatNumber() const { return pictureFormatNumber_; }
+    const QString& PictureExtension() const { return pictureExtension_; }
+    int CaptureInterval() const { return captureInterval_; }
 
     // --- "文字识别" (main_text_commands.cpp)
     // Shows recognised text: the text result dialog, run modally, unless replaced.
@@ -162,6 +172,17 @@ private:
     void OpenStorageFolder();
     void ShowCaptureSizePage();
 
+    // The settings dialogs and "默认设置" (main_settings_commands.cpp).
+    void RunSettingsDialog(CQVDialog& dialog);
+    void ChooseStorageFolder();
+    void CreateStorageFolder();
+    void ChooseFileNaming();
+    void ChoosePictureFormat();
+    void ShowScanSize();
+    void RestoreDefaults();
+    void EnsureDefaultStorageFolder() const;
+    void StorePicturePath(const QString& folder);
+
     CQVTipCtrl tip_;
     CDibImage background_;
     std::map<int, CDibImage> skins_;
@@ -210,6 +231,10 @@ private:
     QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
     CPhotoNamer photoNamer_;
 
+    // The settings dialogs (main_settings_commands.cpp).
+    int pictureFormatNumber_ = 1;
+    DialogRunner dialogRunner_;
+
     // Printing and the watermark dialog (main_print_commands.cpp, main_watermark_command.cpp).
 public:
     // The printer "打印设置" chose for this run; none chosen: the desktop's default printer.
@@ -232,4 +257,11 @@ private:
     QTimer* textProgressTimer_ = nullptr;
     QString textPicturePath_;
     TextResultPresenter textPresenter_;
+
+    // The settings file and photo names under hostile conditions (main_settings_problems.cpp,
+    // take_photo.cpp).
+    QString NextPhotoPath(const QString& extension);
+    void WatchSettingsFile();
+    void ReportSettingsProblem(const QString& text);
+    bool settingsProblemShown_ = false;
 };

@@ -15,6 +15,7 @@ CSaveNotice::CSaveNotice(QWidget* parent) : QLabel(parent) {
     connect(&hideTimer_, &QTimer::timeout, this, [this] {
         hide();
         failures_ = 0;
+        message_.clear();
     });
     hide();
 }
@@ -27,8 +28,21 @@ void CSaveNotice::ShowFailure(const QString& path, const QString& reason) {
     if (failures_ > 1) {
         text += QStringLiteral("\n（已有 %1 张照片未保存）").arg(failures_);
     }
+    // A message shown just before (the settings file could not be written either) stays.
+    if (!message_.isEmpty()) {
+        text += u'\n' + message_;
+    }
+    Display(text, path);
+}
+
+void CSaveNotice::ShowMessage(const QString& text) {
+    message_ = text;
+    Display(text, QString());
+}
+
+void CSaveNotice::Display(const QString& text, const QString& tip) {
     setText(text);
-    setToolTip(path);
+    setToolTip(tip);
     Place();
     show();
     raise();

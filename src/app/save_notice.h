@@ -17,11 +17,16 @@ public:
 
     // Shows (or refreshes) the banner for one photo that was not written.
     void ShowFailure(const QString& path, const QString& reason);
+    // Shows the banner with a message of its own (a problem with the settings file), which photo
+    // failures add to until the banner hides.
+    void ShowMessage(const QString& text);
     int FailuresShown() const { return failures_; }
 
 private:
+    void Display(const QString& text, const QString& tip);
     void Place();
 
     QTimer hideTimer_;
     int failures_ = 0;
+    QString message_;
 };

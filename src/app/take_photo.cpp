@@ -2,8 +2,8 @@
 // continuous photos on timer 1.
 
 #include <QTimer>
-#include <algorithm>
 
+#include "app/continuous_period.h"
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
@@ -36,23 +36,31 @@ PhotoOptions CQuorvaneDlg::CurrentPhotoOptions() const {
     return options;
 }
 
-void CQuorvaneDlg::TakePhoto() {
-    const QString extension = CPhotoNamer::PhotoExtension(pictureExtension_, PhotoColourMode());
+QString CQuorvaneDlg::NextPhotoPath(const QString& extension) {
     int counter = stored_.picIndex;
     const QString path = photoNamer_.NextPath(stored_.nameMode, stored_.picPath, stored_.picName,
                                               counter, extension);
     stored_.picIndex = counter;
     WriteSettingInt(&settings_, qvini::kPic, qvini::kPicIndex, counter);
+    return path;
+}
+
+void CQuorvaneDlg::TakePhoto() {
+    const QString extension = CPhotoNamer::PhotoExtension(pictureExtension_, PhotoColourMode());
+    const QString path = NextPhotoPath(extension);
+    PhotoOptions options = CurrentPhotoOptions();
+    // Another copy of the program saving into the same folder may take the name meanwhile.
+    options.nextFreeName = [this, extension] { return NextPhotoPath(extension); };
 
     PhotoResult result;
     if (workRegion_ != nullptr) {
-        result = workRegion_->RequestPhoto(path, CurrentPhotoOptions());
+        result = workRegion_->RequestPhoto(path, options);
     }
     if (!result.saved && !result.failure.isEmpty()) {
         ReportUnsavedPhoto(path, result);
     }
     if (thumbnails_ != nullptr) {
-        thumbnails_->AddPicture(result.thumbnail, path);
+        thumbnails_->AddPicture(result.thumbnail, result.saved ? result.path : path);
     }
 }
 
@@ -61,7 +69,9 @@ void CQuorvaneDlg::ReportUnsavedPhoto(const QString& path, const PhotoResult& re
         return;
     }
     QString reason = result.failure;
-    if (path.isEmpty()) {
+    if (path.isEmpty() && CPhotoNamer::IsKnownMode(stored_.nameMode)) {
+        reason = QStringLiteral("没有可用的文件名：%1").arg(stored_.picPath);
+    } else if (path.isEmpty()) {
         reason = QStringLiteral("文件命名方式 %1 无效，照片没有文件名").arg(stored_.nameMode);
     }
     saveNotice_->ShowFailure(path, reason);
@@ -76,6 +86,13 @@ void CQuorvaneDlg::StopContinuous() {
     continuousRunning_ = false;
 }
 
+void CQuorvaneDlg::SetCaptureInterval(int seconds) {
+    captureInterval_ = seconds;
+    if (continuousRunning_) {
+        continuousTimer_->setInterval(ContinuousPeriodMs(captureInterval_));
+    }
+}
+
 void CQuorvaneDlg::ToggleContinuous() {
     if (continuousRunning_) {
         StopContinuous();
@@ -86,7 +103,7 @@ void CQuorvaneDlg::ToggleContinuous() {
         connect(continuousTimer_, &QTimer::timeout, this, &CQuorvaneDlg::TakePhoto);
     }
     TakePhoto();
-    continuousTimer_->start(std::max(captureInterval_, 1) * 1000);  // 0 would fire without pause
+    continuousTimer_->start(ContinuousPeriodMs(captureInterval_));
     Button(mainctl::kContinuous)->SetText(15, 15, QStringLiteral("停止连拍"));
     continuousRunning_ = true;
 }

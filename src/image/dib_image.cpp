@@ -1,7 +1,10 @@
 #include "image/dib_image.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +17,7 @@
 #include "image/jpeg_codec.h"
 #include "image/png_codec.h"
 #include "image/tiff_codec.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -415,12 +419,22 @@ void CDibImage::SetYDpi(int32_t dpi) {
 // ---------------------------------------------------------------------------------------------
 // Files and memory
 
+// Only regular files: a FIFO would block the user-interface thread, and a device never ends.
+static std::FILE* OpenForLoading(const QString& path) {
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    std::FILE* f = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+    if (fd >= 0 && f == nullptr) {
+        ::close(fd);
+    }
+    return f;
+}
+
 bool CDibImage::Load(const QString& path, uint32_t type) {
-    const QByteArray name = QFile::encodeName(path);
     if (type >= 1 && type <= 17) {
-        std::FILE* f = std::fopen(name.constData(), "rb");
+        std::FILE* f = OpenForLoading(path);
         if (!f) {
-            SetLastError("Load: can't open file");
+            SetLastError(errno == ENODEV || errno == EISDIR ? "Load: not a regular file"
+                                                            : "Load: can't open file");
             return false;
         }
         const bool ok = Decode(f, type);
@@ -430,7 +444,7 @@ bool CDibImage::Load(const QString& path, uint32_t type) {
     }
     char kept[sizeof lastError_];
     std::memcpy(kept, lastError_, sizeof kept);
-    std::FILE* f = std::fopen(name.constData(), "rb");
+    std::FILE* f = OpenForLoading(path);
     if (!f)
         return false;
     const bool ok = Decode(f, kDibFormatUnknown);

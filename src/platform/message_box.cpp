@@ -37,3 +37,32 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
 void SetDefaultMessageBoxHandler(MessageBoxHandler handler) {
     DefaultHandler() = std::move(handler);
 }
+
+namespace {
+ConfirmHandler& Confirmer() {
+    static ConfirmHandler handler;
+    return handler;
+}
+
+ConfirmHandler& DefaultConfirmer() {
+    static ConfirmHandler handler;
+    return handler;
+}
+}  // namespace
+
+bool QvConfirm(const QString& text, const QString& caption) {
+    if (Confirmer()) {
+        return Confirmer()(text, caption);
+    }
+    return DefaultConfirmer() && DefaultConfirmer()(text, caption);
+}
+
+ConfirmHandler SetConfirmHandler(ConfirmHandler handler) {
+    ConfirmHandler previous = std::move(Confirmer());
+    Confirmer() = std::move(handler);
+    return previous;
+}
+
+void SetDefaultConfirmHandler(ConfirmHandler handler) {
+    DefaultConfirmer() = std::move(handler);
+}

@@ -21,3 +21,12 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // The way messages reach the user when no handler is installed.
 void SetDefaultMessageBoxHandler(MessageBoxHandler handler);
+
+// A question with OK and Cancel buttons; true when the user chose OK. The program installs the
+// window system's modal box as the default; with no handler at all the answer is Cancel, so
+// nothing is done that the user did not agree to.
+using ConfirmHandler = std::function<bool(const QString& text, const QString& caption)>;
+bool QvConfirm(const QString& text, const QString& caption);
+// Replaces the handler and returns the previous one; an empty handler restores the default.
+ConfirmHandler SetConfirmHandler(ConfirmHandler handler);
+void SetDefaultConfirmHandler(ConfirmHandler handler);

@@ -11,4 +11,10 @@ void InstallMessageBoxDialog() {
                         caption, text, QMessageBox::Ok, QApplication::activeWindow());
         box.exec();
     });
+    SetDefaultConfirmHandler([](const QString& text, const QString& caption) {
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                        QApplication::activeWindow());
+        box.setDefaultButton(QMessageBox::Cancel);
+        return box.exec() == QMessageBox::Ok;
+    });
 }

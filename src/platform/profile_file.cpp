@@ -1,16 +1,19 @@
 #include "platform/profile_file.h"
 
+#include "platform/atomic_save.h"
 #include "platform/number_text.h"
+#include "platform/regular_file.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QList>
 #include <QStringConverter>
-#include <QStringList>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -22,8 +25,24 @@ struct ProfileLine {
     QString value;
 };
 
-std::optional<QString> DecodeStrict(QStringConverter::Encoding encoding, QByteArrayView bytes) {
-    QStringDecoder decoder(encoding);
+// Lines end in a one-byte newline, or a two-byte one in UTF-16 files.
+enum class Encoding { kBytes, kUtf16Le, kUtf16Be };
+
+// One line as it stands in the file. Its bytes are written back unchanged unless the program
+// changes the line, so that reading and writing a file never re-encodes what it did not change.
+struct RawLine {
+    QByteArray bytes;  // without the line end
+    QByteArray end;    // "\n" or "\r\n" in the file's encoding; empty for an unended last line
+    QString text;
+};
+
+struct ProfileText {
+    Encoding encoding = Encoding::kBytes;
+    QByteArray mark;  // the byte-order mark, kept as it was
+    QList<RawLine> lines;
+};
+
+std::optional<QString> DecodeStrict(QStringDecoder decoder, QByteArrayView bytes) {
     QString text = decoder.decode(bytes);
     if (decoder.hasError()) {
         return std::nullopt;
@@ -31,42 +50,127 @@ std::optional<QString> DecodeStrict(QStringConverter::Encoding encoding, QByteAr
     return text;
 }
 
-// Files without a byte-order mark were written either by us (UTF-8) or by a Windows program in
-// the system's ANSI code page, which for this program's users is GB2312/GBK (a GB18030 subset).
-QString DecodeProfileBytes(const QByteArray& bytes) {
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        return QString::fromUtf8(QByteArrayView(bytes).sliced(3));
+// Each line on its own: one line in another encoding (a comment added by another editor) must
+// not change how the rest of the file reads. Lines without a byte-order mark were written either
+// by us (UTF-8) or by a Windows program in the system's ANSI code page, which for this program's
+// users is GB2312/GBK (a GB18030 subset); anything else is taken byte for byte as Latin-1.
+QString DecodeLine(QByteArrayView bytes, Encoding encoding) {
+    constexpr auto kStateless = QStringConverter::Flag::Stateless;
+    switch (encoding) {
+        case Encoding::kUtf16Le:
+            return QStringDecoder(QStringConverter::Utf16LE, kStateless).decode(bytes);
+        case Encoding::kUtf16Be:
+            return QStringDecoder(QStringConverter::Utf16BE, kStateless).decode(bytes);
+        case Encoding::kBytes:
+            break;
     }
-    if (bytes.startsWith("\xFF\xFE")) {
-        return QStringDecoder(QStringConverter::Utf16LE).decode(QByteArrayView(bytes).sliced(2));
-    }
-    if (bytes.startsWith("\xFE\xFF")) {
-        return QStringDecoder(QStringConverter::Utf16BE).decode(QByteArrayView(bytes).sliced(2));
-    }
-    if (auto text = DecodeStrict(QStringConverter::Utf8, bytes)) {
+    if (auto text = DecodeStrict(QStringDecoder(QStringConverter::Utf8, kStateless), bytes)) {
         return *text;
     }
-    QStringDecoder gb18030("GB18030");
+    QStringDecoder gb18030("GB18030", kStateless);
     if (gb18030.isValid()) {
-        QString text = gb18030.decode(bytes);
-        if (!gb18030.hasError()) {
-            return text;
+        if (auto text = DecodeStrict(std::move(gb18030), bytes)) {
+            return *text;
         }
     }
     return QString::fromLatin1(bytes);
 }
 
-QStringList SplitLines(const QString& text) {
-    QStringList lines = text.split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty()) {
-        lines.removeLast();  // the line break that ends the last line
+QByteArray EncodeLine(const QString& text, Encoding encoding) {
+    switch (encoding) {
+        case Encoding::kUtf16Le:
+            return QStringEncoder(QStringConverter::Utf16LE)(text);
+        case Encoding::kUtf16Be:
+            return QStringEncoder(QStringConverter::Utf16BE)(text);
+        case Encoding::kBytes:
+            break;
     }
-    for (QString& line : lines) {
-        if (line.endsWith(u'\r')) {
-            line.chop(1);
+    return text.toUtf8();
+}
+
+qsizetype UnitSize(Encoding encoding) {
+    return encoding == Encoding::kBytes ? 1 : 2;
+}
+
+bool IsCharAt(QByteArrayView bytes, qsizetype at, Encoding encoding, char c) {
+    switch (encoding) {
+        case Encoding::kUtf16Le:
+            return bytes[at] == c && bytes[at + 1] == 0;
+        case Encoding::kUtf16Be:
+            return bytes[at] == 0 && bytes[at + 1] == c;
+        case Encoding::kBytes:
+            break;
+    }
+    return bytes[at] == c;
+}
+
+void AddLine(ProfileText& file, QByteArrayView bytes, QByteArrayView end) {
+    file.lines.append(
+        RawLine{bytes.toByteArray(), end.toByteArray(), DecodeLine(bytes, file.encoding)});
+}
+
+ProfileText SplitProfile(const QByteArray& bytes) {
+    ProfileText file;
+    if (bytes.startsWith("\xFF\xFE")) {
+        file.encoding = Encoding::kUtf16Le;
+        file.mark = bytes.left(2);
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        file.encoding = Encoding::kUtf16Be;
+        file.mark = bytes.left(2);
+    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
+        file.mark = bytes.left(3);
+    }
+    const QByteArrayView body = QByteArrayView(bytes).sliced(file.mark.size());
+    const qsizetype unit = UnitSize(file.encoding);
+    qsizetype start = 0;
+    for (qsizetype at = 0; at + unit <= body.size(); at += unit) {
+        if (!IsCharAt(body, at, file.encoding, '\n')) {
+            continue;
+        }
+        qsizetype contentEnd = at;
+        if (at - start >= unit && IsCharAt(body, at - unit, file.encoding, '\r')) {
+            contentEnd -= unit;
+        }
+        AddLine(file, body.sliced(start, contentEnd - start),
+                body.sliced(contentEnd, at + unit - contentEnd));
+        start = at + unit;
+    }
+    if (start < body.size()) {
+        AddLine(file, body.sliced(start), {});
+    }
+    return file;
+}
+
+// New lines end as the file's last ended line does (CRLF in a Windows file).
+QByteArray LineEnd(const ProfileText& file) {
+    for (auto line = file.lines.crbegin(); line != file.lines.crend(); ++line) {
+        if (!line->end.isEmpty()) {
+            return line->end;
         }
     }
-    return lines;
+    return EncodeLine(QStringLiteral("\n"), file.encoding);
+}
+
+void SetLine(ProfileText& file, qsizetype index, const QString& text) {
+    file.lines[index].bytes = EncodeLine(text, file.encoding);
+    file.lines[index].text = text;
+}
+
+void InsertLine(ProfileText& file, qsizetype index, const QString& text) {
+    const QByteArray end = LineEnd(file);
+    if (index > 0 && file.lines[index - 1].end.isEmpty()) {
+        file.lines[index - 1].end = end;
+    }
+    file.lines.insert(index, RawLine{EncodeLine(text, file.encoding), end, text});
+}
+
+QByteArray JoinProfile(const ProfileText& file) {
+    QByteArray bytes = file.mark;
+    for (const RawLine& line : file.lines) {
+        bytes += line.bytes;
+        bytes += line.end;
+    }
+    return bytes;
 }
 
 ProfileLine ParseLine(const QString& line) {
@@ -103,14 +207,14 @@ struct KeyPlace {
     QString value;
 };
 
-KeyPlace FindKey(const QStringList& lines, const QString& section, const QString& key) {
+KeyPlace FindKey(const QList<RawLine>& lines, const QString& section, const QString& key) {
     KeyPlace place;
     const QString wantedSection = section.trimmed();
     const QString wantedKey = key.trimmed();
     bool inSection = false;
     bool inFirstSection = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const ProfileLine line = ParseLine(lines[i]);
+        const ProfileLine line = ParseLine(lines[i].text);
         if (line.kind == ProfileLine::Kind::kSection) {
             inSection = SameName(line.name, wantedSection);
             inFirstSection = inSection && place.insertLine < 0;
@@ -135,28 +239,25 @@ KeyPlace FindKey(const QStringList& lines, const QString& section, const QString
     return place;
 }
 
-// The file's lines; nullopt when the file exists but cannot be read. A missing file has none.
-std::optional<QStringList> ReadLines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.exists() || QFileInfo(path).isSymLink()) {
-            return std::nullopt;
-        }
-        return QStringList();
+// The file as it is; nullopt, with errno set, when it exists but cannot be read (see
+// ReadRegularFile). A missing file is an empty one.
+std::optional<ProfileText> ReadProfile(const QString& path) {
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, kMaxProfileFileBytes);
+    if (bytes) {
+        return SplitProfile(*bytes);
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return std::nullopt;
+    if (errno == ENOENT && !QFileInfo(path).isSymLink()) {
+        return ProfileText();
     }
-    return SplitLines(DecodeProfileBytes(bytes));
+    return std::nullopt;
 }
 
 std::optional<QString> FindValue(const QString& section, const QString& key, const QString& path) {
-    const std::optional<QStringList> lines = ReadLines(path);
-    if (!lines) {
+    const std::optional<ProfileText> file = ReadProfile(path);
+    if (!file) {
         return std::nullopt;
     }
-    const KeyPlace place = FindKey(*lines, section, key);
+    const KeyPlace place = FindKey(file->lines, section, key);
     if (place.keyLine < 0) {
         return std::nullopt;
     }
@@ -178,33 +279,51 @@ bool IsWritable(const QString& section, const QString& key, const QString& value
            !k.startsWith(u'#');
 }
 
-void SyncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);  // makes the rename itself durable; the data is already synced
-        ::close(fd);
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
     }
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t put = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (put < 0 && errno != EINTR) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return false;
+        }
+        done += put > 0 ? put : 0;
+    }
+    return ::close(fd) == 0;
 }
 
-// The old file is replaced only by a complete, synced new one: a crash or a full disk at any
-// moment leaves either the old or the new file, never a partial or empty one.
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+bool Fail(QString* reason, QString text) {
+    if (reason != nullptr) {
+        *reason = std::move(text);
     }
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        return false;
-    }
-    SyncFolder(QFileInfo(path).absolutePath());
-    return true;
+    return false;
 }
 
 }  // namespace
+
+QString ProfileReadProblem(int error) {
+    switch (error) {
+        case EISDIR:
+            return QStringLiteral("该位置是一个文件夹");
+        case ENODEV:
+            return QStringLiteral("不是普通文件");
+        case EFBIG:
+            return QStringLiteral("文件过大");
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("没有读取权限");
+        case ENOENT:
+        case ENOTDIR:
+            return QStringLiteral("文件夹不存在");
+        default:
+            return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
 
 QString ReadProfileString(const QString& section, const QString& key, const QString& defaultValue,
                           const QString& path) {
@@ -221,23 +340,32 @@ int ReadProfileInt(const QString& section, const QString& key, int defaultValue,
 }
 
 bool WriteProfileString(const QString& section, const QString& key, const QString& value,
-                        const QString& path) {
+                        const QString& path, QString* reason) {
     if (!IsWritable(section, key, value)) {
-        return false;
+        return Fail(reason, QStringLiteral("设置项含有换行或无效的名称"));
     }
-    std::optional<QStringList> lines = ReadLines(path);
-    if (!lines) {
-        return false;
+    std::optional<ProfileText> file = ReadProfile(path);
+    if (!file) {
+        return Fail(
+            reason,
+            QStringLiteral("设置文件无法读取：%1（%2）").arg(path, ProfileReadProblem(errno)));
     }
-    const KeyPlace place = FindKey(*lines, section, key);
-    const QString trimmedValue = value.trimmed();
+    const KeyPlace place = FindKey(file->lines, section, key);
+    const QString line =
+        (place.keyLine >= 0 ? place.keyName : key.trimmed()) + u'=' + value.trimmed();
     if (place.keyLine >= 0) {
-        (*lines)[place.keyLine] = place.keyName + u'=' + trimmedValue;
+        SetLine(*file, place.keyLine, line);
     } else if (place.insertLine >= 0) {
-        lines->insert(place.insertLine, key.trimmed() + u'=' + trimmedValue);
+        InsertLine(*file, place.insertLine, line);
     } else {
-        lines->append(u'[' + section.trimmed() + u']');
-        lines->append(key.trimmed() + u'=' + trimmedValue);
+        InsertLine(*file, file->lines.size(), u'[' + section.trimmed() + u']');
+        InsertLine(*file, file->lines.size(), line);
     }
-    return WriteFileAtomically(path, (lines->join(u'\n') + u'\n').toUtf8());
+    // A link is followed, as a settings file kept elsewhere (and linked here) stays where it is.
+    const QFileInfo info(path);
+    const QString target = info.isSymLink() ? info.canonicalFilePath() : path;
+    const QByteArray bytes = JoinProfile(*file);
+    return SaveAtomically(
+        target, [&bytes](const QString& temporary) { return WriteAll(temporary, bytes); }, reason,
+        true);
 }

@@ -19,6 +19,7 @@ StoredSettings ReadStoredSettings(CIniFile& store) {
     StoredSettings settings;
     if (store.EnsureFile() == 0) {
         settings.picPath = settings.recordPath = DocumentsFolder();
+        settings.problem = store.Problem();
         return settings;
     }
     using namespace qvini;
@@ -31,8 +32,8 @@ StoredSettings ReadStoredSettings(CIniFile& store) {
     settings.nameMode = store.ReadInt(kPic, kNameMode, 0);
 
     const QString documents = DocumentsFolder();
-    settings.picPath = store.ReadString(kPic, kPicPath, documents);
-    settings.recordPath = store.ReadString(kVideo, kRecordPath, documents);
+    settings.picPath = store.ReadFolder(kPic, kPicPath, documents);
+    settings.recordPath = store.ReadFolder(kVideo, kRecordPath, documents);
     settings.picName = EmptyAs(store.ReadString(kPic, kPicName, QString()), u"Image"_qs);
     settings.recordName = EmptyAs(store.ReadString(kVideo, kRecordName, QString()), u"Record"_qs);
 

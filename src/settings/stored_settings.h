@@ -43,6 +43,9 @@ struct StoredSettings {
     QString recordPath;
     QString recordName = QStringLiteral("Record");
     int recordIndex = 0;
+    // Why the file could not be used, so that these are the fall-back values; empty when it
+    // could.
+    QString problem;
 };
 
 // The start-up read: makes sure the file exists (an empty one on a first run), then reads every

@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <cstdint>
 
@@ -83,6 +84,20 @@ int CColorMode::EditValue() const {
 }
 
 void CColorMode::ApplyToLivePicture() {
+    HandOver(mode_, threshold_);
+}
+
+void CColorMode::Reset() {
+    mode_ = kColour;
+    threshold_ = kDefaultThreshold;
+    for (int itemId = 1; itemId <= 3; ++itemId) {
+        ItemRef(itemId).SetCheck(itemId == mode_ + 1);
+    }
+    if (CNumberEdit* edit = ThresholdEdit()) {
+        const QSignalBlocker quiet(edit);
+        edit->setText(QString::number(threshold_));
+    }
+    update();
     HandOver(mode_, threshold_);
 }
 

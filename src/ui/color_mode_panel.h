@@ -12,6 +12,7 @@ class CColorMode : public COptionPanel {
 
 public:
     enum Mode { kColour = 0, kGrey = 1, kBlackWhite = 2 };
+    static constexpr int kDefaultThreshold = 128;
 
     explicit CColorMode(QWidget* parent = nullptr);
 
@@ -22,6 +23,8 @@ public:
     // Hands the panel's mode and threshold to the live picture view again: a choice made while a
     // still picture was shown reaches the live picture when the main window returns to it.
     void ApplyToLivePicture();
+    // Back to colour and the default threshold, shown at once and handed to the live picture.
+    void Reset();
 
     int Mode() const { return mode_; }
     int Threshold() const { return threshold_; }
@@ -37,5 +40,5 @@ private:
     void HandOver(int mode, int threshold);
 
     int mode_ = kColour;
-    int threshold_ = 128;
+    int threshold_ = kDefaultThreshold;
 };

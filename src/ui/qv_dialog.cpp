@@ -1,11 +1,13 @@
 #include "ui/qv_dialog.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
 
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
+#include "ui/general_button.h"
 #include "ui/main_window_services.h"
 #include "ui/qv_button.h"
 #include "ui/window_shape.h"
@@ -47,6 +49,14 @@ bool CQVDialog::OnInitDialog() {
     return true;
 }
 
+CQVButton* CQVDialog::AddGeneralButton(int controlId, const QString& label, int x, int y) {
+    CQVButton* button = MakeGeneralButton(this, controlId, label);
+    button->SetText(25, 10, label);  // where the settings dialogs have always placed it
+    button->MoveTo(x, y);
+    button->show();
+    return button;
+}
+
 void CQVDialog::showEvent(QShowEvent* event) {
     if (!initialised_) {
         initialised_ = true;
@@ -77,6 +87,8 @@ bool CQVDialog::event(QEvent* event) {
             OnOK();
             return true;
         }
+        if (message->message == qvmsg::kButtonClicked && OnButtonClicked(int(message->wParam)))
+            return true;
     }
     return QDialog::event(event);
 }
@@ -107,6 +119,13 @@ void CQVDialog::paintEvent(QPaintEvent*) {
     p.setPen(Qt::white);
     p.setFont(titleFont_);
     QvTextOut(p, 5, 10, title_);
+}
+
+void CQVDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && OnEnterKey())
+        return;
+    QDialog::keyPressEvent(event);
 }
 
 void CQVDialog::mousePressEvent(QMouseEvent* event) {

@@ -38,11 +38,24 @@ protected:
     virtual void OnCancel() { reject(); }
     // Copies the controls' state into the dialog's result fields; empty here.
     virtual void Apply() {}
+    // Enter or Return pressed in the dialog: does what the dialog's confirming button does and
+    // returns true. The base leaves the key to the platform dialog.
+    virtual bool OnEnterKey() { return false; }
+    // A click (message 1227) on one of the derived dialog's own buttons; true when handled.
+    virtual bool OnButtonClicked(int controlId) {
+        (void)controlId;
+        return false;
+    }
+
+    // A button in the main window's general button skins, with a white label at (25, 10),
+    // placed at (x, y); its clicks reach this dialog as message 1227 with controlId.
+    CQVButton* AddGeneralButton(int controlId, const QString& label, int x, int y);
 
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

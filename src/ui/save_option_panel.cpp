@@ -41,6 +41,11 @@ void CSaveOption::ShowQuality() {
     }
 }
 
+void CSaveOption::ClearSaveTurn() {
+    Uncheck(kTurnLeft);
+    Uncheck(kTurnRight);
+}
+
 void CSaveOption::paintEvent(QPaintEvent*) {
     QPainter target(this);
     CMemDC memory(&target, rect());

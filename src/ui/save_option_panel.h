@@ -27,6 +27,8 @@ public:
     bool IsTurnRight() const { return Item(kTurnRight).IsChecked(); }
     bool IsAutoCrop() const { return Item(kAutoCrop).IsChecked(); }
     CNumberEdit* QualityEdit() const { return Edit(); }
+    // Saved photographs are not turned any more.
+    void ClearSaveTurn();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "platform/atomic_save.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
 #include "ui/input_edit.h"
@@ -90,10 +91,16 @@ bool CPicItem::SaveAs() {
     if (path.isEmpty()) {
         return false;
     }
-    if (!displayImage.Save(path, FormatFromPath(path))) {
+    // A replaced file stays whole until the new one is complete: a full disk never costs the
+    // user the picture that was there.
+    const uint32_t type = FormatFromPath(path);
+    QString reason;
+    if (!SaveAtomically(
+            path, [&](const QString& temporary) { return displayImage.Save(temporary, type); },
+            &reason, true)) {
         // The edits stay marked as unsaved so that the user can try another name or format.
         QvMessageBox(QStringLiteral("图片保存失败：%1\n%2")
-                         .arg(path, QString::fromUtf8(displayImage.GetLastError())),
+                         .arg(path, reason + u' ' + QString::fromUtf8(displayImage.GetLastError())),
                      QStringLiteral("Error"), MessageIcon::kError);
         return false;
     }

@@ -1,5 +1,7 @@
 #include "view/picture_view.h"
 
+#include <sys/stat.h>
+#include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
@@ -193,11 +195,29 @@ QvRect CPicture::ViewRect() const {
 // ---------------------------------------------------------------------------------------------
 // Pictures in
 
+CPicture::FileStamp CPicture::StampOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return {};
+    }
+    constexpr int64_t kNano = 1000000000;
+    return {int64_t(info.st_dev), int64_t(info.st_ino), int64_t(info.st_size),
+            info.st_mtim.tv_sec * kNano + info.st_mtim.tv_nsec,
+            info.st_ctim.tv_sec * kNano + info.st_ctim.tv_nsec};
+}
+
 int CPicture::LoadFile(const QString& path) {
-    if (path.isNull() || path == filePath) {
+    if (path.isNull()) {
+        return 0;
+    }
+    // The same file again is shown from memory, unless it changed on disk since it was loaded
+    // (another program edited or replaced it): the view shows the file as it is now.
+    const FileStamp stamp = StampOf(path);
+    if (path == filePath && stamp == fileStamp_) {
         return 0;
     }
     filePath = path;
+    fileStamp_ = stamp;
     // An unreadable file leaves nothing to draw rather than the previous picture under a new name.
     workImage.Destroy();
     workImage.Load(path, FormatFromPath(path));

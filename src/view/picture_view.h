@@ -29,7 +29,8 @@ public:
     ~CPicture() override;
 
     // Loads a picture file; 1 = loaded, 0 = null path or the same path (exact comparison) as last
-    // time. A file that cannot be read leaves no picture to draw but is still remembered.
+    // time with the file unchanged on disk since. A file that cannot be read (or is no regular
+    // file) leaves no picture to draw but is still remembered.
     int LoadFile(const QString& path);
     // Replaces the picture with a camera frame: size = (width << 16) | height, pixels = 24-bit
     // rows, top row first, each padded to a multiple of 4 bytes. Returns 0.
@@ -145,6 +146,11 @@ private:
     void DrawSelection(QPainter& painter) const;
     void DrawOutline(QPainter& painter) const;
     void UpdateEdgeGrab(int32_t x, int32_t y);
+
+    // Device, inode, size, modification and change times of the file last loaded.
+    using FileStamp = std::array<int64_t, 5>;
+    static FileStamp StampOf(const QString& path);
+    FileStamp fileStamp_{};
 
     std::vector<uint8_t> greyRow_;  // one row of grey values for the black-and-white mode
     int wheelRemainder_ = 0;        // wheel delta not yet turned into a zoom step

@@ -193,7 +193,7 @@ private slots:
     void photoButton() {
         Click(dlg_->Button(1023));
         QCOMPARE(dlg_->photos, 1);
-        // Buttons without a command do nothing.
+        // Buttons without a command, and "默认设置" not confirmed, do nothing.
         Click(dlg_->Button(1010));
         SendWindowMessage(dlg_, qvmsg::kButtonClicked, 1018, 0);
         SendWindowMessage(dlg_, qvmsg::kButtonClicked, 4242, 0);

@@ -383,7 +383,7 @@ void PhotoCaptureTest::viewCommandsActOnTheShownItem() {
     QVERIFY(live->IsStretchToWindow());
     Press(*dlg, 1012);
     QVERIFY(!live->IsStretchToWindow());
-    Press(*dlg, 1010);  // no command
+    Press(*dlg, 1010);  // not confirmed: nothing is restored
     Press(*dlg, 1018);  // no command
     Press(*dlg, 1017);
     QCOMPARE(still->GetAnnotateState(), 0);

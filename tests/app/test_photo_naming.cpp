@@ -8,10 +8,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <chrono>
 #include <set>
+#include <thread>
 
-#include "app/atomic_save.h"
 #include "app/photo_naming.h"
+#include "platform/atomic_save.h"
 
 namespace {
 
@@ -194,6 +196,40 @@ TEST_F(AtomicSave, ExistingFileIsKeptUnlessReplacing) {
         path, [](const QString& temp) { return WriteText(temp, "second"); }, &reason, true));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "second");
+}
+
+// Two copies of the program photographing into one folder, each counting from the value they
+// both read from the settings file: the one that loses a name takes the next free one.
+TEST_F(AtomicSave, SaversRacingForNamesLoseNoPhoto) {
+    const CPhotoNamer namer;
+    const auto photograph = [&](char copy, int photos) {
+        int32_t counter = 0;
+        const auto next = [&] {
+            return namer.NextPath(kNameOdd, dir_.path(), "Image", counter, "jpg");
+        };
+        for (int i = 0; i < photos; ++i) {
+            const QByteArray photo = copy + QByteArray::number(i);
+            const auto write = [&](const QString& temp) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));  // as an encoder takes
+                return WriteText(temp, photo);
+            };
+            QString reason;
+            EXPECT_FALSE(SaveUnderFreeName(next(), next, write, &reason).isEmpty())
+                << reason.toStdString();
+        }
+    };
+    std::thread first(photograph, 'a', 21);
+    std::thread second(photograph, 'b', 21);
+    first.join();
+    second.join();
+    std::set<QByteArray> photos;
+    for (const QString& name : Entries()) {
+        QFile file(dir_.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        photos.insert(file.readAll());
+    }
+    EXPECT_EQ(Entries().size(), 42);
+    EXPECT_EQ(photos.size(), 42u);
 }
 
 TEST_F(AtomicSave, ReasonsForBadPaths) {

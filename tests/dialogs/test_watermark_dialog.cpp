@@ -5,47 +5,14 @@
 #include <QScreen>
 #include <QtTest>
 #include <cmath>
-#include <map>
 #include <memory>
 
 #include "dialogs/watermark_dialog.h"
-#include "image/dib_image.h"
 #include "platform/font_faces.h"
-#include "ui/main_window_services.h"
+#include "support/dialog_skins.h"
 #include "ui/qv_button.h"
 
-// Resources of a static library are registered by name, outside any namespace.
-static void InitSkinResources() {
-    Q_INIT_RESOURCE(skins);
-}
-
 namespace {
-
-// The main window's skins, as the dialog and its controls ask for them.
-class Skins : public MainWindowServices {
-public:
-    Skins() {
-        for (int number : {129, 202, 210, 211, 217, 218, 222, 224}) {
-            CDibImage& image = images_[number];
-            image.LoadFromResource(QStringLiteral(":/skins/%1.png").arg(number), kDibFormatPng);
-            image.ReduceDepth(24);
-        }
-        SetTheMainWindow(this);
-    }
-    ~Skins() override { SetTheMainWindow(nullptr); }
-    QObject* MessageTarget() override { return nullptr; }
-    void ToggleFullScreen() override {}
-    int WorkMode() const override { return 0; }
-    const CDibImage* SkinImage(int number) const override {
-        const auto found = images_.find(number);
-        return found != images_.end() && found->second.IsValid() ? &found->second : nullptr;
-    }
-    int StoredVideoWidth() const override { return -1; }
-    int StoredVideoHeight() const override { return -1; }
-
-private:
-    std::map<int, CDibImage> images_;
-};
 
 void Click(QWidget* target, QPoint at) {
     QTest::mouseClick(target, Qt::LeftButton, {}, at);
@@ -67,8 +34,7 @@ class WatermarkDialogTest : public QObject {
 private slots:
     void initTestCase() {
         InstallFontFaces();
-        InitSkinResources();
-        skins_ = std::make_unique<Skins>();
+        skins_ = std::make_unique<DialogSkins>();
         QVERIFY(skins_->SkinImage(211) != nullptr);
     }
 
@@ -221,7 +187,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<Skins> skins_;
+    std::unique_ptr<DialogSkins> skins_;
     std::unique_ptr<CShuiYinDlg> dlg_;
 };
 

@@ -56,11 +56,17 @@ const Encoding kEncodings[] = {
              QStringEncoder(QStringConverter::Utf16BE, QStringEncoder::Flag::WriteBom)(s));
      }},
     {"Gb18030", [](const QString& s) { return QByteArray(QStringEncoder("GB18030")(s)); }},
+    // UTF-8 with a GBK and a Latin-1 comment from other editors: each line reads on its own.
+    {"Utf8WithOtherComments",
+     [](const QString& s) {
+         return "; " + QByteArray(QStringEncoder("GB18030")(u"旧的注释"_qs)) + "\r\n; caf\xE9\r\n" +
+                s.toUtf8();
+     }},
 };
 
 class WindowsFileTest : public ProfileFileTest, public ::testing::WithParamInterface<Encoding> {};
 
-TEST_P(WindowsFileTest, ReadsAndRewritesAsUtf8WithLf) {
+TEST_P(WindowsFileTest, ReadsAndRewritesOnlyTheChangedLine) {
     const QString text = QString::fromUtf16(kWindowsText);
     WriteBytes(FilePath(), GetParam().encode(text));
     const QString path = FilePath();
@@ -71,9 +77,8 @@ TEST_P(WindowsFileTest, ReadsAndRewritesAsUtf8WithLf) {
     EXPECT_EQ(ReadProfileString(u"video"_qs, u"recordname"_qs, {}, path), u"会议 记录"_qs);
 
     ASSERT_TRUE(WriteProfileString(u"PIC"_qs, u"picindex"_qs, u"43"_qs, path));
-    QString expected = text;
-    expected.replace(u"\r\n"_qs, u"\n"_qs).replace(u"PICINDEX=  42"_qs, u"PICINDEX=43"_qs);
-    EXPECT_EQ(ReadBytes(path), expected.toUtf8());
+    const QString expected = QString(text).replace(u"PICINDEX=  42"_qs, u"PICINDEX=43"_qs);
+    EXPECT_EQ(ReadBytes(path), GetParam().encode(expected));
     EXPECT_EQ(ReadProfileString(u"PIC"_qs, u"picpath"_qs, {}, path), u"D:\\照片\\扫描"_qs);
 }
 

@@ -110,11 +110,14 @@ TEST_F(SettingsTest, StoredValuesAreTakenAsTheyAreExceptTheNamedReplacements) {
     EXPECT_EQ(ReadStoredSettings(store).recordFormat, 0);
 }
 
-TEST_F(SettingsTest, LongValuesAreCutTo255Characters) {
+TEST_F(SettingsTest, LongNamesAreCutTo255CharactersAndFoldersKeptWhole) {
     CIniFile store;
     const QString chinese = QString(300, u'照');
     ASSERT_TRUE(store.WriteString(qvini::kPic, qvini::kPicPath, chinese));
-    EXPECT_EQ(ReadStoredSettings(store).picPath, chinese.left(255));
+    ASSERT_TRUE(store.WriteString(qvini::kVideo, qvini::kRecordName, chinese));
+    const StoredSettings s = ReadStoredSettings(store);
+    EXPECT_EQ(s.picPath, chinese);
+    EXPECT_EQ(s.recordName, chinese.left(255));
 
     // A character outside the basic plane is not split in half at the cut.
     const QString withPair = QString(254, u'a') + QString::fromUtf16(u"\U0001F4F7") + u"tail"_qs;

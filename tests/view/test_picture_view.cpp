@@ -411,6 +411,12 @@ private slots:
         QCOMPARE(view.GetWorkImage().GetWidth(), 12u);
         QCOMPARE(TopDown(view.GetDisplayImage(), 0, 0), QvRgb(0, 0, 255));
         QCOMPARE(view.GetFilePath(), upper);
+
+        // The same path again shows the file as it is now when another program changed it.
+        QVERIFY(red.Save(upper, kDibFormatBmp));
+        QCOMPARE(view.LoadFile(upper), 1);
+        QCOMPARE(TopDown(view.GetDisplayImage(), 0, 0), QvRgb(255, 0, 0));
+        QCOMPARE(view.LoadFile(upper), 0);
     }
 
     void unreadableFileLeavesNothingToDraw() {

@@ -25,6 +25,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libopencv-core-dev libopencv-imgproc-dev
   qpdf poppler-utils ffmpeg xvfb xauth
+  gstreamer1.0-plugins-base-apps
   # FUSE mounts made by the hostile-filesystem tests
   libfuse3-dev
   # packaging: the Debian package and the checks of the installed desktop files

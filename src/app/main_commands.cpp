@@ -21,6 +21,7 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
             showMinimized();
             break;
         case mainctl::kClose:  // end the program: the modal loop ends and with it the application
+            FinishRecording();
             done(0);
             break;
         case mainctl::kContinuous:
@@ -91,6 +92,12 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
         case mainctl::kFlip:
             if (video != nullptr)
                 video->SetNoFlip(!video->IsNoFlip());
+            break;
+        case mainctl::kRecord:
+            ToggleRecording();
+            break;
+        case mainctl::kRecordSettings:
+            ShowRecordSettings();
             break;
         case mainctl::kStoragePath:
             ChooseStorageFolder();

@@ -74,7 +74,9 @@ CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     qApp->installEventFilter(this);
 }
 
-CQuorvaneDlg::~CQuorvaneDlg() = default;
+CQuorvaneDlg::~CQuorvaneDlg() {
+    FinishRecording();
+}
 
 void CQuorvaneDlg::LoadSkins() {
     InitSkinResources();

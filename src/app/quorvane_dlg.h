@@ -118,6 +118,15 @@ public:
     void BringToFront();
 
     CQVButton* Button(int id) const;
+
+    // --- Recording (main_record_commands.cpp)
+    // "录像": starts a recording of the live picture into the next free recording file name,
+    // or stops and finishes the running one.
+    void ToggleRecording();
+    // "录像设置": the recording settings dialog; the three values are stored when it closes.
+    void ShowRecordSettings();
+    // Stops and finishes a running recording (the program is closing).
+    void FinishRecording();
     bool IsDragging() const { return dragging_; }
     const StoredSettings& Stored() const { return stored_; }
     const QString& Title() const { return title_; }

@@ -1,30 +1,11 @@
 #include "dialogs/storage_path_dialog.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 
 #include "platform/font_faces.h"
 #include "ui/dialog_units.h"
-
-namespace {
-
-QString DesktopFolderDialog(QWidget* parent, const QString& caption, const QString& start) {
-    return QFileDialog::getExistingDirectory(parent, caption, start, QFileDialog::ShowDirsOnly);
-}
-
-CQVPathSettingDlg::FolderChooser& Chooser() {
-    static CQVPathSettingDlg::FolderChooser chooser;
-    return chooser;
-}
-
-}  // namespace
-
-CQVPathSettingDlg::FolderChooser CQVPathSettingDlg::SetFolderChooser(FolderChooser chooser) {
-    FolderChooser previous = std::move(Chooser());
-    Chooser() = std::move(chooser);
-    return previous;
-}
+#include "ui/folder_browser.h"
 
 CQVPathSettingDlg::CQVPathSettingDlg(const QString& title, QWidget* parent)
     : CQVDialog(parent), edit_(new QLineEdit(this)) {
@@ -63,8 +44,7 @@ bool CQVPathSettingDlg::OnButtonClicked(int controlId) {
 
 void CQVPathSettingDlg::Browse() {
     const QString caption = QStringLiteral("图片存盘路径");
-    const QString chosen =
-        Chooser() ? Chooser()(this, caption, path_) : DesktopFolderDialog(this, caption, path_);
+    const QString chosen = BrowseForFolder(this, caption, path_);
     if (!chosen.isEmpty() && QFileInfo(chosen).isDir()) {
         SetPath(chosen);
     }

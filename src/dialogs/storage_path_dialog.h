@@ -4,7 +4,6 @@
 // sets the path before the dialog runs and reads it back after, however it was closed.
 
 #include <QString>
-#include <functional>
 
 #include "ui/qv_dialog.h"
 
@@ -15,13 +14,6 @@ class CQVPathSettingDlg : public CQVDialog {
 
 public:
     static constexpr int kBrowseButtonId = 1032;
-
-    // Asks the user for a folder: the chosen folder, or an empty string when cancelled.
-    using FolderChooser =
-        std::function<QString(QWidget* parent, const QString& caption, const QString& start)>;
-    // Replaces the desktop's folder dialog (tests); returns the previous chooser. An empty
-    // chooser restores the desktop's.
-    static FolderChooser SetFolderChooser(FolderChooser chooser);
 
     // title: the language table's storage-path caption.
     explicit CQVPathSettingDlg(const QString& title, QWidget* parent = nullptr);

@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 
+#include "capture/video_recorder.h"
 #include "ui/main_window_services.h"
 
 namespace {
@@ -77,6 +78,19 @@ LParam CVideoItem::OnFrame(WParam wParam, LParam /*lParam*/) {
 void CVideoItem::OnNewFrame() {
     if (autoCropOn)
         edgeWorker_.OfferFrame(GetRawImage());
+    shownFrameRecorded_ = RecordShownFrame();
+}
+
+void CVideoItem::OnBeforePaint() {
+    if (!shownFrameRecorded_)
+        shownFrameRecorded_ = RecordShownFrame();
+}
+
+// The work image is built only while a recording runs: otherwise the live picture is drawn
+// straight from the camera's frame and no work image is made at all.
+bool CVideoItem::RecordShownFrame() const {
+    const CVideoRecorder* recorder = CVideoRecorder::Current();
+    return recorder && recorder->IsRecording() && CVideoRecorder::PushFrame(GetWorkImage());
 }
 
 void CVideoItem::SetAutoCropMode(int mode) {

@@ -49,14 +49,22 @@ public:
 
 protected:
     void OnNewFrame() override;
+    void OnBeforePaint() override;
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    // Hands the shown picture to a running recording; false when none took it.
+    bool RecordShownFrame() const;
+
     CDeviceSet deviceSet;
     CFrameMailbox mailbox_;
     bool inFrame = false;
     bool autoCropOn = false;
+    // The shown frame reached the recorder. Each new frame is pushed when it is shown, so that
+    // a minimised or covered window, which is not painted, keeps the recording moving; the
+    // paint pushes a frame that did not get through (or was shown before the recording began).
+    bool shownFrameRecorded_ = false;
     // Declared last, so that its threads are joined before anything they report to goes away.
     CDocumentEdgeWorker edgeWorker_;
 };

@@ -26,6 +26,7 @@
 #include "support/file_bytes.h"
 #include "support/photo_home.h"
 #include "ui/color_mode_panel.h"
+#include "ui/folder_browser.h"
 #include "ui/number_edit.h"
 #include "ui/option_item.h"
 #include "ui/save_option_panel.h"
@@ -141,10 +142,9 @@ void SettingsCommandsTest::storageFolder() {
     QVERIFY(QDir().mkpath(home_->Storage() + QStringLiteral("/Old")));
     auto dlg = Open();
     QVERIFY(dlg);
-    const auto previous =
-        CQVPathSettingDlg::SetFolderChooser([&](QWidget*, const QString&, const QString&) {
-            return answer.isEmpty() ? QString() : home_->FilePath(answer);
-        });
+    const auto previous = SetFolderBrowser([&](QWidget*, const QString&, const QString&) {
+        return answer.isEmpty() ? QString() : home_->FilePath(answer);
+    });
     QString title;
     dlg->SetDialogRunner([&](CQVDialog& dialog) {
         dialog.show();
@@ -158,7 +158,7 @@ void SettingsCommandsTest::storageFolder() {
         }
     });
     Press(dlg.get(), command);
-    CQVPathSettingDlg::SetFolderChooser(previous);
+    SetFolderBrowser(previous);
     QCOMPARE(title, command == 1000 ? QStringLiteral("路径设置")
                                     : QStringLiteral("在当前的路径下新建立视频文件夹"));
     const QString expected = home_->FilePath(folder);

@@ -16,6 +16,7 @@
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
 #include "support/dialog_skins.h"
+#include "ui/folder_browser.h"
 #include "ui/qv_button.h"
 
 namespace {
@@ -206,8 +207,8 @@ void SettingsDialogsTest::storagePathBrowse() {
     CQVPathSettingDlg dialog(QStringLiteral("路径设置"));
     QString caption;
     QWidget* browserParent = nullptr;
-    const auto previous = CQVPathSettingDlg::SetFolderChooser(
-        [&](QWidget* parent, const QString& text, const QString& start) {
+    const auto previous =
+        SetFolderBrowser([&](QWidget* parent, const QString& text, const QString& start) {
             caption = text;
             browserParent = parent;
             return start == current ? answer : QStringLiteral("<wrong start>");
@@ -215,7 +216,7 @@ void SettingsDialogsTest::storagePathBrowse() {
     dialog.SetPath(current);
     QVERIFY(Open(dialog));
     Press(dialog, CQVPathSettingDlg::kBrowseButtonId);
-    CQVPathSettingDlg::SetFolderChooser(previous);
+    SetFolderBrowser(previous);
     QCOMPARE(caption, QStringLiteral("图片存盘路径"));
     QCOMPARE(browserParent, &dialog);
     const QString expected = taken ? answer : current;

@@ -1,0 +1,150 @@
+// The recorder on its own: pictures pushed at a steady pace, files read back by the real
+// readers, and the ways a recording can fail.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "capture/video_recorder.h"
+#include "image/dib_image.h"
+#include "media/media_platform.h"
+#include "support/recorded_messages.h"
+#include "support/video_probe.h"
+
+namespace {
+
+// A 24-bit picture whose brightness changes with n, so that every frame differs.
+CDibImage Picture(int width, int height, int n) {
+    CDibImage picture;
+    picture.Create(uint32_t(width), uint32_t(height), 24, kDibFormatUnknown);
+    for (uint32_t y = 0; y < picture.GetHeight(); ++y)
+        std::memset(picture.GetRow(y), (n * 7 + int(y)) & 0xFF, picture.GetEffWidth());
+    return picture;
+}
+
+// Pushes a new picture every 40 ms for ms milliseconds; returns the seconds it recorded.
+double Record(CVideoRecorder& recorder, int width, int height, int ms) {
+    QElapsedTimer wall;  // the recording's time runs from the moment its pipeline runs
+    wall.start();
+    int n = 0;
+    QTimer pacer;
+    QObject::connect(&pacer, &QTimer::timeout,
+                     [&] { CVideoRecorder::PushFrame(Picture(width, height, n++)); });
+    pacer.start(40);
+    QTest::qWait(ms);
+    pacer.stop();
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    recorder.StopRecording();
+    return seconds;
+}
+
+}  // namespace
+
+class VideoRecorderTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(MediaPlatformInit()); }
+    void cleanup() { CVideoRecorder::DestroyRecorder(); }
+
+    // One video stream of the frame's size, no audio, as long as the recording ran.
+    void recordsAFileThatPlaysForTheWallTime_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<int>("fileWidth");
+        QTest::addColumn<int>("fileHeight");
+        QTest::newRow("avi") << "a.avi" << 640 << 480 << "mjpeg" << 640 << 480;
+        QTest::newRow("wmv, odd size cut to even") << "b.Wmv" << 641 << 479 << "wmv2" << 640 << 478;
+        QTest::newRow("no extension: avi") << "c" << 320 << 240 << "mjpeg" << 320 << 240;
+    }
+    void recordsAFileThatPlaysForTheWallTime() {
+        QFETCH(QString, name);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QString, codec);
+        QFETCH(int, fileWidth);
+        QFETCH(int, fileHeight);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        RecordedMessages messages;
+        CVideoRecorder* recorder = CVideoRecorder::CreateRecorder();
+        QVERIFY(recorder->StartRecording(path, width, height, 25));
+        QVERIFY(recorder->IsRecording());
+        const double wall = Record(*recorder, width, height, 3000);
+        QVERIFY(!recorder->IsRecording());
+        QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join('\n')));
+        const VideoProbe probe = ProbeVideo(path);
+        QCOMPARE(probe.videoStreams, 1);
+        QCOMPARE(probe.audioStreams, 0);
+        QCOMPARE(probe.codec, codec);
+        QCOMPARE(probe.width, fileWidth);
+        QCOMPARE(probe.height, fileHeight);
+        QVERIFY2(
+            std::abs(probe.duration - wall) <= 0.05 * wall,
+            qPrintable(QString("%1 s in the file, %2 s recorded").arg(probe.duration).arg(wall)));
+        QVERIFY(probe.frames > 0);
+        if (codec == QLatin1String("mjpeg"))
+            QVERIFY(DiscovererAccepts(path));
+    }
+
+    void failuresAreToldAndLeaveNoFile_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no picture") << "x.avi" << 0 << "Error: No live picture to record";
+        QTest::newRow("missing folder") << "missing/x.avi" << 320 << "Error: Start recording error";
+        QTest::newRow("missing folder, wmv")
+            << "missing/x.wmv" << 320 << "Error: Start recording error";
+    }
+    void failuresAreToldAndLeaveNoFile() {
+        QFETCH(QString, file);
+        QFETCH(int, width);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        RecordedMessages messages;
+        CVideoRecorder* recorder = CVideoRecorder::CreateRecorder();
+        QVERIFY(!recorder->StartRecording(dir.filePath(file), width, 240));
+        QVERIFY(!recorder->IsRecording());
+        QCOMPARE(messages.texts.size(), 1);
+        QVERIFY2(messages.texts[0].startsWith(message), qPrintable(messages.texts[0]));
+        QVERIFY(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+        QVERIFY(!CVideoRecorder::PushFrame(Picture(320, 240, 0)));
+    }
+
+    // A write error while recording (a full disk) stops the recording and tells the owner and
+    // the user.
+    void fullDiskStopsTheRecording() {
+        RecordedMessages messages;
+        CVideoRecorder* recorder = CVideoRecorder::CreateRecorder();
+        int failures = 0;
+        recorder->SetFailureHandler([&] { ++failures; });
+        QVERIFY(recorder->StartRecording(QStringLiteral("/dev/full"), 320, 240, 25));
+        QTimer pacer;
+        int n = 0;
+        QObject::connect(&pacer, &QTimer::timeout,
+                         [&] { CVideoRecorder::PushFrame(Picture(320, 240, n++)); });
+        pacer.start(40);
+        QTRY_COMPARE_WITH_TIMEOUT(failures, 1, 10000);
+        QVERIFY(!recorder->IsRecording());
+        QCOMPARE(messages.texts.size(), 1);
+        QVERIFY2(messages.texts[0].startsWith("Error: Recording error"),
+                 qPrintable(messages.texts[0]));
+    }
+
+    // A second start on the same recorder is refused while the first runs.
+    void oneRecordingPerRecorder() {
+        QTemporaryDir dir;
+        CVideoRecorder* recorder = CVideoRecorder::CreateRecorder();
+        QVERIFY(recorder->StartRecording(dir.filePath("a.avi"), 320, 240));
+        QVERIFY(!recorder->StartRecording(dir.filePath("b.avi"), 320, 240));
+        QVERIFY(CVideoRecorder::CreateRecorder() != nullptr);  // replaces and finishes the first
+        QVERIFY(ProbeVideo(dir.filePath("a.avi")).videoStreams == 1);
+        QVERIFY(!QFileInfo::exists(dir.filePath("b.avi")));
+    }
+};
+
+QTEST_MAIN(VideoRecorderTest)
+#include "video_recorder_test.moc"

@@ -5,12 +5,12 @@
 
 #include <QString>
 
-#include "ui/option_item.h"
-#include "ui/qv_dialog.h"
+#include "ui/option_dialog.h"
 
+class CQVButton;
 class QLineEdit;
 
-class CRecordSetting : public CQVDialog {
+class CRecordSetting : public CQVOptionDialog {
     Q_OBJECT
 
 public:
@@ -25,7 +25,6 @@ public:
     QString path;
     QString name;
 
-    const COptionItem& Item(int itemId) const { return itemId == kWmvItem ? wmv_ : avi_; }
     QLineEdit* PathEdit() const { return pathEdit_; }
     QLineEdit* NameEdit() const { return nameEdit_; }
     CQVButton* BrowseButton() const { return browseButton_; }
@@ -33,19 +32,14 @@ public:
 protected:
     bool OnInitDialog() override;
     void Apply() override;
-    bool event(QEvent* event) override;
+    void OnOptionChanged(int itemId) override;
+    bool OnButtonClicked(int controlId) override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    void OnOptionChanged(int itemId, int state);
     void Browse();
-    void Uncheck(COptionItem& item);
 
-    COptionItem wmv_;
-    COptionItem avi_;
     QLineEdit* pathEdit_ = nullptr;
     QLineEdit* nameEdit_ = nullptr;
     CQVButton* browseButton_ = nullptr;
-    QFont font_;
 };

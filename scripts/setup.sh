@@ -26,8 +26,10 @@ packages=(
   libopencv-core-dev libopencv-imgproc-dev
   qpdf poppler-utils ffmpeg xvfb xauth
   gstreamer1.0-plugins-base-apps
-  # FUSE mounts made by the hostile-filesystem tests
-  libfuse3-dev
+  # FUSE mounts made by the hostile-filesystem tests (fusermount3 where the direct mount is refused)
+  libfuse3-dev fuse3
+  # the PDF benchmark's peer
+  imagemagick
   # packaging: the Debian package and the checks of the installed desktop files
   dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db
   # printing test: a private CUPS scheduler with the generic PDF printer driver of cups-filters

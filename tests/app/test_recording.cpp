@@ -222,7 +222,6 @@ private slots:
             auto* dialog = qobject_cast<CRecordSetting*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
-            QCOMPARE(dialog->Title(), QStringLiteral("录像参数设置"));
             QCOMPARE(dialog->PathEdit()->text(), folder_);
             QCOMPARE(dialog->NameEdit()->text(), QStringLiteral("Clip"));
             QVERIFY(dialog->Item(CRecordSetting::kWmvItem).IsChecked());

@@ -28,6 +28,7 @@
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
+#include "support/file_bytes.h"
 #include "support/photo_home.h"
 #include "support/test_mounts.h"
 #include "view/picture_item.h"
@@ -47,11 +48,6 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 // Runs in a child process: starts saving target and is killed half way, as by kill -9. With
@@ -238,7 +234,7 @@ void HostileFilesTest::settingsFileFaults() {
     if (after == "<folder>") {
         QVERIFY(QFileInfo(SettingsPath()).isDir());
     } else {
-        QCOMPARE(ReadFile(SettingsPath()), after.replace('@', QFile::encodeName(storage)));
+        QCOMPARE(ReadBytes(SettingsPath()), after.replace('@', QFile::encodeName(storage)));
     }
 }
 
@@ -292,7 +288,7 @@ void HostileFilesystemsTest::filesystemFaults() {
         while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
         }
     }
-    const QByteArray settings = ReadFile(SettingsPath());
+    const QByteArray settings = ReadBytes(SettingsPath());
     {
         auto dlg = Open();
         QVERIFY(dlg);
@@ -300,7 +296,7 @@ void HostileFilesystemsTest::filesystemFaults() {
         QStringList expected = photos;
         if ((quirks & kTakeFirstName) != 0) {
             // The other program's file is kept, and the strip names where the photo went.
-            QCOMPARE(ReadFile(storage + u"/Image1.jpg"_qs), QByteArray("another program"));
+            QCOMPARE(ReadBytes(storage + u"/Image1.jpg"_qs), QByteArray("another program"));
             expected.prepend(u"Image1.jpg"_qs);
             QCOMPARE(dlg->Thumbnails()->Cell(1).path, storage + u"/Image3.jpg"_qs);
         }
@@ -314,7 +310,7 @@ void HostileFilesystemsTest::filesystemFaults() {
     }
     if ((quirks & kFullDisk) != 0) {
         // The counter could not be stored, and the file that holds it is as it was.
-        QCOMPARE(ReadFile(SettingsPath()), settings);
+        QCOMPARE(ReadBytes(SettingsPath()), settings);
         QCOMPARE(Entries(QFileInfo(SettingsPath()).path()), QStringList{"Quorvane.ini"});
     }
 }
@@ -357,7 +353,7 @@ void HostileFilesTest::crashLeftovers() {
         QDir(folder).entryList({u".quorvane-*"_qs}, QDir::Hidden | QDir::Files);
     QCOMPARE(leftover.size(), 1);  // what the crash left
     if (settingsFolder) {
-        QCOMPARE(ReadFile(SettingsPath()), settings);
+        QCOMPARE(ReadBytes(SettingsPath()), settings);
     }
     {
         auto dlg = Open();

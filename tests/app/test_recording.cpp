@@ -16,11 +16,11 @@
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
 #include "platform/font_faces.h"
-#include "platform/message_box.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
 #include "support/photo_home.h"
+#include "support/recorded_messages.h"
 #include "support/video_probe.h"
 #include "ui/color_mode_panel.h"
 #include "ui/folder_browser.h"
@@ -47,13 +47,10 @@ private slots:
         InstallFontFaces();
         SetSimulatedCameraOption(true);
         QVERIFY(MediaPlatformInit());
-        SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon) {
-            messages_ << caption + ": " + text;
-        });
     }
     void init() {
         SetSimulatedCameraCount(1);
-        messages_.clear();
+        messages_.texts.clear();
         home_ = std::make_unique<PhotoHome>();
         QVERIFY(home_->Make());
         folder_ = home_->FilePath("Video");
@@ -117,7 +114,7 @@ private slots:
         Press(*dlg, 1027);
         QCOMPARE(RecordText(*dlg), QStringLiteral("录像"));
         QVERIFY(CVideoRecorder::Current() == nullptr);
-        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        QVERIFY2(messages_.texts.isEmpty(), qPrintable(messages_.texts.join('\n')));
         const VideoProbe probe = ProbeVideo(path);
         QCOMPARE(probe.videoStreams, 1);
         QCOMPARE(probe.audioStreams, 0);
@@ -172,10 +169,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
         if (cameras > 0)
             QVERIFY(WaitForFrame(*dlg));
-        messages_.clear();  // a missing camera is told at start-up too
+        messages_.texts.clear();  // a missing camera is told at start-up too
         Press(*dlg, 1027);
-        QVERIFY2(messages_.size() == 1 && messages_[0].startsWith(message),
-                 qPrintable(messages_.join('\n')));
+        QVERIFY2(messages_.texts.size() == 1 && messages_.texts[0].startsWith(message),
+                 qPrintable(messages_.texts.join('\n')));
         QCOMPARE(RecordText(*dlg), QStringLiteral("录像"));
         QVERIFY(CVideoRecorder::Current() == nullptr);
         QCOMPARE(CIniFile().ReadInt(qvini::kVideo, qvini::kRecordIndex, -1), -1);  // not written
@@ -225,7 +222,6 @@ private slots:
             auto* dialog = qobject_cast<CRecordSetting*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
-            QCOMPARE(dialog->Title(), QStringLiteral("录像参数设置"));
             QCOMPARE(dialog->PathEdit()->text(), folder_);
             QCOMPARE(dialog->NameEdit()->text(), QStringLiteral("Clip"));
             QVERIFY(dialog->Item(CRecordSetting::kWmvItem).IsChecked());
@@ -264,7 +260,7 @@ private:
 
     std::unique_ptr<PhotoHome> home_;
     QString folder_;
-    QStringList messages_;
+    RecordedMessages messages_;  // "caption: text" of each message box
 };
 
 QTEST_MAIN(RecordingTest)

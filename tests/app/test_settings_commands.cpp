@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -25,6 +24,7 @@
 #include "settings/stored_settings.h"
 #include "support/file_bytes.h"
 #include "support/photo_home.h"
+#include "support/video_probe.h"
 #include "ui/color_mode_panel.h"
 #include "ui/folder_browser.h"
 #include "ui/number_edit.h"
@@ -46,17 +46,6 @@ void ClickItem(CQVOptionDialog& dialog, int itemId) {
 
 QString StoredFolder() {
     return CIniFile().ReadString(qvini::kPic, qvini::kPicPath, QStringLiteral("<missing>"));
-}
-
-// codec,width,height of a picture file as ffprobe reads it.
-QString Probe(const QString& path) {
-    QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
-                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                 QStringLiteral("stream=codec_name,width,height"), QStringLiteral("-of"),
-                 QStringLiteral("csv=p=0"), path});
-    probe.waitForFinished(30000);
-    return QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
 }
 
 }  // namespace
@@ -202,8 +191,9 @@ void SettingsCommandsTest::namingAndFormatShapeTheNextPhoto() {
 
     Press(dlg.get(), 1023);
     const CDibImage& frame = dlg->WorkRegion()->GetVideoItem()->GetWorkImage();
-    QCOMPARE(Probe(home_->Storage() + QStringLiteral("/Page1.png")),
-             QStringLiteral("png,%1,%2").arg(frame.GetWidth()).arg(frame.GetHeight()));
+    const VideoProbe photo = ProbeVideo(home_->Storage() + QStringLiteral("/Page1.png"));
+    QCOMPARE(photo.codec, QStringLiteral("png"));
+    QCOMPARE(QSize(photo.width, photo.height), QSize(frame.GetWidth(), frame.GetHeight()));
 }
 
 void SettingsCommandsTest::intervalRetimesRunningContinuousPhotos() {

@@ -13,8 +13,8 @@
 
 #include "dialogs/text_result_dialog.h"
 #include "platform/font_faces.h"
-#include "platform/message_box.h"
 #include "support/dialog_skins.h"
+#include "support/recorded_messages.h"
 #include "ui/qv_button.h"
 
 namespace {
@@ -40,12 +40,8 @@ class TextResultDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        InstallFontFaces();
-        SetMessageBoxHandler(
-            [this](const QString& text, const QString&, MessageIcon) { messages_ << text; });
-    }
-    void init() { messages_.clear(); }
+    void initTestCase() { InstallFontFaces(); }
+    void init() { messages_.texts.clear(); }
 
     void textIsEditableSelectableAndCopied() {
         CTextResultDlg dialog(kText, QStringLiteral("/tmp/scan1.jpg"));
@@ -101,16 +97,16 @@ private slots:
         QCOMPARE(Contents(target), written ? (kText + "\n").toUtf8() : QByteArray("old"));
         QCOMPARE(dialog.Note().startsWith(QStringLiteral("已保存")), written);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 1);  // no temporary left
-        QVERIFY(messages_.isEmpty());
+        QVERIFY(messages_.texts.isEmpty());
     }
 
     void failedSaveIsReported() {
         CTextResultDlg dialog(kText, QStringLiteral("/nonexistent-folder/scan.jpg"));
         dialog.show();
         QVERIFY(!dialog.SaveText());
-        QCOMPARE(messages_.size(), 1);
-        QVERIFY2(messages_[0].contains(QStringLiteral("/nonexistent-folder/scan.txt")),
-                 qPrintable(messages_[0]));
+        QCOMPARE(messages_.texts.size(), 1);
+        QVERIFY2(messages_.texts[0].contains(QStringLiteral("/nonexistent-folder/scan.txt")),
+                 qPrintable(messages_.texts[0]));
         QVERIFY(dialog.Note().isEmpty());
     }
 
@@ -135,7 +131,7 @@ private:
     }
 
     DialogSkins skins_;
-    QStringList messages_;
+    RecordedMessages messages_;
 };
 
 QTEST_MAIN(TextResultDialogTest)

@@ -18,8 +18,8 @@
 #include "media/camera_dialogs.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
-#include "platform/message_box.h"
 #include "platform/window_messages.h"
+#include "support/recorded_messages.h"
 
 namespace {
 
@@ -62,15 +62,12 @@ public:
     std::vector<uint8_t> copy;
 };
 
-struct Messages {
-    Messages() {
-        SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon) {
-            texts << caption + ": " + text;
-        });
-    }
-    ~Messages() { SetMessageBoxHandler({}); }
-    QStringList texts;
-};
+// Enumerates the cameras and makes the engine of the first; that engine, or none.
+AboutDirectShow* FirstEngine(CDeviceSet& set) {
+    set.EnumerateVideoDevices();
+    set.CreateEngine();
+    return set.Engine();
+}
 
 // Why the received picture is not the page the camera reports (empty when it is): top row
 // first, mirrored like the hardware, the page bright inside its corners and the desk dark.
@@ -113,7 +110,7 @@ private slots:
     void init() { SetSimulatedCameraCount(1); }
 
     void firstDeviceIsNamedAndPreviewDeliversFrames() {
-        Messages messages;
+        RecordedMessages messages;
         FrameReceiver receiver;
         CDeviceSet set;
         QCOMPARE(set.EnumerateVideoDevices(), 1);
@@ -138,9 +135,7 @@ private slots:
 
     void catalogueListsTheCameraSizes() {
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
-        AboutDirectShow* engine = set.Engine();
+        AboutDirectShow* engine = FirstEngine(set);
         QVERIFY(engine);
         QCOMPARE(engine->outputSizes.size(), size_t(2));
         QVERIFY(engine->outputSizes[0].formatName == u"YUY2");
@@ -165,8 +160,7 @@ private slots:
         FrameReceiver receiver;
         receiver.keep = true;
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
+        FirstEngine(set);
         QVERIFY(set.RunPreview());
         QVERIFY(set.ChangeOutputSize(width, height));
         QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= 2 && receiver.width == width, 15000);
@@ -184,15 +178,9 @@ private slots:
         QVERIFY(set.StopPreview());
     }
 
-    void sixteenHundredPostsPackedSize() {
-        QCOMPARE(CFrameMailbox::PackSize(1600, 1200), LParam(0x064004B0));
-    }
-
     void stopAndRunAreIdempotent() {
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
-        AboutDirectShow* engine = set.Engine();
+        AboutDirectShow* engine = FirstEngine(set);
         QElapsedTimer timer;
         timer.start();
         QVERIFY(engine->Stop());  // never started
@@ -210,9 +198,7 @@ private slots:
     void changeOutputSizeOnStoppedEngineStaysStopped() {
         FrameReceiver receiver;
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
-        AboutDirectShow* engine = set.Engine();
+        AboutDirectShow* engine = FirstEngine(set);
         QVERIFY(engine->ChangeOutputSize(1280, 720));
         QVERIFY(engine->previewBuilt);
         QVERIFY(!engine->running);
@@ -224,9 +210,7 @@ private slots:
 
     void rebuildReleasesThePreviewElements() {
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
-        AboutDirectShow* engine = set.Engine();
+        AboutDirectShow* engine = FirstEngine(set);
         QVERIFY(engine->Run());
         std::vector<gpointer> watched;
         GstIterator* it = gst_bin_iterate_elements(GST_BIN(engine->graph));
@@ -252,8 +236,7 @@ private slots:
     void fiftyStopStartCyclesKeepDelivering() {
         FrameReceiver receiver;
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
+        FirstEngine(set);
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < 50; ++i) {
@@ -271,9 +254,7 @@ private slots:
     void nothingArrivesAfterStop() {
         FrameReceiver receiver;
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
-        AboutDirectShow* engine = set.Engine();
+        AboutDirectShow* engine = FirstEngine(set);
         QVERIFY(set.RunPreview());
         QTRY_VERIFY_WITH_TIMEOUT(engine->running && receiver.frames >= 2, 10000);
         // A camera slow to stop: the pipeline's state change waits while this thread holds it.
@@ -288,7 +269,7 @@ private slots:
 
     void noCameraNoEngineNoMessage() {
         SetSimulatedCameraCount(0);
-        Messages messages;
+        RecordedMessages messages;
         FrameReceiver receiver;
         CDeviceSet set;
         QCOMPARE(set.EnumerateVideoDevices(), 1);
@@ -306,7 +287,7 @@ private slots:
 
     void twentyFirstCameraStopsEnumeration() {
         SetSimulatedCameraCount(21);
-        Messages messages;
+        RecordedMessages messages;
         CDeviceSet set;
         QCOMPARE(set.EnumerateVideoDevices(), 1);
         QCOMPARE(set.videoCount, 20);
@@ -339,12 +320,11 @@ private slots:
         QFETCH(int, height);
         QFETCH(QString, text);
         QFETCH(int, code);
-        Messages messages;
+        RecordedMessages messages;
         FrameReceiver receiver;
         receiver.keep = true;
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
+        FirstEngine(set);
         QVERIFY(set.RunPreview());
         int offeredCurrent = -2;
         QString chosenText;
@@ -413,12 +393,10 @@ private slots:
         QFETCH(QString, requests);
         QFETCH(bool, running);
         QFETCH(int, width);
-        Messages messages;
+        RecordedMessages messages;
         FrameReceiver receiver;
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
-        AboutDirectShow* engine = set.Engine();
+        AboutDirectShow* engine = FirstEngine(set);
         for (const QString& r : requests.split(' ')) {
             if (r == "run")
                 QVERIFY(set.RunPreview());
@@ -446,12 +424,10 @@ private slots:
     }
 
     void streamErrorStopsPreviewWithOneMessage() {
-        Messages messages;
+        RecordedMessages messages;
         FrameReceiver receiver;
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
-        AboutDirectShow* engine = set.Engine();
+        AboutDirectShow* engine = FirstEngine(set);
         QVERIFY(engine->Run());
         QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= 1, 10000);
         for (int i = 0; i < 3; ++i) {
@@ -474,9 +450,7 @@ private slots:
         FrameReceiver receiver;
         receiver.keep = true;
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
-        AboutDirectShow* engine = set.Engine();
+        AboutDirectShow* engine = FirstEngine(set);
         QVERIFY(engine->Run());
         QTRY_VERIFY_WITH_TIMEOUT(receiver.frames >= 2, 10000);
         const double before = MeanGrey(receiver);
@@ -592,12 +566,10 @@ private slots:
         QVERIFY(feature);
         gst_registry_remove_feature(registry, feature);
         gst_object_unref(feature);
-        Messages messages;
+        RecordedMessages messages;
         FrameReceiver receiver;
         CDeviceSet set;
-        set.EnumerateVideoDevices();
-        set.CreateEngine();
-        AboutDirectShow* engine = set.Engine();
+        AboutDirectShow* engine = FirstEngine(set);
         QVERIFY(engine);
         QVERIFY(!engine->previewBuilt);
         QCOMPARE(messages.texts, QStringList{message});

@@ -10,45 +10,16 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <map>
 
 #include "dialogs/text_result_dialog.h"
 #include "platform/font_faces.h"
-#include "platform/message_box.h"
-#include "ui/main_window_services.h"
+#include "support/dialog_skins.h"
+#include "support/recorded_messages.h"
 #include "ui/qv_button.h"
-
-// Resources of a static library are registered by name, outside any namespace.
-static void InitSkins() {
-    Q_INIT_RESOURCE(skins);
-}
 
 namespace {
 
 const QString kText = QStringLiteral("第一行：文字识别\nSecond line, 42 words.");
-
-// The program's own skins, as the main window hands them out.
-class Skins : public MainWindowServices {
-public:
-    Skins() {
-        InitSkins();
-        for (int number : {129, 202, 210, 211, 217, 218, 222})
-            skins_[number].LoadFromResource(QStringLiteral(":/skins/%1.png").arg(number),
-                                            kDibFormatPng);
-    }
-    QObject* MessageTarget() override { return nullptr; }
-    void ToggleFullScreen() override {}
-    int WorkMode() const override { return 1; }
-    const CDibImage* SkinImage(int number) const override {
-        const auto found = skins_.find(number);
-        return found == skins_.end() ? nullptr : &found->second;
-    }
-    int StoredVideoWidth() const override { return -1; }
-    int StoredVideoHeight() const override { return -1; }
-
-private:
-    std::map<int, CDibImage> skins_;
-};
 
 QByteArray Contents(const QString& path) {
     QFile file(path);
@@ -69,14 +40,8 @@ class TextResultDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        InstallFontFaces();
-        SetTheMainWindow(&skins_);
-        SetMessageBoxHandler(
-            [this](const QString& text, const QString&, MessageIcon) { messages_ << text; });
-    }
-    void cleanupTestCase() { SetTheMainWindow(nullptr); }
-    void init() { messages_.clear(); }
+    void initTestCase() { InstallFontFaces(); }
+    void init() { messages_.texts.clear(); }
 
     void textIsEditableSelectableAndCopied() {
         CTextResultDlg dialog(kText, QStringLiteral("/tmp/scan1.jpg"));
@@ -132,16 +97,16 @@ private slots:
         QCOMPARE(Contents(target), written ? (kText + "\n").toUtf8() : QByteArray("old"));
         QCOMPARE(dialog.Note().startsWith(QStringLiteral("已保存")), written);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 1);  // no temporary left
-        QVERIFY(messages_.isEmpty());
+        QVERIFY(messages_.texts.isEmpty());
     }
 
     void failedSaveIsReported() {
         CTextResultDlg dialog(kText, QStringLiteral("/nonexistent-folder/scan.jpg"));
         dialog.show();
         QVERIFY(!dialog.SaveText());
-        QCOMPARE(messages_.size(), 1);
-        QVERIFY2(messages_[0].contains(QStringLiteral("/nonexistent-folder/scan.txt")),
-                 qPrintable(messages_[0]));
+        QCOMPARE(messages_.texts.size(), 1);
+        QVERIFY2(messages_.texts[0].contains(QStringLiteral("/nonexistent-folder/scan.txt")),
+                 qPrintable(messages_.texts[0]));
         QVERIFY(dialog.Note().isEmpty());
     }
 
@@ -165,8 +130,8 @@ private:
             dialog.grab().save(QDir(folder).filePath(name));
     }
 
-    Skins skins_;
-    QStringList messages_;
+    DialogSkins skins_;
+    RecordedMessages messages_;
 };
 
 QTEST_MAIN(TextResultDialogTest)

@@ -80,32 +80,6 @@ Rgb MeanOf(const CDibImage& picture, int x0, int y0, int x1, int y1) {
     return {sum.r / n, sum.g / n, sum.b / n};
 }
 
-// A page rendered by pdftoppm (binary PPM, read back as a 24-bit picture).
-CDibImage ReadPpm(const QString& path) {
-    QFile file(path);
-    CDibImage page;
-    if (!file.open(QIODevice::ReadOnly))
-        return page;
-    const QByteArray bytes = file.readAll();
-    const QList<QByteArray> head = bytes.left(64).simplified().split(' ');
-    const int width = head.value(1).toInt(), height = head.value(2).toInt();
-    const qsizetype start = bytes.size() - qsizetype(width) * height * 3;
-    if (head.value(0) != "P6" || width <= 0 || height <= 0 || start < 0)
-        return page;
-    page.Create(uint32_t(width), uint32_t(height), 24, 0);
-    for (int y = 0; y < height; ++y) {
-        const auto* src =
-            reinterpret_cast<const uint8_t*>(bytes.constData() + start) + size_t(y) * width * 3;
-        uint8_t* row = page.GetRow(uint32_t(height - 1 - y));
-        for (int x = 0; x < width; ++x) {
-            row[3 * x] = src[3 * x + 2];
-            row[3 * x + 1] = src[3 * x + 1];
-            row[3 * x + 2] = src[3 * x];
-        }
-    }
-    return page;
-}
-
 // Colour of the picture at (x, y) counted from the top.
 QvColour TopDown(const CDibImage& picture, int x, int y) {
     return picture.GetPixelColour(uint32_t(x), picture.GetHeight() - 1 - uint32_t(y));
@@ -276,11 +250,11 @@ TEST_F(PdfMakerTest, PagesShowTheirPicturesInOrder) {
     ASSERT_EQ(facts.pages, int(pages.size()));
     for (const QSizeF& size : facts.sizes)
         EXPECT_EQ(size, QSizeF(959, 720));
-    ASSERT_EQ(RunProgram("pdftoppm", {"-r", "72", Pdf(), dir_.filePath("page")}), 0);
+    ASSERT_EQ(RunProgram("pdftoppm", {"-png", "-r", "72", Pdf(), dir_.filePath("page")}), 0);
     for (size_t i = 0; i < pages.size(); ++i) {
         SCOPED_TRACE(pages[i].path.toStdString());
-        const CDibImage render = ReadPpm(dir_.filePath(QString("page-%1.ppm").arg(i + 1)));
-        ASSERT_TRUE(render.IsValid());
+        CDibImage render;
+        ASSERT_TRUE(render.Load(dir_.filePath(QString("page-%1.png").arg(i + 1)), kDibFormatPng));
         // The page holds the picture cut to a width that is a multiple of 8.
         CDibImage source = pages[i].source;
         ASSERT_TRUE(source.Resample(int(PdfCutWidth(source.GetWidth())), int(source.GetHeight())));

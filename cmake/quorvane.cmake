@@ -49,3 +49,29 @@ function(quorvane_gui_sources)
     set_property(GLOBAL APPEND PROPERTY QUORVANE_GUI_SOURCES ${abs})
   endforeach()
 endfunction()
+
+# quorvane_xvfb_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>])
+# A QtTest program with the labels ui and xvfb, run in a visible window on a private Xvfb server
+# of its own (tests/support/with_xvfb.sh), for faults that only a real window shows: painting,
+# focus, keys, timing. Skipped (77) where Xvfb is missing.
+function(quorvane_xvfb_test name)
+  if(QUORVANE_CORE_ONLY)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;TIMEOUT" ${ARGN})
+  if(NOT T_LIBS)
+    set(T_LIBS quorvane_gui)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  quorvane_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE QUORVANE_TESTDATA="${QUORVANE_TESTDATA}")
+  add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tests/support/with_xvfb.sh
+                                $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES LABELS "ui;xvfb" TIMEOUT ${T_TIMEOUT}
+                       SKIP_RETURN_CODE 77 ENVIRONMENT "QUORVANE_TESTDATA=${QUORVANE_TESTDATA}")
+endfunction()

@@ -24,7 +24,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   libopencv-core-dev libopencv-imgproc-dev
-  qpdf poppler-utils ffmpeg xvfb xauth
+  qpdf poppler-utils ffmpeg xvfb xauth xdotool
   gstreamer1.0-plugins-base-apps
   # FUSE mounts made by the hostile-filesystem tests (fusermount3 where the direct mount is refused)
   libfuse3-dev fuse3

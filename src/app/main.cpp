@@ -30,10 +30,23 @@ int main(int argc, char* argv[]) {
                 break;
             case SingleInstance::Claim::kHandedOver:
                 return 0;
-            case SingleInstance::Claim::kFailed:
+            case SingleInstance::Claim::kNoAnswer:
                 std::fprintf(stderr,
                              "quorvane: another copy is running with the settings in %s but "
                              "does not answer\n",
+                             qPrintable(settingsFolder));
+                return 1;
+            case SingleInstance::Claim::kOlderCopy:
+                std::fprintf(stderr,
+                             "quorvane: an older version of quorvane is running with the "
+                             "settings in %s and cannot take these files; close it and open "
+                             "them again\n",
+                             qPrintable(settingsFolder));
+                return 1;
+            case SingleInstance::Claim::kRefused:
+                std::fprintf(stderr,
+                             "quorvane: the copy running with the settings in %s refused these "
+                             "files\n",
                              qPrintable(settingsFolder));
                 return 1;
         }
@@ -44,7 +57,9 @@ int main(int argc, char* argv[]) {
     CQuorvaneApp app(argc, argv);
     app.SetStartOptions(request.options);
     if (!settingsFolder.isEmpty() && !instance.Listen()) {
-        std::fprintf(stderr, "quorvane: cannot listen on %s; a later copy cannot reach this one\n",
+        std::fprintf(stderr,
+                     "quorvane: cannot listen on %s yet; until it can, a later copy cannot reach "
+                     "this one\n",
                      qPrintable(instance.SocketPath()));
     }
     app.SetSingleInstance(&instance);

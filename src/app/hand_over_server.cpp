@@ -111,18 +111,11 @@ bool HandOverServer::ListeningOnOwnFile() const {
 
 void HandOverServer::Run() {
     std::vector<pollfd> polled;
-    auto nextCheck = Clock::now() + kCheckPeriod;
+    auto nextCheck = Clock::now();
     for (;;) {
-        auto now = Clock::now();
+        const auto now = Clock::now();
         if (now >= nextCheck) {
-            // The socket file was removed (a cleaner of temporary files, a user) or listening
-            // failed: listen again, so later copies can reach this one.
-            if (!ListeningOnOwnFile()) {
-                StopListening();
-                Listen();
-            }
-            if (reserveFd_ < 0)
-                reserveFd_ = OpenReserve();
+            Check();
             nextCheck = now + kCheckPeriod;
         }
         std::erase_if(connections_, [now](const Connection& connection) {
@@ -155,6 +148,17 @@ void HandOverServer::Run() {
         if (polled[1].revents & POLLIN)
             Accept();
     }
+}
+
+void HandOverServer::Check() {
+    // The socket file was removed (a cleaner of temporary files, a user) or listening failed:
+    // listen again, so later copies can reach this one.
+    if (!ListeningOnOwnFile()) {
+        StopListening();
+        Listen();
+    }
+    if (reserveFd_ < 0)
+        reserveFd_ = OpenReserve();
 }
 
 void HandOverServer::Accept() {

@@ -48,6 +48,7 @@ private:
     };
 
     void Run();
+    void Check();  // every few seconds
     bool Listen();
     void StopListening();
     bool ListeningOnOwnFile() const;

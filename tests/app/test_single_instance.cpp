@@ -185,7 +185,7 @@ TEST(HandOver, ForeignConnectionsAreAnsweredAtOnceAndOpenNothing) {
 TEST(HandOver, FloodKeepsTheRunningCopysMemoryBounded) {
     FirstCopy first;
     const QString path = SingleInstance(first.Folder()).SocketPath();
-    const qint64 before = first.PeakKiB();
+    [[maybe_unused]] const qint64 before = first.PeakKiB();
     const QByteArray names =
         (QByteArray(99, 'n') + '\0').repeated(handover::kMaxMessageBytes / 100);
     const std::pair<QByteArray, QByteArray> shapes[] = {
@@ -195,8 +195,9 @@ TEST(HandOver, FloodKeepsTheRunningCopysMemoryBounded) {
     };
     std::atomic<qint64> sent = 0;
     std::vector<std::thread> flooders;
-    for (const auto& [hello, chunk] : shapes) {
-        flooders.emplace_back([&, hello, chunk] {
+    for (const auto& shape : shapes) {
+        flooders.emplace_back([&path, &sent, shape] {
+            const auto& [hello, chunk] = shape;
             const QDeadlineTimer deadline(60000);
             for (qint64 mine = 0; mine < 50'000'000 / 3 && !deadline.hasExpired();) {
                 Raw connection(path);

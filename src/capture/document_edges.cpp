@@ -257,21 +257,25 @@ struct GreyGrid {
 // levels, which the background is measured against.
 int32_t StretchGrey(GreyGrid& grid) {
     const size_t count = size_t(grid.cw) * size_t(grid.ch);
-    // Cells of each grey; counted in two tables in turn, so that a run of equal cells (a plain
-    // desk) does not wait on one counter.
-    uint32_t counts[2][256] = {};
+    // Cells of each grey, counted in four tables in turn: equal cells follow one another on a
+    // plain desk, and counting them all in one table would make each count wait for the last.
+    constexpr size_t kTables = 4;
+    uint32_t counts[kTables][256] = {};
     size_t i = 0;
-    for (; i + 1 < count; i += 2) {
-        ++counts[0][grid.grey[i]];
-        ++counts[1][grid.grey[i + 1]];
+    for (; i + kTables <= count; i += kTables) {
+        for (size_t t = 0; t < kTables; ++t) {
+            ++counts[t][grid.grey[i + t]];
+        }
     }
-    if (i < count) {
+    for (; i < count; ++i) {
         ++counts[0][grid.grey[i]];
     }
+    uint32_t total[256];
     int smallest = 255;
     int largest = 0;
     for (int v = 0; v < 256; ++v) {
-        if (counts[0][v] + counts[1][v] != 0) {
+        total[v] = counts[0][v] + counts[1][v] + counts[2][v] + counts[3][v];
+        if (total[v] != 0) {
             smallest = std::min(smallest, v);
             largest = v;
         }
@@ -292,7 +296,7 @@ int32_t StretchGrey(GreyGrid& grid) {
     }
     uint64_t squares = 0;
     for (size_t v = 0; v < 256; ++v) {
-        squares += uint64_t(counts[0][v] + counts[1][v]) * grid.stretched[v] * grid.stretched[v];
+        squares += uint64_t(total[v]) * grid.stretched[v] * grid.stretched[v];
     }
     return int32_t(std::sqrt(double(squares) / double(count)));
 }
@@ -726,13 +730,9 @@ uint8_t SampleAtEdge(const FrameGrid& grid, int64_t x, int64_t y, uint8_t fill) 
                  BlendWeight(y));
 }
 
-// How many steps, from this one on, a position moving by `step` keeps its whole cell within
-// first ... last.
+// How many steps, from this one on, a position moving by `step` keeps its cell within first ...
+// last, where it lies now.
 int64_t StepsWithin(int64_t position, int64_t step, int64_t first, int64_t last) {
-    const int64_t cell = position >> kFixedShift;
-    if (cell < first || cell > last) {
-        return 0;
-    }
     if (step > 0) {
         return (((last + 1) << kFixedShift) - 1 - position) / step + 1;
     }
@@ -768,19 +768,21 @@ void SampleTurnedGrid(const FrameGrid& frame, const TurnGeometry& turn, uint8_t 
         int64_t gx = std::llround((c * x + s * y - frameX.offset) / frameX.pitch * kFixedOne);
         int64_t gy = std::llround((c * y - s * x - frameY.offset) / frameY.pitch * kFixedOne);
         uint8_t* cell = grid.grey.data() + size_t(r) * size_t(grid.cw);
-        int64_t col = 0;
-        while (col < grid.cw) {
-            // A stretch of cells whose four neighbours all lie inside the frame's grid.
-            const int64_t inside = std::min({StepsWithin(gx, stepX, 0, cw - 2),
-                                             StepsWithin(gy, stepY, 0, ch - 2), grid.cw - col});
-            for (const int64_t end = col + inside; col < end; ++col, gx += stepX, gy += stepY) {
-                const uint8_t* p = source + (gy >> kFixedShift) * cw + (gx >> kFixedShift);
-                cell[col] = Blend(p[0], p[1], p[cw], p[cw + 1], BlendWeight(gx), BlendWeight(gy));
-            }
-            if (col < grid.cw) {
+        for (int64_t col = 0; col < grid.cw;) {
+            const bool inside = uint64_t(gx >> kFixedShift) < uint64_t(cw - 1) &&
+                                uint64_t(gy >> kFixedShift) < uint64_t(ch - 1);
+            if (!inside) {
                 cell[col++] = SampleAtEdge(frame, gx, gy, fill);
                 gx += stepX;
                 gy += stepY;
+                continue;
+            }
+            // The stretch of cells whose four neighbours all lie inside the frame's grid.
+            const int64_t end = col + std::min({StepsWithin(gx, stepX, 0, cw - 2),
+                                                StepsWithin(gy, stepY, 0, ch - 2), grid.cw - col});
+            for (; col < end; ++col, gx += stepX, gy += stepY) {
+                const uint8_t* p = source + (gy >> kFixedShift) * cw + (gx >> kFixedShift);
+                cell[col] = Blend(p[0], p[1], p[cw], p[cw + 1], BlendWeight(gx), BlendWeight(gy));
             }
         }
     }

@@ -118,7 +118,8 @@ private:
         uint8_t* blue = cells_.blue.data();
         uint8_t* green = cells_.green.data();
         uint8_t* red = cells_.red.data();
-        for (int32_t x = 0; x < cw_; ++x, sums += 3 * c) {
+        const int32_t cw = cw_;  // a local, as in Interpolate()
+        for (int32_t x = 0; x < cw; ++x, sums += 3 * c) {
             uint32_t b = 0, g = 0, r = 0;
             for (int32_t dx = 0; dx < 3 * c; dx += 3) {
                 b += sums[dx];
@@ -170,17 +171,18 @@ private:
             mixed[i] = uint8_t(Lerp64(row0[i], row1[i], source.v));
         }
         std::copy_n(mixed + rowBytes - 3, 3, mixed + rowBytes);
+        // A local count: the byte stores might change a member, for all the compiler knows, and
+        // the loops would not vectorise.
+        const int32_t cw = cw_;
         uint8_t* pairs = pairs_.data();
-        for (int32_t c = 0; c < cw_; ++c) {
-            std::memcpy(pairs + size_t(c) * 8, mixed + offsets_[size_t(c)], 8);
+        const uint32_t* offsets = offsets_.data();
+        for (int32_t c = 0; c < cw; ++c) {
+            std::memcpy(pairs + size_t(c) * 8, mixed + offsets[c], 8);
         }
         const uint8_t* u = weights_.data();
         uint8_t* blue = cells_.blue.data();
         uint8_t* green = cells_.green.data();
         uint8_t* red = cells_.red.data();
-        // A local count: the byte stores could otherwise change a member, for all the compiler
-        // knows, and the loop would not vectorise.
-        const int32_t cw = cw_;
         for (int32_t c = 0; c < cw; ++c) {
             const uint8_t* pair = pairs + size_t(c) * 8;
             blue[c] = uint8_t(Lerp64(pair[0], pair[3], u[c]));
@@ -240,7 +242,7 @@ struct GreyGrid {
     // How far the background's own cells stray from its level: the largest difference in the
     // corner blocks taken as background. Noise on a plain desk; grain on a textured one.
     int spread = 0;
-    // The stretch: level = (grey - base) * 255 / range; 0 when the grid was not stretched.
+    // The stretch: stretched = (grey - base) * 255 / range; range 0 when there was none.
     uint8_t base = 0;
     int range = 0;
 

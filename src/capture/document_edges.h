@@ -79,9 +79,9 @@ bool MakeFrameGrid(const uint8_t* pixels, int32_t width, int32_t height, FrameGr
 
 // The grid of the picture CDibImage::Rotate(angle, bilinear, fill colour (fill, fill, fill),
 // keep size off) would make of the frame: the same canvas and cell positions, each cell sampled
-// bilinearly from the frame's grid at its turned-back position, so the frame is never turned
-// whole. False when the frame's grid is not one MakeFrameGrid made or the grid cannot be
-// allocated.
+// from the frame's grid at its turned-back position (the nearest cell, blended with the next
+// where both are about as near), so the frame is never turned whole. False when the frame's grid
+// is not one MakeFrameGrid made or the grid cannot be allocated.
 bool MakeTurnedFrameGrid(const FrameGrid& frame, float angle, uint8_t fill, FrameGrid& turned);
 
 // Looks for the document in a grid; as below, except that the box points are always written.

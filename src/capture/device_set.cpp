@@ -163,6 +163,11 @@ bool CDeviceSet::GetCurrentFormat(int* width, int* height) {
     int w = engine->currentWidth;
     int h = engine->currentHeight;
     const bool ok = engine->GetCurrentFormat(&code, &w, &h);
+    if (ok) {
+        // The size the format dialog chose is the one a camera taken up later is asked for.
+        wantedWidth_ = engine->currentWidth;
+        wantedHeight_ = engine->currentHeight;
+    }
     if (width)
         *width = engine->currentWidth;
     if (height)

@@ -104,6 +104,6 @@ private:
     GstCaps* lostFormat_ = nullptr;  // the format it was previewed in, when one was chosen
     bool unplugged_ = false;
     bool runWanted_ = false;  // RunPreview asked last, whether or not a camera was there
-    int wantedWidth_ = 0;     // the size ChangeOutputSize asked for last
+    int wantedWidth_ = 0;     // the size asked for or read back last
     int wantedHeight_ = 0;
 };

@@ -77,7 +77,6 @@ void CVideoItem::OnCameraEvent(CDeviceSet::CameraEvent event) {
             break;
         case CDeviceSet::CameraEvent::kPluggedIn:
             update();
-            emit CameraPluggedIn();
             break;
         case CDeviceSet::CameraEvent::kListChanged:
             emit CamerasChanged();

@@ -53,10 +53,8 @@ public:
     const CDocumentEdgeWorker& EdgeWorker() const { return edgeWorker_; }
 
 signals:
-    // The camera in use was unplugged; a camera was taken up again (its preview runs when the
-    // preview was running); the list of cameras changed.
+    // The camera in use was unplugged; the list of cameras changed.
     void CameraUnplugged();
-    void CameraPluggedIn();
     void CamerasChanged();
 
 protected:

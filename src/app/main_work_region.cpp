@@ -141,7 +141,7 @@ void CQuorvaneDlg::ShowCameraSettings() {
     CameraSettingsDialog dialog(devices, this);
     connect(workRegion_->GetVideoItem(), &CVideoItem::CamerasChanged, &dialog,
             &CameraSettingsDialog::ReloadCameras);
-    dialog.move(30, 30);
+    dialog.CentreOn(this);
     dialog.exec();
     if (!dialog.ChosenCamera().isEmpty()) {
         stored_.videoDevice = dialog.ChosenCamera();

@@ -100,6 +100,7 @@ void CQuorvaneDlg::ReloadSelectedPicture(const QString& path) {
         return;
     }
     CPicItem* item = workRegion_->GetPictureItem();
+    item->CancelAnnotation();
     if (item->LoadFile(path) == 1) {
         item->SetStretchToWindow(false);
         item->FitToWindow();

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 
 #include "capture/video_recorder.h"
@@ -172,8 +173,8 @@ void CVideoItem::paintEvent(QPaintEvent* event) {
 
 void CVideoItem::DrawPageCapture(QPainter& painter) {
     const bool taken = sincePhoto_.isValid() && sincePhoto_.elapsed() < kTakenMs;
+    const QvRect view = ViewRect();
     if (sincePhoto_.isValid() && sincePhoto_.elapsed() < kFlashMs) {
-        const QvRect view = ViewRect();
         const int alpha = int(160 * (kFlashMs - sincePhoto_.elapsed()) / kFlashMs);
         painter.fillRect(QRect(view.left, view.top, view.Width(), view.Height()) & rect(),
                          QColor(255, 255, 255, alpha));
@@ -196,7 +197,9 @@ void CVideoItem::DrawPageCapture(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setFont(QvFont(QStringLiteral("宋体"), 12, 400));
     const QFontMetrics metrics(painter.font());
-    const QRect box(10, 10, metrics.horizontalAdvance(text) + 30, metrics.height() + 8);
+    // In the picture's corner, or the window's when the picture reaches past it.
+    const QRect box(std::max(view.left, 0) + 10, std::max(view.top, 0) + 10,
+                    metrics.horizontalAdvance(text) + 30, metrics.height() + 8);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, 140));
     painter.drawRoundedRect(box, 4, 4);

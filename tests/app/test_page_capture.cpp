@@ -106,7 +106,9 @@ private slots:
 
         // The corner says "等待翻页" with its blue-grey mark, on the screen itself.
         const QFontMetrics metrics(QvFont(QStringLiteral("宋体"), 12, 400));
-        const QPoint mark = live->mapToGlobal(QPoint(21, 10 + (metrics.height() + 8) / 2));
+        const QvRect view = live->IsStretchToWindow() ? QvRect{} : live->GetImageRect();
+        const QPoint corner(std::max(view.left, 0), std::max(view.top, 0));
+        const QPoint mark = live->mapToGlobal(corner + QPoint(21, 10 + (metrics.height() + 8) / 2));
         const QColor seen =
             dlg.screen()->grabWindow(0, mark.x(), mark.y(), 1, 1).toImage().pixelColor(0, 0);
         QVERIFY2(qAbs(seen.red() - 150) < 30 && qAbs(seen.blue() - 200) < 30,

@@ -142,11 +142,13 @@ public:
             PasteSheet(s);
         if (s.hand)
             DrawHand(s, index);
-        uint8_t lut[256];
-        for (int v = 0; v < 256; ++v)
-            lut[v] = uint8_t(std::clamp(v + int(std::lround(s.brightness)), 0, 255));
-        for (uint8_t& v : frame_)
-            v = lut[v];
+        if (const int shift = int(std::lround(s.brightness)); shift != 0) {
+            uint8_t lut[256];
+            for (int v = 0; v < 256; ++v)
+                lut[v] = uint8_t(std::clamp(v + shift, 0, 255));
+            for (uint8_t& v : frame_)
+                v = lut[v];
+        }
         noise_.AddNoise(frame_.data(), frame_.data(), frame_.size(), uint32_t(index));
         return FrameRows{frame_.data(), uint32_t(width_), uint32_t(height_), uint32_t(Stride()),
                          nullptr};

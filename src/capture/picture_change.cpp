@@ -12,9 +12,10 @@ constexpr int32_t kThumbCells = 400;
 constexpr int32_t kMinCells = 8;
 
 // Grey levels by which a cell must lie outside its neighbourhood in the other picture to count
-// as changed. Still pictures of the simulated camera (noise of +-3 levels a channel, with and
-// without a JPEG round trip of each frame at quality 75) stay within 7 between any two frames;
-// a hand, a page edge or ink against paper differ by 40 and more.
+// as changed. Between two still frames of the simulated camera a cell moves by 4 levels at most
+// with its noise (+-3 levels a channel), and by up to 12 when each frame also goes through JPEG
+// at quality 75, where the neighbourhood's range takes it in (at edges); a hand, a page's edge or
+// ink against paper differ by 40 and more.
 constexpr int kNoiseMargin = 12;
 
 // Content comparison: blocks of kBlock x kBlock cells, each lined up within kReach cells either
@@ -26,7 +27,7 @@ constexpr int32_t kReach = 6;
 constexpr double kFlatDetail = 3;
 constexpr double kDifferingDetail = 0.45;
 
-// The grey level below which `share` (0 ... 1) of the cells lie.
+// The grey levels below which 5 %, 10 %, ... 95 % of the cells lie.
 std::array<uint8_t, 19> Quantiles(const std::vector<uint8_t>& grey) {
     std::array<uint32_t, 256> histogram{};
     for (const uint8_t v : grey)
@@ -36,7 +37,6 @@ std::array<uint8_t, 19> Quantiles(const std::vector<uint8_t>& grey) {
     size_t next = 0;
     for (int v = 0; v < 256 && next < levels.size(); ++v) {
         below += histogram[size_t(v)];
-        // Quantiles at 5 %, 10 %, ... 95 %.
         while (next < levels.size() && below * 20 > (next + 1) * grey.size())
             levels[next++] = uint8_t(v);
     }

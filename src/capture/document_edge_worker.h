@@ -13,9 +13,9 @@
 // come to lie still.
 //
 // Use from the user-interface thread (the video item owns one):
-//   Start()       when automatic cropping is switched on; starts a fresh thread (at the lowest
-//                 priority) unless one is running. Never waits for a stopping predecessor: that
-//                 one keeps its own frame and is joined later.
+//   Start()       when automatic cropping is switched on; starts a fresh thread (at a priority
+//                 below the live picture's) unless one is running. Never waits for a stopping
+//                 predecessor: that one keeps its own frame and is joined later.
 //   Stop()        automatic cropping off: returns at once, and nothing is published from then
 //                 on; the thread ends within one step of the detection unless pages are watched.
 //   StartPageWatch(), StopPageWatch()   the same for page capture; each start begins afresh

@@ -2,8 +2,7 @@
 // receiver on the user-interface thread, the time that thread spends per frame, and the whole
 // process's CPU use, beside the bare pipeline (the same source and conversion into fakesink,
 // as gst-launch-1.0 would run it) as the floor. The video item runs with automatic cropping
-// off, then on, then with page capture on, to show what the worker thread (at the lowest
-// priority) adds to the preview.
+// off, then on, then with page capture on, to show what the worker thread adds to the preview.
 // Times are CPU times (process and user-interface thread), so that other work on a shared
 // machine slows the rows down without inflating them; "ms/frame" is the process's CPU time per
 // frame shown, the figure to compare with the bare pipeline's when a loaded machine drops frames.

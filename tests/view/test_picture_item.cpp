@@ -99,6 +99,7 @@ class TestPictureItem : public QObject {
         item.resize(cw, ch);
         item.show();
         QCOMPARE(item.LoadFile(path), 1);
+        QTRY_VERIFY(!item.IsLoading());
         item.ActualSize();
     }
 

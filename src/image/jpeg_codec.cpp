@@ -177,6 +177,8 @@ bool ReadPixels(JpegReader* r, CDibImage& out, std::string& error, const DecodeO
 // The fewest eighths at which a width x height picture keeps what the options need; 8 when
 // scaling would not make it smaller (libjpeg rounds scaled sizes up).
 unsigned ScaleEighths(uint32_t width, uint32_t height, const DecodeOptions& o) {
+    if (o.needWidth == 0 || o.needHeight == 0)
+        return 8;
     const auto scaled = [](uint32_t size, unsigned eighths) {
         return (uint64_t(size) * eighths + 7) / 8;
     };

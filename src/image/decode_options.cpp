@@ -16,7 +16,7 @@ bool DecodeOptions::Admit(uint32_t width, uint32_t height, uint32_t bits, bool a
 }
 
 uint32_t DecodeOptions::Factor(uint32_t width, uint32_t height) const {
-    return ReductionFactor(width, height, needWidth, needHeight);
+    return std::min(ReductionFactor(width, height, needWidth, needHeight), std::max(1u, maxFactor));
 }
 
 uint32_t ReductionFactor(uint32_t width, uint32_t height, uint32_t needWidth, uint32_t needHeight) {

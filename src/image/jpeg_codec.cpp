@@ -97,8 +97,6 @@ bool JpegSetScale(JpegReader* r, unsigned eighths) {
         return false;
     r->cinfo.scale_num = eighths;
     r->cinfo.scale_denom = 8;
-    // At a reduced size the smoother chroma costs time and shows nothing.
-    r->cinfo.do_fancy_upsampling = FALSE;
     jpeg_calc_output_dimensions(&r->cinfo);
     return true;
 }
@@ -175,7 +173,9 @@ bool ReadPixels(JpegReader* r, CDibImage& out, std::string& error, const DecodeO
 }
 
 // The fewest eighths at which a width x height picture keeps what the options need; 8 when
-// scaling would not make it smaller (libjpeg rounds scaled sizes up).
+// scaling would not make it smaller (libjpeg rounds scaled sizes up). Only halves, quarters and
+// eighths: libjpeg-turbo's SIMD transforms cover those, and its 3/8 or 5/8 cost more than the
+// whole picture.
 unsigned ScaleEighths(uint32_t width, uint32_t height, const DecodeOptions& o) {
     if (o.needWidth == 0 || o.needHeight == 0)
         return 8;
@@ -183,11 +183,18 @@ unsigned ScaleEighths(uint32_t width, uint32_t height, const DecodeOptions& o) {
         return (uint64_t(size) * eighths + 7) / 8;
     };
     unsigned eighths = 1;
-    while (eighths < 8 &&
-           (scaled(width, eighths) < o.needWidth || scaled(height, eighths) < o.needHeight)) {
-        ++eighths;
+    while (eighths < 8 && (eighths * o.maxFactor < 8 || scaled(width, eighths) < o.needWidth ||
+                           scaled(height, eighths) < o.needHeight)) {
+        eighths *= 2;
     }
     return scaled(width, eighths) == width && scaled(height, eighths) == height ? 8 : eighths;
+}
+
+// The factor still to apply after libjpeg's scaling, within the options' limit for the whole.
+uint32_t FactorAfterScaling(const jpeg_decompress_struct& c, const DecodeOptions& o) {
+    const uint32_t eighths = c.scale_num * 8 / c.scale_denom;
+    return std::min(o.Factor(c.output_width, c.output_height),
+                    std::max(1u, o.maxFactor * eighths / 8));
 }
 
 // Reads the picture scaled by libjpeg and, where that is still more than needed, averaged down
@@ -196,9 +203,9 @@ bool ReadReduced(JpegReader* r, CDibImage& out, std::string& error, const Decode
     const uint32_t w = r->cinfo.output_width, h = r->cinfo.output_height;
     const bool cmyk = r->cinfo.out_color_space == JCS_CMYK;
     const uint32_t channels = r->cinfo.out_color_space == JCS_GRAYSCALE ? 1 : 3;
-    const uint32_t f = o.Factor(w, h);
+    const uint32_t f = FactorAfterScaling(r->cinfo, o);
     CRowReducer reducer;
-    if (!reducer.Start(w, h, channels, f, f, kDibFormatJpeg, out, error))
+    if (!reducer.Start(w, h, channels, f, f, kDibFormatJpeg, out, error, &o))
         return false;
     ReadResolution(r->cinfo, out);
     if (!JpegStart(r)) {
@@ -235,7 +242,7 @@ bool PlanReduction(JpegReader* r, DecodeOptions& o, std::string& error) {
         error = r->err.message;
         return false;
     }
-    o.reduced = eighths < 8 || o.Factor(r->cinfo.output_width, r->cinfo.output_height) > 1;
+    o.reduced = eighths < 8 || FactorAfterScaling(r->cinfo, o) > 1;
     return true;
 }
 

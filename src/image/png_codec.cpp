@@ -309,7 +309,7 @@ bool DecodeReduced(PngContext* c, const PngHeader& h, CDibImage& img, std::strin
     const uint32_t rows = interlaced ? PNG_PASS_ROWS(h.height, kLastPass) : h.height;
     CRowReducer reducer;
     if (!reducer.Start(h.width, rows, channels, f, interlaced ? std::max(1u, f / 2) : f,
-                       kDibFormatPng, img, error)) {
+                       kDibFormatPng, img, error, &options)) {
         return false;
     }
     std::vector<uint8_t> row(png_get_rowbytes(c->png, c->info));

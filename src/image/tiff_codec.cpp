@@ -321,7 +321,7 @@ bool ReadDirectReduced(TIFF* tif, const TiffLayout& l, Direct d, CDibImage& img,
     const uint32_t channels = d == Direct::kPalette || d == Direct::kRgb ? 3 : 1;
     const uint32_t f = options.Factor(l.width, l.height);
     CRowReducer reducer;
-    if (!reducer.Start(l.width, l.height, channels, f, f, kDibFormatTiff, img, error))
+    if (!reducer.Start(l.width, l.height, channels, f, f, kDibFormatTiff, img, error, &options))
         return false;
     std::vector<uint8_t> row(size_t(l.width) * channels);
     return ForEachScanline(tif, l, &options, error, [&](uint32_t, const uint8_t* line) {
@@ -479,7 +479,7 @@ bool ReadRgbaReduced(TIFF* tif, const TiffLayout& l, const RgbaBands& bands, CDi
     const uint32_t channels = l.extraCount > 0 ? 4 : 3;
     const uint32_t f = options.Factor(l.width, l.height);
     CRowReducer reducer;
-    if (!reducer.Start(l.width, l.height, channels, f, f, kDibFormatTiff, img, error))
+    if (!reducer.Start(l.width, l.height, channels, f, f, kDibFormatTiff, img, error, &options))
         return false;
     std::vector<uint32_t> raster(size_t(bands.width) * bands.rows);
     std::vector<uint8_t> band(size_t(l.width) * bands.rows * channels);

@@ -136,6 +136,26 @@ TEST(ReducedDecode, BlocksCutShortAtTheEdgesAverageWhatTheyHave) {
     }
 }
 
+TEST(ReducedDecode, PartsShowTheRowsReadAndWhiteBelow) {
+    DecodeOptions options;
+    std::vector<std::vector<int>> parts;  // the grey column of each part, top first
+    options.partial = [&](const CDibImage& part) {
+        parts.push_back(
+            {SampleAt(part, 0, 0, 0), SampleAt(part, 0, 1, 0), SampleAt(part, 0, 2, 0)});
+    };
+    CDibImage out;
+    std::string error;
+    CRowReducer reducer;
+    ASSERT_TRUE(reducer.Start(1, 3, 1, 1, 1, kDibFormatPng, out, error, &options));
+    const uint8_t rows[3] = {10, 20, 30};
+    reducer.AddRow(&rows[0]);
+    QThread::msleep(300);  // parts come at most every 250 ms
+    reducer.AddRow(&rows[1]);
+    reducer.AddRow(&rows[2]);  // the last row makes the picture, not a part
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(parts[0], (std::vector<int>{10, 20, 255}));
+}
+
 TEST(ReducedDecode, ReductionFactorKeepsWhatIsNeeded) {
     struct Case {
         uint32_t w, h, needW, needH, factor;
@@ -188,6 +208,22 @@ TEST_P(ReducedDecodeFormats, CancelledReadStopsAndTriesNoOtherFormat) {
         EXPECT_TRUE(options.Cancelled());
         EXPECT_EQ(options.fullWidth, 300u) << "stopped in its own decoder, not in another";
     }
+}
+
+TEST_P(ReducedDecodeFormats, ReductionStopsAtTheLargestFactorAllowed) {
+    if (GetParam() == kDibFormatBmp)
+        GTEST_SKIP() << "a BMP is never reduced";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture"));
+    ASSERT_TRUE(MakeNoise(300, 200, 24, 4).Save(path, GetParam()));
+    CDibImage picture;
+    DecodeOptions options;
+    options.needWidth = options.needHeight = 1;
+    options.maxFactor = 3;
+    ASSERT_TRUE(picture.Load(path, GetParam(), &options));
+    EXPECT_TRUE(options.reduced);
+    EXPECT_GE(picture.GetWidth(), 100u);
+    EXPECT_LE(picture.GetWidth(), 150u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ReducedDecodeFormats,

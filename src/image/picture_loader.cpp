@@ -5,14 +5,25 @@
 #include <optional>
 #include <thread>
 
-#include "image/decode_options.h"
-
-LoadedPicture LoadPicture(const PictureRequest& request, const std::atomic<bool>* cancel) {
+LoadedPicture LoadPicture(const PictureRequest& request, const std::atomic<bool>* cancel,
+                          const std::function<void(LoadedPicture& part)>& partial) {
     LoadedPicture result;
     DecodeOptions options;
     options.needWidth = request.needWidth;
     options.needHeight = request.needHeight;
+    options.maxFactor = request.maxFactor;
     options.cancel = cancel;
+    if (request.partial && partial) {
+        options.partial = [&](const CDibImage& image) {
+            LoadedPicture part;
+            part.status = LoadedPicture::Status::kPartial;
+            part.image = image;
+            part.reduced = true;
+            part.fullWidth = options.fullWidth;
+            part.fullHeight = options.fullHeight;
+            partial(part);
+        };
+    }
     const bool ok = result.image.Load(request.path, request.type, &options);
     result.reduced = ok && options.reduced;
     result.fullWidth = options.fullWidth;
@@ -93,25 +104,36 @@ void CPictureLoader::Run(std::shared_ptr<Shared> shared) {
         if (shared->owner == nullptr) {
             return;
         }
-        auto [serial, request] = std::move(*shared->next);
+        const uint64_t serial = shared->next->first;
+        const PictureRequest request = std::move(shared->next->second);
         shared->next.reset();
         auto cancel = std::make_shared<std::atomic<bool>>(false);
         shared->running = cancel;
         lock.unlock();
-        auto picture = std::make_shared<LoadedPicture>(LoadPicture(request, cancel.get()));
+        const auto partial = [&](LoadedPicture& part) {
+            const std::lock_guard partLock(shared->mutex);
+            if (!*cancel)
+                Post(*shared, serial, request, std::make_shared<LoadedPicture>(std::move(part)));
+        };
+        auto picture = std::make_shared<LoadedPicture>(LoadPicture(request, cancel.get(), partial));
         lock.lock();
         shared->running.reset();
-        // Under the lock the loader cannot be destroyed meanwhile; a call posted to it is
-        // dropped by Qt if it is destroyed before the call runs.
-        if (shared->owner != nullptr && !*cancel) {
-            CPictureLoader* owner = shared->owner;
-            QMetaObject::invokeMethod(
-                owner,
-                [owner, serial = serial, request = std::move(request), picture] {
-                    owner->Deliver(serial, request, *picture);
-                },
-                Qt::QueuedConnection);
-        }
+        if (!*cancel)
+            Post(*shared, serial, request, std::move(picture));
+    }
+}
+
+// Called under the lock, so that the loader cannot be destroyed meanwhile; a call posted to it
+// is dropped by Qt if it is destroyed before the call runs.
+void CPictureLoader::Post(Shared& shared, uint64_t serial, const PictureRequest& request,
+                          std::shared_ptr<LoadedPicture> picture) {
+    if (CPictureLoader* owner = shared.owner) {
+        QMetaObject::invokeMethod(
+            owner,
+            [owner, serial, request, picture = std::move(picture)] {
+                owner->Deliver(serial, request, *picture);
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -120,6 +142,6 @@ void CPictureLoader::Deliver(uint64_t serial, const PictureRequest& request,
     if (serial != serial_) {
         return;  // a newer request came after this one was finished
     }
-    busy_ = false;
+    busy_ = picture.status == LoadedPicture::Status::kPartial;
     emit Loaded(request, picture);
 }

@@ -9,20 +9,27 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
+#include "image/decode_options.h"
 #include "image/dib_image.h"
 
 struct PictureRequest {
     QString path;
     uint32_t type = kDibFormatUnknown;  // tried first; the other formats follow
-    // The picture may come out reduced while it keeps this many columns and rows; 0: whole.
+    // The picture may come out reduced while it keeps this many columns and rows (0: whole), by
+    // at most maxFactor (DecodeOptions).
     uint32_t needWidth = 0;
     uint32_t needHeight = 0;
+    uint32_t maxFactor = kMaxReduction;
+    // Hand out the reduced picture as far as it is read now and then (Status::kPartial).
+    bool partial = false;
 };
 
 struct LoadedPicture {
-    enum class Status { kLoaded, kUnreadable, kTooLarge, kCancelled };
+    // kPartial: the reduced picture as far as it is read, the rest white; more follows.
+    enum class Status { kLoaded, kPartial, kUnreadable, kTooLarge, kCancelled };
     Status status = Status::kUnreadable;
     CDibImage image;
     bool reduced = false;  // image is smaller than the picture in the file
@@ -34,8 +41,10 @@ struct LoadedPicture {
     bool IsLoaded() const { return status == Status::kLoaded; }
 };
 
-// Reads one picture on the calling thread; `cancel` may stop it between rows.
-LoadedPicture LoadPicture(const PictureRequest& request, const std::atomic<bool>* cancel);
+// Reads one picture on the calling thread; `cancel` may stop it between rows. The parts a
+// request asks for go to `partial` on the same thread.
+LoadedPicture LoadPicture(const PictureRequest& request, const std::atomic<bool>* cancel,
+                          const std::function<void(LoadedPicture& part)>& partial = {});
 
 class CPictureLoader : public QObject {
     Q_OBJECT
@@ -52,12 +61,15 @@ public:
     bool IsBusy() const { return busy_; }
 
 signals:
-    // The newest request's picture. The receiver may move the image out of `picture`.
+    // The newest request's picture, and before it the parts it asked for. The receiver may move
+    // the image out of `picture`.
     void Loaded(const PictureRequest& request, LoadedPicture& picture);
 
 private:
     struct Shared;
     static void Run(std::shared_ptr<Shared> shared);
+    static void Post(Shared& shared, uint64_t serial, const PictureRequest& request,
+                     std::shared_ptr<LoadedPicture> picture);
     void Deliver(uint64_t serial, const PictureRequest& request, LoadedPicture& picture);
 
     std::shared_ptr<Shared> shared_;

@@ -244,7 +244,8 @@ int CPicture::LoadFile(const QString& path) {
     preview_.Destroy();
     fileWidth_ = fileHeight_ = 0;
     waiting_.clear();
-    // Enough pixels for the picture fitted to the whole screen, which full screen shows.
+    // Enough pixels for the picture fitted to the whole screen, which full screen shows, and for
+    // the smallest zoom step, however large the picture.
     const QSize screenPixels = screen()->size() * screen()->devicePixelRatio();
     StartLoading(Loading::kShown, uint32_t(screenPixels.width()), uint32_t(screenPixels.height()));
     hasImage = true;
@@ -252,7 +253,10 @@ int CPicture::LoadFile(const QString& path) {
 }
 
 void CPicture::StartLoading(Loading stage, uint32_t needWidth, uint32_t needHeight) {
-    loader_->Load(PictureRequest{filePath, FormatFromPath(filePath), needWidth, needHeight});
+    const auto farthest = uint32_t(1 / ZoomFactor(kMinZoomStep));
+    // A big picture fills in on the screen while it is read.
+    loader_->Load(PictureRequest{filePath, FormatFromPath(filePath), needWidth, needHeight,
+                                 farthest, stage == Loading::kShown});
     loading_ = stage;
     if (!busyShown_) {
         busyDelay_->start();
@@ -260,6 +264,10 @@ void CPicture::StartLoading(Loading stage, uint32_t needWidth, uint32_t needHeig
 }
 
 void CPicture::OnPictureLoaded(const PictureRequest& /*request*/, LoadedPicture& picture) {
+    if (picture.status == LoadedPicture::Status::kPartial) {
+        ShowReducedCopy(picture);
+        return;
+    }
     const Loading stage = std::exchange(loading_, Loading::kNone);
     ShowBusyMark(false);
     switch (picture.status) {
@@ -285,6 +293,7 @@ void CPicture::OnPictureLoaded(const PictureRequest& /*request*/, LoadedPicture&
                              QStringLiteral("Error"), MessageIcon::kError);
             }
             return;
+        case LoadedPicture::Status::kPartial:
         case LoadedPicture::Status::kCancelled:
             return;
     }
@@ -292,19 +301,32 @@ void CPicture::OnPictureLoaded(const PictureRequest& /*request*/, LoadedPicture&
 
 // The first picture of a file: whole, or the reduced copy to show until the whole is read.
 void CPicture::ShowLoaded(LoadedPicture& picture) {
+    if (picture.reduced) {
+        ShowReducedCopy(picture);
+        if (!waiting_.empty() || uint64_t(fileWidth_) * fileHeight_ * 3 <= kWholeAtOnceBytes) {
+            RequestFullPicture();
+        }
+        return;
+    }
     fileWidth_ = picture.fullWidth;
     fileHeight_ = picture.fullHeight;
-    if (picture.reduced) {
-        preview_ = std::move(picture.image);
-    } else {
-        workImage = std::move(picture.image);
-        displayImage = workImage;
-    }
+    workImage = std::move(picture.image);
+    displayImage = workImage;
     PlaceLoadedPicture();
-    if (!picture.reduced) {
-        RunWaitingCommands();
-    } else if (!waiting_.empty() || uint64_t(fileWidth_) * fileHeight_ * 3 <= kWholeAtOnceBytes) {
-        RequestFullPicture();
+    RunWaitingCommands();
+}
+
+// The reduced copy, or as much of it as is read: placed when it first comes, then only drawn,
+// so that zooming and panning meanwhile stay as the user left them.
+void CPicture::ShowReducedCopy(LoadedPicture& picture) {
+    const bool placed = preview_.IsValid();
+    fileWidth_ = picture.fullWidth;
+    fileHeight_ = picture.fullHeight;
+    preview_ = std::move(picture.image);
+    if (placed) {
+        update();
+    } else {
+        PlaceLoadedPicture();
     }
 }
 

@@ -185,6 +185,7 @@ private:
     void StartLoading(Loading stage, uint32_t needWidth, uint32_t needHeight);
     void OnPictureLoaded(const PictureRequest& request, LoadedPicture& picture);
     void ShowLoaded(LoadedPicture& picture);
+    void ShowReducedCopy(LoadedPicture& picture);
     void TakeFullPicture(CDibImage& picture);
     void PlaceLoadedPicture();
     void RequestFullPicture();

@@ -1,6 +1,7 @@
 // The main window's side of files given on the command line or handed over by a later copy of
 // the program.
 
+#include <QGuiApplication>
 #include <QStringList>
 
 #include "app/picture_opener.h"
@@ -18,6 +19,12 @@ void CQuorvaneDlg::OpenFiles(const QStringList& paths) {
             this);
         connect(opener_, &CPictureOpener::Finished, this, &CQuorvaneDlg::OnFilesOpened);
     }
+    if (paths.isEmpty())
+        return;
+    // The thumbnail of a big picture takes seconds: the window keeps working meanwhile, under
+    // the busy cursor until the last file is in.
+    if (!IsOpeningFiles())
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     opener_->Open(paths);
 }
 
@@ -26,6 +33,7 @@ bool CQuorvaneDlg::IsOpeningFiles() const {
 }
 
 void CQuorvaneDlg::OnFilesOpened(bool added, const QStringList& refused) {
+    QGuiApplication::restoreOverrideCursor();
     if (added) {
         thumbnails_->SelectNewest();
         if (WorkMode() == CWorkRegionMgr::kModePicture) {

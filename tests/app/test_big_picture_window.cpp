@@ -90,11 +90,13 @@ void BigPictureWindowTest::windowKeepsPaintingWhileABigPictureIsRead() {
     PaintMonitor monitor(&dlg);
     QTRY_VERIFY(monitor.Paints() > 10);
     dlg.OpenFiles({big});
+    QVERIFY(QGuiApplication::overrideCursor() != nullptr);  // busy while its thumbnail is made
     CPicItem* still = dlg.WorkRegion()->GetPictureItem();
     QTRY_VERIFY_WITH_TIMEOUT(dlg.WorkMode() == CWorkRegionMgr::kModePicture &&
                                  still->GetFilePath() == big && still->IsShowingReduced() &&
                                  !still->IsLoading(),
                              120000);
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     const QImage shown = still->grab().toImage();
     bool ink = false;
     for (int x = 0; x < shown.width() && !ink; ++x)

@@ -32,6 +32,7 @@ class CBusyPanel;
 class CColorMode;
 class CPageCapture;
 class CPicture;
+class CPictureOpener;
 class CQVButton;
 class CQVDialog;
 class CSaveNotice;
@@ -118,9 +119,12 @@ public:
     void EnableForMode(int mode);
 
     // Files from the command line or from a later copy of the program (main_open_files.cpp):
-    // each readable picture joins the thumbnail strip and the newest is shown in picture mode;
-    // files that cannot be read are named in one message.
+    // each readable picture joins the thumbnail strip as its thumbnail is made in the
+    // background, and once the last is in, the newest is shown in picture mode; files that
+    // cannot be read are named in one message.
     void OpenFiles(const QStringList& paths);
+    // True while the thumbnails of files given to OpenFiles are being made.
+    bool IsOpeningFiles() const;
     // Restores, raises and activates the window (a later copy of the program was started).
     void BringToFront();
 
@@ -256,6 +260,10 @@ public:
     const PrinterChoice& ChosenPrinter() const { return printerChoice_; }
 
 private:
+    // Files being opened (main_open_files.cpp).
+    void OnFilesOpened(bool added, const QStringList& refused);
+    CPictureOpener* opener_ = nullptr;
+
     void PrintShownPicture();
     void SetUpPrinter();
     void ShowWatermarkDialog();

@@ -77,7 +77,10 @@ class PictureWindowTest : public QObject {
         dlg.Thumbnails()->AddPicture(picture, path);
         SendWindowMessage(&dlg, qvmsg::kSetWorkMode, 1, 0);
         CPicItem* still = dlg.WorkRegion()->GetPictureItem();
-        return still->GetFilePath() == path ? still : nullptr;
+        still->WithFullPicture([] {});  // the whole picture, not a reduced copy, read
+        const bool read = QTest::qWaitFor(
+            [still] { return !still->IsLoading() && !still->IsShowingReduced(); }, 20000);
+        return read && still->GetFilePath() == path ? still : nullptr;
     }
 
     // The whole picture inside the item, centred to a pixel.

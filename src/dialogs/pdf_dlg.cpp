@@ -296,12 +296,13 @@ void CPDFDlg::MakePdf() {
     SetControlsEnabled(false);
     update(kProgressRect);
     // Runs on the worker thread: hands each step to the dialog's thread and returns.
-    const auto progress = [this](int done, int total) {
+    const auto progress = [this](const CPdfMaker::Progress& p) {
         QMetaObject::invokeMethod(
-            this, [this, done, total] { OnProgress(done, total); }, Qt::QueuedConnection);
+            this, [this, done = p.done, total = p.total] { OnProgress(done, total); },
+            Qt::QueuedConnection);
     };
     worker_ = std::thread([this, paths = paths_, pdfPath = pdfPath_, progress] {
-        const CPdfMaker::Result result = CPdfMaker::Make(paths, pdfPath, progress, &cancel_);
+        const CPdfMaker::Result result = CPdfMaker::Make(paths, pdfPath, {progress, &cancel_});
         QMetaObject::invokeMethod(
             this, [this, result] { OnMade(result); }, Qt::QueuedConnection);
     });

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/make_pdf_command.h"
 #include "app/quorvane_app.h"
 #include "app/single_instance.h"
 #include "app/start_options.h"
@@ -17,6 +18,10 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const StartRequest request = ParseStartOptions(arguments);
+    // Making a PDF needs no window, no display and no other copy of the program.
+    if (request.action == StartAction::kMakePdf) {
+        return RunMakePdfCommand(request.options);
+    }
     if (request.action != StartAction::kRun) {
         return PrintStartMessage(request);
     }

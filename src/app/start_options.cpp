@@ -9,6 +9,8 @@
 namespace {
 
 const QString kSimulatedCamera = QStringLiteral("simulated-camera");
+const QString kMakePdf = QStringLiteral("make-pdf");
+const QString kSearchable = QStringLiteral("searchable");
 
 // QCommandLineParser knows no option with an optional value: "--simulated-camera=FILE" is
 // split into the plain switch and the file before parsing. Arguments after "--" are left alone.
@@ -36,16 +38,28 @@ StartRequest ParseStartOptions(const QStringList& arguments) {
         kSimulatedCamera,
         QStringLiteral("Add the simulated document camera. --simulated-camera=FILE lays the "
                        "picture FILE on its desk instead of the built-in page.")));
-    parser.addPositionalArgument(QStringLiteral("files"),
-                                 QStringLiteral("Picture files to open (BMP, JPEG, PNG, TIFF)."),
-                                 QStringLiteral("[files...]"));
+    parser.addOption(QCommandLineOption(
+        kMakePdf,
+        QStringLiteral("Make OUT.pdf of the picture files given, one page each in the order "
+                       "given, and exit; no window is opened."),
+        QStringLiteral("OUT.pdf")));
+    parser.addOption(QCommandLineOption(
+        kSearchable, QStringLiteral("With --make-pdf: put the recognised text (simplified Chinese "
+                                    "and English) under every page, so the PDF can be searched.")));
+    parser.addPositionalArgument(
+        QStringLiteral("files"),
+        QStringLiteral("Picture files to open, or to make the PDF of (BMP, JPEG, PNG, TIFF)."),
+        QStringLiteral("[files...]"));
 
     StartRequest request;
     QString file;
-    if (!parser.parse(SplitOptionalValue(arguments, &file))) {
+    const auto fail = [&request](const QString& text) {
         request.action = StartAction::kError;
-        request.message = parser.errorText() + u"\nTry 'quorvane --help' for the options."_qs;
+        request.message = text + u"\nTry 'quorvane --help' for the options."_qs;
         return request;
+    };
+    if (!parser.parse(SplitOptionalValue(arguments, &file))) {
+        return fail(parser.errorText());
     }
     if (parser.isSet(help) || parser.isSet(u"help-all"_qs)) {
         request.action = StartAction::kShowHelp;
@@ -66,6 +80,17 @@ StartRequest ParseStartOptions(const QStringList& arguments) {
     // Absolute now: a running copy that receives them has another working folder.
     for (const QString& path : parser.positionalArguments()) {
         request.options.files << QFileInfo(path).absoluteFilePath();
+    }
+    if (parser.isSet(kSearchable) && !parser.isSet(kMakePdf)) {
+        return fail(u"--searchable goes with --make-pdf."_qs);
+    }
+    if (parser.isSet(kMakePdf)) {
+        request.options.pdfPath = parser.value(kMakePdf);
+        request.options.searchable = parser.isSet(kSearchable);
+        if (request.options.pdfPath.isEmpty() || request.options.files.isEmpty()) {
+            return fail(u"--make-pdf needs the PDF file and at least one picture."_qs);
+        }
+        request.action = StartAction::kMakePdf;
     }
     return request;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The program's command line: --simulated-camera[=FILE] (or QUORVANE_SIMULATED_CAMERA=1 in the
 // environment) adds the simulated document camera, with FILE laid on its desk instead of the
-// built-in page; --help and --version print and end the program. Other arguments are picture
-// files to open.
+// built-in page; --help and --version print and end the program; --make-pdf OUT [--searchable]
+// makes a PDF of the pictures given, without a window. Other arguments are picture files to open.
 
 #include <QString>
 #include <QStringList>
@@ -10,10 +10,12 @@
 struct StartOptions {
     bool simulatedCamera = false;
     QString simulatedCameraFile;  // empty: the built-in page
-    QStringList files;            // pictures to open, as absolute paths
+    QStringList files;            // pictures to open (or to make the PDF of), as absolute paths
+    QString pdfPath;              // --make-pdf: the PDF to make, as given
+    bool searchable = false;      // --searchable: with the recognised text of every page
 };
 
-enum class StartAction { kRun, kShowHelp, kShowVersion, kError };
+enum class StartAction { kRun, kShowHelp, kShowVersion, kError, kMakePdf };
 
 struct StartRequest {
     StartAction action = StartAction::kRun;

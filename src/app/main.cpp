@@ -7,6 +7,7 @@
 #include "app/quorvane_app.h"
 #include "app/single_instance.h"
 #include "app/start_options.h"
+#include "image/pdf_making_job.h"
 #include "platform/user_folders.h"
 
 int main(int argc, char* argv[]) {
@@ -56,5 +57,7 @@ int main(int argc, char* argv[]) {
     // The main window reads the stored settings as it is constructed.
     app.InitInstance();
     instance.StopListening();
+    // A PDF whose dialog was closed while it was being made is still removing its unfinished file.
+    CPdfMakingJob::WaitForAll();
     return 0;
 }

@@ -110,12 +110,14 @@ void CQuorvaneDlg::RestoreDefaults() {
     stored_.recordFormat = first.recordFormat;
     stored_.recordPath = documents;
     stored_.recordName = first.recordName;
+    stored_.pdfSearchable = first.pdfSearchable;
     WriteSettingString(&settings_, qvini::kPic, qvini::kPicName, stored_.picName);
     WriteSettingInt(&settings_, qvini::kPic, qvini::kNameMode, stored_.nameMode);
     WriteSettingInt(&settings_, qvini::kPic, qvini::kQuantity, stored_.quality);
     WriteSettingInt(&settings_, qvini::kVideo, qvini::kRecordFormat, stored_.recordFormat);
     WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordPath, stored_.recordPath);
     WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordName, stored_.recordName);
+    WriteSettingInt(&settings_, qvini::kPdf, qvini::kPdfSearchable, stored_.pdfSearchable);
     EnsureDefaultStorageFolder();
 
     pictureFormatNumber_ = kFirstPictureFormat;

@@ -1,8 +1,11 @@
 // The PDF making dialog on the offscreen platform: the list (add unique, delete, drag into page
 // order), the preview, the ".pdf" rule, and making the file on its worker thread with progress,
-// cancel and the messages of a PDF that could not be made. Files are checked with pdftoppm.
+// cancel, closing while making, the searchable choice and the messages of a PDF that could not be
+// made. Files are checked with pdftoppm and pdftotext.
 
+#include <QCheckBox>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
@@ -11,6 +14,7 @@
 
 #include "dialogs/pdf_dlg.h"
 #include "image/dib_image.h"
+#include "image/pdf_making_job.h"
 #include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
@@ -80,6 +84,18 @@ void Drag(CKTListBox* list, int from, int to) {
 
 const QColor kColours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::magenta};
 
+// Reads one word, "Quorvane", over the middle of every picture.
+class OneWordReader : public CPdfTextReader {
+public:
+    bool Read(const CDibImage& picture, const std::atomic<bool>*, PdfPageText& text,
+              QString&) override {
+        const int32_t w = int32_t(picture.GetWidth()), h = int32_t(picture.GetHeight());
+        const QvRect box{w / 4, h / 3, 3 * w / 4, 2 * h / 3};
+        text = {PdfPictureLine{box, {PdfPictureWord{"Quorvane", box}}}};
+        return true;
+    }
+};
+
 }  // namespace
 
 class PdfDlgTest : public QObject {
@@ -97,6 +113,9 @@ private slots:
     void pdfThatCannotBeMadeKeepsTheDialogOpen_data();
     void pdfThatCannotBeMadeKeepsTheDialogOpen();
     void cancelWhileMakingLeavesNoFile();
+    void closingWhileMakingReturnsAtOnce();
+    void searchableChoice_data();
+    void searchableChoice();
 
 private:
     std::unique_ptr<TestPdfDlg> Open(const QStringList& pictures);
@@ -312,12 +331,82 @@ void PdfDlgTest::cancelWhileMakingLeavesNoFile() {
     QVERIFY(!dlg->FileList()->isEnabled());
     QTRY_VERIFY(dlg->ProgressDone() > 0);  // progress arrives while the event loop runs
     QCOMPARE(dlg->ProgressTotal(), 200);
+    QVERIFY2(dlg->ProgressText().contains("/200页：读取图片"), qPrintable(dlg->ProgressText()));
     Press(*dlg, CPDFDlg::kCancelId);
     QTRY_VERIFY(!dlg->IsMaking());
     QVERIFY(dlg->isVisible());
     QVERIFY(dlg->FileList()->isEnabled());
     QVERIFY(messages_.isEmpty());
     QCOMPARE(Entries(), before);
+}
+
+// A huge picture holds the making for seconds in its decoding; closing the dialog then returns at
+// once, and the making removes its unfinished file on its own.
+void PdfDlgTest::closingWhileMakingReturnsAtOnce() {
+    CDibImage huge;
+    QVERIFY(huge.Create(8000, 8000, 8, 0));
+    const QString path = dir_->filePath("huge.png");
+    QVERIFY(huge.Save(path, kDibFormatPng));
+    huge.Destroy();
+    auto dlg = Open({path});
+    QVERIFY(dlg);
+    dlg->toSave = dir_->filePath("huge.pdf");
+    Press(*dlg, CPDFDlg::kBrowseId);
+    const QStringList before = Entries();
+    Press(*dlg, CPDFDlg::kOkId);
+    QTRY_COMPARE(dlg->ProgressText(), QString("第1/1页：读取图片"));
+    QElapsedTimer clock;
+    clock.start();
+    Press(*dlg, CQVDialog::kCloseButtonId);
+    QVERIFY2(clock.elapsed() < 500, qPrintable(QString("%1 ms").arg(clock.elapsed())));
+    QVERIFY(!dlg->isVisible());
+    dlg.reset();
+    CPdfMakingJob::WaitForAll();
+    QCOMPARE(Entries(), before);
+    QVERIFY(messages_.isEmpty());
+}
+
+// The check box follows the stored choice where text can be read, and is greyed with a tip
+// naming the missing package where it cannot; the PDF has a text layer only when it is ticked.
+void PdfDlgTest::searchableChoice_data() {
+    QTest::addColumn<bool>("available");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("click");
+    QTest::addColumn<bool>("textLayer");
+    QTest::newRow("stored on") << true << true << false << true;
+    QTest::newRow("stored off, ticked") << true << false << true << true;
+    QTest::newRow("unticked") << true << true << true << false;
+    QTest::newRow("languages missing") << false << true << false << false;
+}
+
+void PdfDlgTest::searchableChoice() {
+    QFETCH(bool, available);
+    QFETCH(bool, stored);
+    QFETCH(bool, click);
+    QFETCH(bool, textLayer);
+    auto dlg = Open({Picture(0)});
+    QVERIFY(dlg);
+    const QString missing = "文字识别缺少语言数据 chi_sim，请安装 tesseract-ocr-chi-sim。";
+    dlg->SetTextRecognition([] { return std::make_unique<OneWordReader>(); },
+                            available ? QString() : missing);
+    dlg->SetSearchable(stored);
+    QCheckBox* box = dlg->SearchableBox();
+    QCOMPARE(box->text(), QString::fromUtf16(CPDFDlg::kSearchableText));
+    QCOMPARE(box->isEnabled(), available);
+    QCOMPARE(box->toolTip(), available ? QString() : missing);
+    if (click)
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    QCOMPARE(box->isChecked(), textLayer);
+    QCOMPARE(dlg->Searchable(), available ? textLayer : stored);
+
+    dlg->toSave = dir_->filePath("choice.pdf");
+    Press(*dlg, CPDFDlg::kBrowseId);
+    Press(*dlg, CPDFDlg::kOkId);
+    QTRY_VERIFY(!dlg->isVisible());
+    QProcess text;
+    text.start("pdftotext", {dlg->PdfPath(), "-"});
+    QVERIFY(text.waitForFinished(30000) && text.exitCode() == 0);
+    QCOMPARE(text.readAll().contains("Quorvane"), textLayer);
 }
 
 QTEST_MAIN(PdfDlgTest)

@@ -79,7 +79,13 @@ QString CTextResultDlg::Text() const {
 }
 
 QString CTextResultDlg::Note() const {
-    return note_->text();
+    return note_->toolTip();
+}
+
+// A long path is shortened in its middle to fit beside the buttons; the tip holds it whole.
+void CTextResultDlg::SetNote(const QString& text) {
+    note_->setToolTip(text);
+    note_->setText(note_->fontMetrics().elidedText(text, Qt::ElideMiddle, note_->width()));
 }
 
 QString CTextResultDlg::BesidePicture(const QString& extension) const {
@@ -126,17 +132,17 @@ bool CTextResultDlg::SavePdf() {
     pdfJob_->Start([picture = pdfPicture_, text = pdfText_, path](const CPdfMaker::Options& o) {
         return CPdfMaker::MakePage(picture, text, path, o);
     });
-    note_->setText(QStringLiteral("正在保存PDF…"));
+    SetNote(QStringLiteral("正在保存PDF…"));
     return true;
 }
 
 void CTextResultDlg::OnPdfMade(const CPdfMaker::Result& result) {
     const QString path = QDir::toNativeSeparators(PdfFilePath());
     if (result.outcome == CPdfMaker::Outcome::kWritten) {
-        note_->setText(QStringLiteral("已保存：%1").arg(path));
+        SetNote(QStringLiteral("已保存：%1").arg(path));
         return;
     }
-    note_->clear();
+    SetNote(QString());
     QvMessageBox(QStringLiteral("PDF保存失败：%1\n%2").arg(path, result.error),
                  QStringLiteral("Error"), MessageIcon::kError);
 }
@@ -145,7 +151,7 @@ bool CTextResultDlg::CopyText() {
     if (!hasText_)
         return false;
     QGuiApplication::clipboard()->setText(Text());
-    note_->setText(QStringLiteral("已复制到剪贴板"));
+    SetNote(QStringLiteral("已复制到剪贴板"));
     return true;
 }
 
@@ -174,7 +180,7 @@ bool CTextResultDlg::SaveText() {
                      QStringLiteral("Error"), MessageIcon::kError);
         return false;
     }
-    note_->setText(QStringLiteral("已保存：%1").arg(QDir::toNativeSeparators(path)));
+    SetNote(QStringLiteral("已保存：%1").arg(QDir::toNativeSeparators(path)));
     return true;
 }
 

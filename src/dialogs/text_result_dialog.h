@@ -48,7 +48,8 @@ public:
     // Where "保存PDF" writes: beside the picture, with the extension ".pdf".
     QString PdfFilePath() const;
     QPlainTextEdit* TextBox() const { return textBox_; }
-    // The last note under the text ("已复制到剪贴板", "已保存：…").
+    // The last note under the text ("已复制到剪贴板", "已保存：…"), whole; a long one shows
+    // shortened in its middle.
     QString Note() const;
     // The words shown instead of the box when nothing was recognised; hidden otherwise.
     QLabel* EmptyNote() const { return emptyNote_; }
@@ -69,6 +70,7 @@ protected:
 
 private:
     bool ConfirmReplace(const QString& path);
+    void SetNote(const QString& text);
     QString BesidePicture(const QString& extension) const;
     void OnPdfMade(const CPdfMaker::Result& result);
 

@@ -226,11 +226,14 @@ private:
         const int total = int(paths_.size());
         report_({0, total, index + 1, Step::kReading});
         PreparedPage page;
+        // A huge picture takes seconds to load and as long to compress: once the making is
+        // stopped, what is left of the page is not done.
         CDibImage picture;
-        if (!picture.Load(path, PdfPageFormatCode(path)))
+        if (!picture.Load(path, PdfPageFormatCode(path)) || halt_)
             return page;
         picture = PagePicture(std::move(picture));
-        if (!picture.IsValid() || !Compress(picture, page) || !options_.textReaders || halt_)
+        if (!picture.IsValid() || halt_ || !Compress(picture, page) || !options_.textReaders ||
+            halt_)
             return page;
         report_({0, total, index + 1, Step::kRecognising});
         page.textWidth = page.width;

@@ -33,7 +33,7 @@ const char* StepText(CPdfMaker::Step step) {
         case CPdfMaker::Step::kRecognising:
             return "recognising the text";
         case CPdfMaker::Step::kAdded:
-            return "added";
+            return "done";
         case CPdfMaker::Step::kWriting:
             return "writing the file";
     }

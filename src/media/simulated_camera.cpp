@@ -6,7 +6,6 @@
 #include <gst/video/video.h>
 #include <jpeglib.h>
 
-#include <QImage>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -17,6 +16,8 @@
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include "media/followed_picture_file.h"
 
 namespace {
 
@@ -176,32 +177,6 @@ enum {
 
 enum class Coding { kYuy2, kJpeg, kH264 };
 
-struct Picture {
-    std::vector<uint8_t> pixels;  // BGR rows, top first
-    int width = 0;
-    int height = 0;
-    int stride = 0;
-};
-
-// Decodes a picture file; null when it cannot be read.
-std::shared_ptr<const Picture> LoadPicture(const std::string& file) {
-    if (file.empty())
-        return nullptr;
-    QImage image(QString::fromStdString(file));
-    if (image.isNull())
-        return nullptr;
-    image = image.convertToFormat(QImage::Format_BGR888);
-    auto picture = std::make_shared<Picture>();
-    picture->width = image.width();
-    picture->height = image.height();
-    picture->stride = picture->width * 3;
-    picture->pixels.resize(static_cast<size_t>(picture->stride) * picture->height);
-    for (int y = 0; y < picture->height; ++y)
-        std::copy_n(image.constScanLine(y), picture->stride,
-                    picture->pixels.data() + static_cast<size_t>(y) * picture->stride);
-    return picture;
-}
-
 // What a change of settings produces: the rendered scene and the frame it becomes.
 struct Products {
     SimulatedScene scene;
@@ -221,7 +196,9 @@ struct SimCamState {
     int desk = 0;
     bool noise = true;
     std::string pictureFile;
-    std::shared_ptr<const Picture> picture;  // null: the built-in page
+    std::shared_ptr<FollowedPictureFile> followed;  // null: the built-in page
+    uint64_t followedVersion = 0;                   // of the picture shown
+    std::shared_ptr<const SimulatedPicture> picture;
 
     int startDelayMs = 0;
 
@@ -298,14 +275,20 @@ std::unique_ptr<Products> Render(SimulatedSceneSettings settings, Coding coding)
     return p;
 }
 
-// Streaming thread: brings the products up to date with the controls. Called and returns with
-// the lock held; releases it while rendering.
+// Streaming thread: brings the products up to date with the controls and the picture file.
+// Called and returns with the lock held; releases it while rendering.
 void Refresh(SimCamState* s, std::unique_lock<std::mutex>& lock) {
+    if (s->followed && s->followed->Version() != s->followedVersion) {
+        s->followedVersion = s->followed->Version();
+        s->picture = s->followed->Picture();
+        s->dirty = true;
+    }
     if (!s->dirty && s->products)
         return;
     s->dirty = false;
     const SimulatedSceneSettings settings = s->Settings();
-    const std::shared_ptr<const Picture> picture = s->picture;  // keeps settings.picture valid
+    // Keeps settings.picture valid while the lock is let go.
+    const std::shared_ptr<const SimulatedPicture> picture = s->picture;
     const Coding coding = s->coding;
     lock.unlock();
     std::unique_ptr<Products> fresh = Render(settings, coding);
@@ -315,12 +298,12 @@ void Refresh(SimCamState* s, std::unique_lock<std::mutex>& lock) {
 
 void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
     SimCamState* s = reinterpret_cast<QvSimCam*>(object)->state;
-    std::shared_ptr<const Picture> picture;
+    std::shared_ptr<FollowedPictureFile> followed;
     std::string file;
     if (id == PROP_PICTURE) {
         const char* text = g_value_get_string(value);
         file = text ? text : "";
-        picture = LoadPicture(file);  // decoded before taking the lock
+        followed = FollowedPictureFile::Follow(file);  // decoded before taking the lock
     }
     std::lock_guard<std::mutex> guard(s->lock);
     switch (id) {
@@ -341,7 +324,9 @@ void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GPa
             break;
         case PROP_PICTURE:
             s->pictureFile = file;
-            s->picture = picture;
+            s->followed = followed;
+            s->followedVersion = followed ? followed->Version() : 0;
+            s->picture = followed ? followed->Picture() : nullptr;
             break;
         case PROP_START_DELAY:
             s->startDelayMs = g_value_get_int(value);

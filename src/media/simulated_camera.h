@@ -8,7 +8,8 @@
 //
 // Controls (GObject properties, shown by the device settings dialog): brightness and contrast
 // (-100 .. 100), tilt (-30 .. 30 degrees, counter-clockwise in the upright picture), desk (menu),
-// noise (on/off). Property "picture-file" lays a picture file on the desk; "start-delay" holds
+// noise (on/off). Property "picture-file" lays a picture file on the desk and follows it: a
+// replaced file shows from the next frames (FollowedPictureFile); "start-delay" holds
 // back the first frame after a start by that many milliseconds (G_MAXINT: a camera that never
 // starts).
 

@@ -16,8 +16,6 @@
 //   ./build/bench/pdf/bench_searchable_pdf [runs, default 3]
 //   ./build/bench/pdf/bench_searchable_pdf photos FOLDER    (only the photos, to try by hand)
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -26,7 +24,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -37,6 +34,7 @@
 #include "ocr/ocr_pdf_text_reader.h"
 #include "ocr/text_recogniser.h"
 #include "platform/font_faces.h"
+#include "support/child_process.h"
 #include "support/ocr_page.h"
 #include "support/photographed_sheet.h"
 
@@ -47,13 +45,6 @@ struct Size {
     int width, height;
 };
 constexpr Size kSizes[] = {{1600, 1200}, {2592, 1944}};
-
-struct Measure {
-    double seconds = 0;
-    double cpuSeconds = 0;  // user and system time of the process and its threads
-    double peakMiB = 0;
-    bool ok = true;
-};
 
 QString PhotoPath(const QString& folder, int index) {
     return QStringLiteral("%1/photo%2.jpg").arg(folder).arg(index, 2, 10, QLatin1Char('0'));
@@ -86,43 +77,6 @@ int RecogniseAlone(const QStringList& photos) {
             return 1;
     }
     return 0;
-}
-
-// --- the driver
-
-Measure Run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) {
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        for (const std::string& setting : env)
-            putenv(const_cast<char*>(setting.c_str()));
-        // The peer reports on standard error; keep it out of the table.
-        if (!std::freopen("/dev/null", "w", stderr))
-            _exit(126);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    Measure m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    m.peakMiB = usage.ru_maxrss / 1024.0;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return m;
-}
-
-void Keep(Measure& best, const Measure& run, bool first) {
-    best.ok = best.ok && run.ok;
-    best.seconds = first ? run.seconds : std::min(best.seconds, run.seconds);
-    best.cpuSeconds = first ? run.cpuSeconds : std::min(best.cpuSeconds, run.cpuSeconds);
-    best.peakMiB = std::max(best.peakMiB, run.peakMiB);
 }
 
 qint64 FileSize(const QString& path) {
@@ -162,11 +116,6 @@ bool MakePhotos(const QString& folder) {
     return true;
 }
 
-std::string LoadAverage() {
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toStdString() : "?";
-}
-
 int Drive(const std::string& self, int runs) {
     QTemporaryDir scratch;
     if (!scratch.isValid() || !MakePhotos(scratch.path()))
@@ -196,14 +145,15 @@ int Drive(const std::string& self, int runs) {
                                                        "-l",
                                                        CTextRecogniser::kDefaultLanguages,
                                                        "pdf"};
-            Measure searchable, plain, alone, other, otherOne;
+            ChildRun searchable, plain, alone, other, otherOne;
             for (int run = 0; run < runs; ++run) {
                 const bool first = run == 0;
-                Keep(searchable, Run({self, "searchable", n, dir, ours.toStdString()}), first);
-                Keep(plain, Run({self, "plain", n, dir, image.toStdString()}), first);
-                Keep(alone, Run({self, "recognise", n, dir}), first);
-                Keep(other, Run(peerArgs), first);
-                Keep(otherOne, Run(peerArgs, {"OMP_THREAD_LIMIT=1"}), first);
+                KeepBest(searchable, RunChild({self, "searchable", n, dir, ours.toStdString()}),
+                         first);
+                KeepBest(plain, RunChild({self, "plain", n, dir, image.toStdString()}), first);
+                KeepBest(alone, RunChild({self, "recognise", n, dir}), first);
+                KeepBest(other, RunChild(peerArgs, {}, true), first);
+                KeepBest(otherOne, RunChild(peerArgs, {"OMP_THREAD_LIMIT=1"}, true), first);
             }
             const double floor = alone.seconds + plain.seconds;
             const auto [oursEn, oursZh] = Accuracy(ours);

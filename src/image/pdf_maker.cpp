@@ -279,17 +279,28 @@ CPdfMaker::Outcome WriteDocument(QSaveFile& file, const std::atomic<bool>* cance
     return CPdfMaker::Outcome::kWritten;
 }
 
-// Ends a making that wrote nothing: the document is released and the file never committed.
-CPdfMaker::Result Abandoned(CPdfMaker::Result result, CPdfMaker::Outcome outcome) {
-    PdfWrite(nullptr, nullptr);
-    result.outcome = outcome;
-    result.pages = 0;
-    return result;
-}
-
-// Writes the finished document, reporting the step.
-CPdfMaker::Result Finish(CPdfMaker::Result result, QSaveFile& file,
-                         const CPdfMaker::Options& options, Reporter& report, int total) {
+// Makes the file at pdfPath, holding the writer. The file is created first, so an unwritable
+// folder is known before any work. build(result, report) adds the pages of total; false, with
+// result.outcome saying why, when the making ends without a file.
+template <typename Build>
+CPdfMaker::Result MakeFile(const QString& pdfPath, const CPdfMaker::Options& options, int total,
+                           Build build) {
+    std::lock_guard<std::mutex> lock(g_writerLock);
+    CPdfMaker::Result result;
+    QSaveFile file(pdfPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        result.outcome = CPdfMaker::Outcome::kCannotCreate;
+        result.error = file.errorString();
+        return result;
+    }
+    PdfWrite(nullptr, nullptr);  // no document left over from an earlier run
+    Reporter report(options.progress);
+    if (!build(result, report)) {
+        // The document is released; the file, never committed, goes with it.
+        PdfWrite(nullptr, nullptr);
+        result.pages = 0;
+        return result;
+    }
     report({total, total, 0, Step::kWriting});
     result.outcome = WriteDocument(file, options.cancel, result.error);
     if (result.outcome != CPdfMaker::Outcome::kWritten)
@@ -297,25 +308,20 @@ CPdfMaker::Result Finish(CPdfMaker::Result result, QSaveFile& file,
     return result;
 }
 
+// Ends build with outcome.
+bool Stop(CPdfMaker::Result& result, CPdfMaker::Outcome outcome) {
+    result.outcome = outcome;
+    return false;
+}
+
 }  // namespace
 
 CPdfMaker::Result CPdfMaker::Make(const QStringList& paths, const QString& pdfPath,
                                   const Options& options) {
-    std::lock_guard<std::mutex> lock(g_writerLock);
-    Result result;
-    // The temporary file is created first, so an unwritable folder is known before any work.
-    QSaveFile file(pdfPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.outcome = Outcome::kCannotCreate;
-        result.error = file.errorString();
-        return result;
-    }
-    PdfWrite(nullptr, nullptr);  // no document left over from an earlier run
-    Reporter report(options.progress);
-    PageMaker pages;
     const int total = int(paths.size());
-    {
+    return MakeFile(pdfPath, options, total, [&](Result& result, Reporter& report) {
         PagePipeline pipeline(paths, options, report);
+        PageMaker pages;
         for (int i = 0; i < total; ++i) {
             if (PdfPageCount() >= kPdfMaxPages) {
                 result.overLimit = total - i;
@@ -323,10 +329,10 @@ CPdfMaker::Result CPdfMaker::Make(const QStringList& paths, const QString& pdfPa
             }
             const std::optional<PreparedPage> page = pipeline.Take(i);
             if (!page)
-                return Abandoned(result, Outcome::kCancelled);
+                return Stop(result, Outcome::kCancelled);
             if (page->textFailed) {
                 result.error = page->error;
-                return Abandoned(result, Outcome::kTextFailed);
+                return Stop(result, Outcome::kTextFailed);
             }
             if (pages.Add(*page)) {
                 ++result.pages;
@@ -336,36 +342,28 @@ CPdfMaker::Result CPdfMaker::Make(const QStringList& paths, const QString& pdfPa
             }
             report({i + 1, total, i + 1, Step::kAdded});
         }
-    }
-    return Finish(result, file, options, report, total);
+        return true;
+    });
 }
 
 CPdfMaker::Result CPdfMaker::MakePage(const CDibImage& picture, const PdfPageText& text,
                                       const QString& pdfPath, const Options& options) {
-    std::lock_guard<std::mutex> lock(g_writerLock);
-    Result result;
-    QSaveFile file(pdfPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.outcome = Outcome::kCannotCreate;
-        result.error = file.errorString();
-        return result;
-    }
-    PdfWrite(nullptr, nullptr);
-    Reporter report(options.progress);
-    report({0, 1, 1, Step::kReading});
-    PreparedPage page;
-    CDibImage cut = PagePicture(picture);
-    if (cut.IsValid() && Compress(cut, page)) {
-        page.text = text;
-        page.textWidth = picture.GetWidth();
-        page.textHeight = picture.GetHeight();
-    }
-    if (Cancelled(options.cancel))
-        return Abandoned(result, Outcome::kCancelled);
-    if (PageMaker().Add(page))
-        result.pages = 1;
-    else
-        result.unreadable = 1;
-    report({1, 1, 1, Step::kAdded});
-    return Finish(result, file, options, report, 1);
+    return MakeFile(pdfPath, options, 1, [&](Result& result, Reporter& report) {
+        report({0, 1, 1, Step::kReading});
+        PreparedPage page;
+        CDibImage cut = PagePicture(picture);
+        if (cut.IsValid() && Compress(cut, page)) {
+            page.text = text;
+            page.textWidth = picture.GetWidth();
+            page.textHeight = picture.GetHeight();
+        }
+        if (Cancelled(options.cancel))
+            return Stop(result, Outcome::kCancelled);
+        if (PageMaker().Add(page))
+            result.pages = 1;
+        else
+            result.unreadable = 1;
+        report({1, 1, 1, Step::kAdded});
+        return true;
+    });
 }

@@ -185,6 +185,8 @@ std::string BuildGlyphless() {
         {"post", PostScriptInfo()},
     };
     constexpr uint16_t kTables = std::size(tables);
+    // The directory's search fields: the largest power of two not above the table count (8),
+    // times 16; its logarithm; and the rest.
     Bytes directory;
     directory.U32(0x00010000).U16(kTables).U16(128).U16(3).U16(kTables * 16 - 128);
     std::string body;

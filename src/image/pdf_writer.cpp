@@ -2,7 +2,6 @@
 
 #include "image/pdf_text_font.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -209,7 +208,7 @@ void PdfDocument::AddPage(const uint8_t* jpegData, size_t size, const JpegFrame&
     // own stream stays as it is; the font's objects follow the first such page.
     const std::string drawn = font.Content(words);
     const std::string text = drawn.empty() ? std::string() : PdfDeflate(drawn);
-    const uint32_t font = text.empty() || fontObject != 0 ? fontObject : k + 6;
+    const uint32_t fontFirst = text.empty() || fontObject != 0 ? fontObject : k + 6;
     const std::string contents =
         text.empty() ? Format("%u 0 R", k + 2) : Format("[%u 0 R %u 0 R]", k + 2, k + 5);
     const std::string content = ContentText(placement, imageIndex);
@@ -226,7 +225,7 @@ void PdfDocument::AddPage(const uint8_t* jpegData, size_t size, const JpegFrame&
                      k + 4, "ImageC", imageIndex, k)
             : Format("%u 0 obj\r\n<</ProcSet[/PDF/ImageC/Text]/XObject<</I%u %u 0 R>>/Font<</%s "
                      "%u 0 R>>>>\r\nendobj\r\n",
-                     k + 4, imageIndex, k, CPdfTextFont::kResourceName, font),
+                     k + 4, imageIndex, k, CPdfTextFont::kResourceName, fontFirst),
         text.empty() ? std::string()
                      : Format("%u 0 obj\r\n<</Filter/FlateDecode/Length %zu>>stream\r\n", k + 5,
                               text.size()) +
@@ -252,8 +251,8 @@ void PdfDocument::AddPage(const uint8_t* jpegData, size_t size, const JpegFrame&
     }
     totalBytes = bytes;
     nextObject = k + uint32_t(slots.size());
-    if (font != fontObject) {
-        fontObject = font;
+    if (fontFirst != fontObject) {
+        fontObject = fontFirst;
         nextObject += CPdfTextFont::kObjectCount;
     }
     imageIndex += 1;

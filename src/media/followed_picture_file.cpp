@@ -64,6 +64,11 @@ public:
         return made;
     }
 
+    void SetHook(std::function<void()> hook) {
+        std::lock_guard<std::mutex> guard(lock_);
+        hook_ = std::move(hook);
+    }
+
 private:
     PictureFileWatch() = default;
 
@@ -81,11 +86,15 @@ private:
                     it = files_.erase(it);
                 }
             }
+            const std::function<void()> hook = hook_;
             lock.unlock();
+            bool presence = false;
             for (const auto& file : files)
-                file->Look();
+                presence = file->Look() || presence;
             // A file whose last camera went meanwhile is let go here, without the lock.
             files.clear();
+            if (presence && hook)
+                hook();
             lock.lock();
         }
     }
@@ -94,6 +103,7 @@ private:
     std::condition_variable wake_;
     bool quit_ = false;
     std::map<std::string, std::weak_ptr<FollowedPictureFile>> files_;
+    std::function<void()> hook_;
     std::thread thread_;
 };
 
@@ -135,18 +145,23 @@ std::shared_ptr<const SimulatedPicture> FollowedPictureFile::Picture() const {
     return picture_;
 }
 
-void FollowedPictureFile::Look() {
+void FollowedPictureFile::SetPresenceHook(std::function<void()> hook) {
+    PictureFileWatch::Instance().SetHook(std::move(hook));
+}
+
+bool FollowedPictureFile::Look() {
     const Stamp now = StampOf(path_);
-    exists_ = now.exists;
+    const bool presence = exists_.exchange(now.exists) != now.exists;
     const bool settled = now == seen_;
     seen_ = now;
     if (!now.exists || !settled || now == attempted_)
-        return;
+        return presence;
     attempted_ = now;
     std::shared_ptr<const SimulatedPicture> picture = LoadSimulatedPicture(path_);
     if (!picture)
-        return;  // a picture that does not decode leaves the last one
+        return presence;  // a picture that does not decode leaves the last one
     std::lock_guard<std::mutex> guard(lock_);
     picture_ = std::move(picture);
     ++version_;
+    return presence;
 }

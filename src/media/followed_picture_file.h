@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -46,8 +47,12 @@ public:
     uint64_t Version() const { return version_.load(); }
     bool Exists() const { return exists_.load(); }
 
-    // Watch thread: looks at the file once and decodes it when it has changed and settled.
-    void Look();
+    // Runs on the watch thread after a look in which a followed file appeared or went.
+    static void SetPresenceHook(std::function<void()> hook);
+
+    // Watch thread: looks at the file once and decodes it when it has changed and settled; true
+    // when the file appeared or went.
+    bool Look();
 
     // What identifies one version of the file on disk.
     struct Stamp {

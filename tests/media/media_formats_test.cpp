@@ -18,6 +18,7 @@
 #include "media/camera_controls.h"
 #include "media/followed_picture_file.h"
 #include "media/media_device.h"
+#include "media/media_device_monitor.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
 #include "media/stream_decoder.h"
@@ -253,13 +254,12 @@ private slots:
     }
 
     // The camera follows its file: the picture that replaced it shows, one that does not decode
-    // (or a file that is gone for a moment) leaves the last one.
+    // leaves the last one.
     void pictureFileIsFollowed_data() {
         QTest::addColumn<QString>("replace");
         QTest::newRow("renamed over") << "rename";
         QTest::newRow("rewritten") << "rewrite";
         QTest::newRow("not a picture") << "broken";
-        QTest::newRow("removed for a while") << "remove";
     }
     void pictureFileIsFollowed() {
         QFETCH(QString, replace);
@@ -278,12 +278,9 @@ private slots:
         } else if (replace == "rewrite") {
             QVERIFY(green.save(path));
         } else {
-            if (replace == "broken")
-                QVERIFY(QFile::copy(QUORVANE_TESTDATA "/images/jpeg/invalid/missing-sof.jpg",
-                                    dir.filePath("broken.jpg")) &&
-                        std::rename(qPrintable(dir.filePath("broken.jpg")), qPrintable(path)) == 0);
-            else
-                QVERIFY(QFile::remove(path));
+            QVERIFY(QFile::copy(QUORVANE_TESTDATA "/images/jpeg/invalid/missing-sof.jpg",
+                                dir.filePath("broken.jpg")) &&
+                    std::rename(qPrintable(dir.filePath("broken.jpg")), qPrintable(path)) == 0);
             QTest::qWait(10 * FollowedPictureFile::kPollMs);
             QVERIFY2(probe.Is(Qt::red), qPrintable(probe.Describe()));
             QVERIFY(green.save(path));
@@ -294,6 +291,38 @@ private slots:
               static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                          probe.LastChange() - replaced)
                                          .count()));
+    }
+
+    // A camera is plugged in while its file exists; the webcam is listed first with its small
+    // sizes only; the watching monitor hears of each change.
+    void simulatedCamerasComeAndGoWithTheirFiles() {
+        QTemporaryDir dir;
+        const QString page = dir.filePath("page.png");
+        QVERIFY(SolidPicture(Qt::white).save(page));
+        RegisterSimulatedCameras({{page.toStdString(), false}, {"", true}});
+        int changes = 0;
+        MediaDeviceMonitor monitor("Video/Source", [&] { ++changes; });
+        QVERIFY(monitor.IsWatching());
+        const auto names = [&] {
+            QStringList list;
+            for (const MediaDevice& d : monitor.Devices())
+                list << d.DisplayName();
+            return list;
+        };
+        QCOMPARE(names(), (QStringList{kSimulatedWebcamName, kSimulatedCameraName}));
+        GstCaps* caps = monitor.Devices()[0].Caps();
+        for (const StreamCapability& c : CapabilitiesOf(caps))
+            QVERIFY(c.width <= 1280 && c.height <= 720);
+        gst_caps_unref(caps);
+        QCOMPARE(monitor.Devices()[0].Removable(), QString("fixed"));
+        QCOMPARE(monitor.Devices()[1].StableId(), "serial:" + page);
+
+        QVERIFY(QFile::rename(page, page + ".away"));
+        QTRY_COMPARE(names(), QStringList{kSimulatedWebcamName});
+        QTRY_VERIFY(changes > 0);
+        QVERIFY(QFile::rename(page + ".away", page));
+        QTRY_COMPARE(names(), (QStringList{kSimulatedWebcamName, kSimulatedCameraName}));
+        RegisterSimulatedCamera("", 1);
     }
 
     void simulatedCameraControls() {

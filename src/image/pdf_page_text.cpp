@@ -12,13 +12,19 @@ bool IsWide(char32_t c) {
            (c >= 0xFF00 && c <= 0xFF60) || (c >= 0x20000 && c <= 0x3FFFF);
 }
 
-// The left and right edges of a line's words, in picture pixels, as readers should see them.
-// The engine's word boxes in Chinese may reach over the next words; readers that find words
-// overlapping break the line apart, so a word ends where the next begins. Between two words of
-// Chinese there is no space in the text, so the gap between them is closed too: readers insert
-// a space wherever they see one.
+// Between two words of Chinese there is no space.
+bool SpaceBetween(const std::u32string& word, const std::u32string& next) {
+    return !word.empty() && !next.empty() && !(IsWide(word.back()) && IsWide(next.front()));
+}
+
+// The left and right edges of a line's words, in picture pixels, as readers should see them: a
+// word ends where the next begins. The engine's word boxes in Chinese may reach over the next
+// words, and readers that find words overlapping break the line apart; readers also guess a space
+// from a gap, and in a slanted photo the line is taller than its letters, so a gap seems too
+// narrow for one. The space between words is therefore a character of its own (texts gains it),
+// drawn in the gap.
 std::vector<std::pair<int32_t, int32_t>> WordEdges(const PdfPictureLine& line,
-                                                   const std::vector<std::u32string>& texts) {
+                                                   std::vector<std::u32string>& texts) {
     std::vector<std::pair<int32_t, int32_t>> edges;
     for (const PdfPictureWord& word : line.words)
         edges.emplace_back(word.box.left, word.box.right);
@@ -26,8 +32,9 @@ std::vector<std::pair<int32_t, int32_t>> WordEdges(const PdfPictureLine& line,
         const int32_t next = edges[i + 1].first;
         if (next <= edges[i].first || texts[i].empty() || texts[i + 1].empty())
             continue;
-        if (edges[i].second > next || (IsWide(texts[i].back()) && IsWide(texts[i + 1].front())))
-            edges[i].second = next;
+        if (SpaceBetween(texts[i], texts[i + 1]))
+            texts[i] += U' ';
+        edges[i].second = next;
     }
     return edges;
 }

@@ -1,5 +1,5 @@
 // Making a PDF from picture files: the page rules, and whole files checked by real readers
-// (qpdf, pdfinfo, pdftoppm renders compared with the pictures they came from).
+// (qpdf, pdfinfo, pdftoppm renders compared with the pictures they came from, pdftotext).
 
 #include <gtest/gtest.h>
 
@@ -356,6 +356,24 @@ TEST_F(PdfMakerTest, FailuresLeaveNoFileAndKeepTheOldOne) {
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), QByteArray("old contents"));
     }
+}
+
+// A line of a slanted photo is much taller than its letters: its words still reach readers with
+// a space between English words and none between Chinese ones.
+TEST_F(PdfMakerTest, ReadersFindTheSpacesOfATallLine) {
+    CDibImage picture;
+    ASSERT_TRUE(picture.Create(400, 200, 24, 0));
+    const auto word = [](const char* text, int32_t left, int32_t right) {
+        return PdfPictureWord{QString::fromUtf8(text), QvRect{left, 90, right, 120}};
+    };
+    const PdfPageText text = {
+        PdfPictureLine{QvRect{20, 20, 380, 180},
+                       {word("quick", 20, 100), word("brown", 108, 190), word("\u53D1", 200, 230),
+                        word("\u7968", 232, 262), word("2024", 272, 330)}}};
+    ASSERT_EQ(CPdfMaker::MakePage(picture, text, Pdf(), {}).outcome, CPdfMaker::Outcome::kWritten);
+    QString output;
+    ASSERT_EQ(RunProgram("pdftotext", {Pdf(), "-"}, &output), 0) << output.toStdString();
+    EXPECT_EQ(output.simplified(), QString::fromUtf8("quick brown \u53D1\u7968 2024"));
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ public:
 };
 
 // The words of text on a page where a picture of width x height pixels lies at placement: each
-// word keeps its own left and right edges and takes its line's top and bottom, so a line's words
-// share one baseline and one height, as readers expect of a line.
+// word keeps its left edge, reaches to the next word (with the space between them, if any) and
+// takes its line's top and bottom, so a line's words share one baseline and one height, as
+// readers expect of a line.
 std::vector<PdfTextWord> PdfPlaceText(const PdfPageText& text, uint32_t width, uint32_t height,
                                       const PdfPlacement& placement);

@@ -69,9 +69,14 @@ QString TextProblem() {
 
 int Report(const CPdfMaker::Result& result, const QString& pdf, std::FILE* errors) {
     for (const QString& path : result.unreadablePaths) {
-        Say(errors, QFileInfo::exists(path)
-                        ? QStringLiteral("cannot read the picture %1; it is left out").arg(path)
-                        : QStringLiteral("no such file %1; it is left out").arg(path));
+        if (result.tooSmallPaths.contains(path)) {
+            Say(errors, QStringLiteral("the picture %1 is narrower than 8 pixels; it is left out")
+                            .arg(path));
+        } else {
+            Say(errors, QFileInfo::exists(path)
+                            ? QStringLiteral("cannot read the picture %1; it is left out").arg(path)
+                            : QStringLiteral("no such file %1; it is left out").arg(path));
+        }
     }
     if (result.overLimit > 0) {
         Say(errors,

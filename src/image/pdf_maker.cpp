@@ -71,7 +71,8 @@ CDibImage PagePicture(CDibImage picture) {
 
 // A page made ready for the document away from the writer.
 struct PreparedPage {
-    bool made = false;  // false: the picture gave no page
+    bool made = false;      // false: the picture gave no page
+    bool tooSmall = false;  // read, but narrower than a page's picture may be
     std::vector<uint8_t> jpeg;
     uint32_t width = 0;  // the page picture's pixels
     uint32_t height = 0;
@@ -231,6 +232,7 @@ private:
         CDibImage picture;
         if (!picture.Load(path, PdfPageFormatCode(path)) || halt_)
             return page;
+        page.tooSmall = PdfCutWidth(picture.GetWidth()) == 0;
         picture = PagePicture(std::move(picture));
         if (!picture.IsValid() || halt_ || !Compress(picture, page) || !options_.textReaders ||
             halt_)
@@ -339,6 +341,8 @@ CPdfMaker::Result CPdfMaker::Make(const QStringList& paths, const QString& pdfPa
             } else {
                 ++result.unreadable;
                 result.unreadablePaths << paths[i];
+                if (page->tooSmall)
+                    result.tooSmallPaths << paths[i];
             }
             report({i + 1, total, i + 1, Step::kAdded});
         }

@@ -40,6 +40,7 @@ public:
         int unreadable = 0;  // pictures left out because they could not be loaded or made a page
         int overLimit = 0;   // pictures left out because a PDF holds at most 256 pages
         QStringList unreadablePaths;  // the pictures counted in unreadable, in list order
+        QStringList tooSmallPaths;    // those of them that were read but are too narrow for a page
         QString error;  // why, for the user, with kCannotCreate, kWriteFailed and kTextFailed
     };
 

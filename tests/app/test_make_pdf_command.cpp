@@ -47,6 +47,8 @@ void MakePdfCommandTest::initTestCase() {
     CDibImage picture = ToDib(RenderOcrTestPage(40).image);
     QVERIFY(picture.Save(dir_.filePath("page.png"), kDibFormatPng));
     QVERIFY(picture.Save(dir_.filePath("a.jpg"), kDibFormatJpeg));
+    CDibImage tiny;
+    QVERIFY(tiny.Create(1, 1, 24, 0) && tiny.Save(dir_.filePath("tiny.png"), kDibFormatPng));
     QFile broken(dir_.filePath("broken.jpg"));
     QVERIFY(broken.open(QIODevice::WriteOnly));
     broken.write("not a picture");
@@ -94,9 +96,12 @@ void MakePdfCommandTest::exitCodesAndMessages_data() {
     const QString noSuchFile = "quorvane: no such file %1/gone.jpg; it is left out";
     QTest::newRow("good") << QStringList{"--make-pdf", "out.pdf", "page.png", "a.jpg"} << 0
                           << QStringList() << "2 pages";
-    QTest::newRow("unreadable and missing")
-        << QStringList{"--make-pdf", "out.pdf", "broken.jpg", "a.jpg", "gone.jpg"} << 2
-        << QStringList{cannotRead, noSuchFile} << "1 pages";
+    QTest::newRow("unreadable, missing, too small")
+        << QStringList{"--make-pdf", "out.pdf", "broken.jpg", "a.jpg", "gone.jpg", "tiny.png"} << 2
+        << QStringList{cannotRead, noSuchFile,
+                       "quorvane: the picture %1/tiny.png is narrower than 8 pixels; it is left "
+                       "out"}
+        << "1 pages";
     QTest::newRow("none readable")
         << QStringList{"--make-pdf", "out.pdf", "broken.jpg", "gone.jpg"} << 3
         << QStringList{cannotRead, noSuchFile, "quorvane: no picture could be read; no PDF written"}

@@ -34,8 +34,6 @@ constexpr int kClientHeight = 370;
 // row of "浏览" and "打开" beside it.
 constexpr QRect kListRect{22, 62, 417, 181};
 constexpr QRect kPathEditRect{22, 274, 301, 21};
-// Progress while making: beside "取消".
-constexpr QRect kProgressRect{370, 320, 290, 30};
 // "生成可搜索PDF", between the path edit and "确定".
 constexpr QRect kSearchableRect{22, 298, 320, 18};
 
@@ -62,8 +60,11 @@ QString Caption() {
 // What the user is told about pictures that were left out of a PDF that was written.
 QString LeftOutText(const CPdfMaker::Result& result) {
     QStringList lines;
-    if (result.unreadable > 0)
-        lines << QStringLiteral("%1张图片无法读取，未写入PDF。").arg(result.unreadable);
+    const qsizetype tooSmall = result.tooSmallPaths.size();
+    if (result.unreadable > tooSmall)
+        lines << QStringLiteral("%1张图片无法读取，未写入PDF。").arg(result.unreadable - tooSmall);
+    if (tooSmall > 0)
+        lines << QStringLiteral("%1张图片太小（宽度不足8像素），未写入PDF。").arg(tooSmall);
     if (result.overLimit > 0) {
         lines << QStringLiteral("一个PDF文件最多%1页，后面的%2张图片未写入。")
                      .arg(kPdfMaxPages)
@@ -189,9 +190,10 @@ void CPDFDlg::OnButton(int id) {
             MakePdf();
             break;
         case kCancelId:
-            if (IsMaking())
+            if (IsMaking()) {
                 job_->Cancel();
-            else
+                update(kProgressRect);  // "正在取消…" at once, not after the page being made
+            } else
                 OnOK();
             break;
         case kAddId:
@@ -359,11 +361,16 @@ void CPDFDlg::OnMade(const CPdfMaker::Result& result) {
     update(kProgressRect);
     const QString file = QDir::toNativeSeparators(pdfPath_);
     switch (result.outcome) {
-        case CPdfMaker::Outcome::kWritten:
+        case CPdfMaker::Outcome::kWritten: {
+            // Told where the PDF is, the user may open it at once.
+            QString text = QStringLiteral("已生成PDF文件：\n%1").arg(file);
             if (!LeftOutText(result).isEmpty())
-                QvMessageBox(LeftOutText(result), Caption());
+                text += QStringLiteral("\n\n") + LeftOutText(result);
+            if (QvConfirm(text + QStringLiteral("\n\n点击“确定”打开它。"), Caption()))
+                QDesktopServices::openUrl(QUrl::fromLocalFile(pdfPath_));
             OnOK();
             break;
+        }
         case CPdfMaker::Outcome::kNoPages:
             QvMessageBox(QStringLiteral("没有一张图片可以读取，没有生成PDF。"), Caption(),
                          MessageIcon::kError);

@@ -37,6 +37,8 @@ public:
         kOpenId = 1051,
     };
     static constexpr QRect kPreviewRect{500, 120, 128, 128};
+    // Progress while making: beside "取消".
+    static constexpr QRect kProgressRect{370, 320, 290, 30};
     // The check box's caption.
     static constexpr const char16_t* kSearchableText = u"生成可搜索PDF (文字识别)";
 

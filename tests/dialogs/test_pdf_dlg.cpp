@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -45,6 +46,24 @@ public:
 
 public slots:
     void Open(const QUrl& url) { urls << url; }
+};
+
+// What the progress said each time the dialog painted it.
+class ProgressPaints : public QObject {
+public:
+    explicit ProgressPaints(CPDFDlg* dlg) : dlg_(dlg) { dlg->installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint &&
+            static_cast<QPaintEvent*>(event)->rect().intersects(CPDFDlg::kProgressRect))
+            texts << dlg_->ProgressText();
+        return false;
+    }
+
+private:
+    CPDFDlg* dlg_;
 };
 
 CDibImage Solid(uint32_t width, uint32_t height, QColor colour) {
@@ -113,7 +132,9 @@ private slots:
     void pdfThatCannotBeMadeKeepsTheDialogOpen_data();
     void pdfThatCannotBeMadeKeepsTheDialogOpen();
     void cancelWhileMakingLeavesNoFile();
-    void closingWhileMakingReturnsAtOnce();
+    void stoppingWhileMakingReturnsAtOnce_data();
+    void stoppingWhileMakingReturnsAtOnce();
+    void madePdfIsNamedAndOpens();
     void searchableChoice_data();
     void searchableChoice();
 
@@ -341,8 +362,15 @@ void PdfDlgTest::cancelWhileMakingLeavesNoFile() {
 }
 
 // A huge picture holds the making for seconds in its decoding; closing the dialog then returns at
-// once, and the making removes its unfinished file on its own.
-void PdfDlgTest::closingWhileMakingReturnsAtOnce() {
+// once, and the making removes its unfinished file on its own. "取消" says so at once.
+void PdfDlgTest::stoppingWhileMakingReturnsAtOnce_data() {
+    QTest::addColumn<int>("button");
+    QTest::newRow("close") << int(CQVDialog::kCloseButtonId);
+    QTest::newRow("cancel") << int(CPDFDlg::kCancelId);
+}
+
+void PdfDlgTest::stoppingWhileMakingReturnsAtOnce() {
+    QFETCH(int, button);
     CDibImage huge;
     QVERIFY(huge.Create(8000, 8000, 8, 0));
     const QString path = dir_->filePath("huge.png");
@@ -357,13 +385,41 @@ void PdfDlgTest::closingWhileMakingReturnsAtOnce() {
     QTRY_COMPARE(dlg->ProgressText(), QString("第1/1页：读取图片"));
     QElapsedTimer clock;
     clock.start();
-    Press(*dlg, CQVDialog::kCloseButtonId);
+    ProgressPaints paints(dlg.get());
+    Press(*dlg, button);
     QVERIFY2(clock.elapsed() < 500, qPrintable(QString("%1 ms").arg(clock.elapsed())));
-    QVERIFY(!dlg->isVisible());
+    if (button == CPDFDlg::kCancelId) {
+        QTRY_VERIFY(paints.texts.contains("正在取消…"));
+        QVERIFY(dlg->IsMaking());  // still in the picture's decoding
+        QTRY_VERIFY(!dlg->IsMaking());
+    }
+    QCOMPARE(dlg->isVisible(), button == CPDFDlg::kCancelId);
     dlg.reset();
     CPdfMakingJob::WaitForAll();
     QCOMPARE(Entries(), before);
     QVERIFY(messages_.isEmpty());
+}
+
+// A made PDF is named in a message that opens it; a 1 x 1 picture left out is said to be too
+// small, a broken file unreadable.
+void PdfDlgTest::madePdfIsNamedAndOpens() {
+    const QString tiny = dir_->filePath("tiny.png"), broken = dir_->filePath("broken.jpg");
+    QVERIFY(Solid(1, 1, Qt::red).Save(tiny, kDibFormatPng));
+    QFile(broken).open(QIODevice::WriteOnly);
+    auto dlg = Open({Picture(0), tiny, broken});
+    QVERIFY(dlg);
+    dlg->toSave = dir_->filePath("made.pdf");
+    Press(*dlg, CPDFDlg::kBrowseId);
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "Open");
+    answer_ = true;
+    Press(*dlg, CPDFDlg::kOkId);
+    QTRY_VERIFY(!dlg->isVisible());
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(questions_.size(), 1);
+    for (const QString& part : {dlg->PdfPath(), QString("1张图片无法读取"), QString("1张图片太小")})
+        QVERIFY2(questions_[0].contains(part), qPrintable(questions_[0]));
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(dlg->PdfPath())});
 }
 
 // The check box follows the stored choice where text can be read, and is greyed with a tip

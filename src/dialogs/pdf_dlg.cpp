@@ -366,7 +366,7 @@ void CPDFDlg::OnMade(const CPdfMaker::Result& result) {
             QString text = QStringLiteral("已生成PDF文件：\n%1").arg(file);
             if (!LeftOutText(result).isEmpty())
                 text += QStringLiteral("\n\n") + LeftOutText(result);
-            if (QvConfirm(text + QStringLiteral("\n\n点击“确定”打开它。"), Caption()))
+            if (QvConfirm(text + QStringLiteral("\n\n现在打开它吗？"), Caption()))
                 QDesktopServices::openUrl(QUrl::fromLocalFile(pdfPath_));
             OnOK();
             break;

@@ -117,6 +117,7 @@ void CQuorvaneDlg::RestoreDefaults() {
     stored_.recordPath = documents;
     stored_.recordName = first.recordName;
     stored_.autoMode = first.autoMode;
+    stored_.pdfSearchable = first.pdfSearchable;
     WriteSettingString(&settings_, qvini::kPic, qvini::kPicName, stored_.picName);
     WriteSettingInt(&settings_, qvini::kPic, qvini::kNameMode, stored_.nameMode);
     WriteSettingInt(&settings_, qvini::kPic, qvini::kQuantity, stored_.quality);
@@ -124,6 +125,7 @@ void CQuorvaneDlg::RestoreDefaults() {
     WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordPath, stored_.recordPath);
     WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordName, stored_.recordName);
     WriteSettingInt(&settings_, qvini::kPic, qvini::kAutoMode, stored_.autoMode);
+    WriteSettingInt(&settings_, qvini::kPdf, qvini::kPdfSearchable, stored_.pdfSearchable);
     EnsureDefaultStorageFolder();
 
     pictureFormatNumber_ = kFirstPictureFormat;

@@ -20,6 +20,7 @@
 #include "app/photo_naming.h"
 #include "app/photo_pipeline.h"
 #include "image/dib_image.h"
+#include "image/pdf_page_text.h"
 #include "platform/win_types.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
@@ -279,6 +280,8 @@ private:
     CBusyPanel* textBusy_ = nullptr;
     QTimer* textProgressTimer_ = nullptr;
     QString textPicturePath_;
+    CDibImage textPicture_;  // the picture being read, for "保存PDF"
+    PdfPageText textLayer_;  // its recognised lines, once read
     TextResultPresenter textPresenter_;
 
     // The settings file and photo names under hostile conditions (main_settings_problems.cpp,

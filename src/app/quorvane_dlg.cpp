@@ -14,6 +14,7 @@
 #include <QWindow>
 
 #include "app/about_dlg.h"
+#include "capture/recording_finisher.h"
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
 #include "ui/mem_dc.h"
@@ -47,7 +48,8 @@ bool TakesTypedText(const QWidget* widget) {
 
 CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint),
-      title_(QStringLiteral("Veltrasi 高拍仪 1.0")) {
+      title_(QStringLiteral("Veltrasi 高拍仪 1.0")),
+      recordingFinisher_(std::make_unique<CRecordingFinisher>()) {
     for (int i = 0; i < mainui::kToolButtonCount; ++i) {
         toolButtons_[i] = new CQVButton(this, mainui::kFirstToolButton + i);
     }
@@ -75,7 +77,7 @@ CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
 }
 
 CQuorvaneDlg::~CQuorvaneDlg() {
-    FinishRecording();
+    WaitForRecordings();
 }
 
 void CQuorvaneDlg::LoadSkins() {

@@ -33,6 +33,7 @@ class CColorMode;
 class CPicture;
 class CQVButton;
 class CQVDialog;
+class CRecordingFinisher;
 class CSaveNotice;
 class CSaveOption;
 class CTextRecogniser;
@@ -125,8 +126,15 @@ public:
     void ToggleRecording();
     // "录像设置": the recording settings dialog; the three values are stored when it closes.
     void ShowRecordSettings();
-    // Stops and finishes a running recording (the program is closing).
-    void FinishRecording();
+    // Ends the running recording, if any: the button shows "录像" again at once, and the file is
+    // finished off the user-interface thread. The user is told afterwards when the recording did
+    // not end well (why, where the file is and what it holds); with a notice (for example that
+    // the camera was unplugged), also when it did, so that they know where it is.
+    void FinishRecording(const QString& notice = {});
+    // Finishes the running recording and waits until every recording is finished (the program
+    // ends).
+    void WaitForRecordings();
+    bool IsFinishingRecordings() const;
     bool IsDragging() const { return dragging_; }
     const StoredSettings& Stored() const { return stored_; }
     const QString& Title() const { return title_; }
@@ -231,6 +239,7 @@ private:
     CSaveOption* saveOptionPanel_ = nullptr;
     CSaveNotice* saveNotice_ = nullptr;
     QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
+    std::unique_ptr<CRecordingFinisher> recordingFinisher_;
     CPhotoNamer photoNamer_;
 
     // The settings dialogs (main_settings_commands.cpp).

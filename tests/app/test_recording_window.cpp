@@ -1,0 +1,101 @@
+// Recording as a user meets it: the main window visible on an X server, the mouse on its
+// buttons; the camera at the size it starts at, and the files read back by ffprobe and ffmpeg. The time a recording should play is taken where the
+// user takes it: from the click on "录像" to the click on "停止录像".
+
+#include <QElapsedTimer>
+#include <QtTest>
+#include <memory>
+
+#include "app/quorvane_dlg.h"
+#include "app/work_region_mgr.h"
+#include "capture/video_recorder.h"
+#include "media/media_platform.h"
+#include "media/simulated_camera.h"
+#include "platform/font_faces.h"
+#include "settings/ini_file.h"
+#include "settings/stored_settings.h"
+#include "support/photo_home.h"
+#include "support/recorded_messages.h"
+#include "support/video_probe.h"
+#include "ui/qv_button.h"
+#include "view/video_item.h"
+
+class RecordingWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        InstallFontFaces();
+        SetSimulatedCameraOption(true);
+        QVERIFY(MediaPlatformInit());
+    }
+    void init() {
+        home_ = std::make_unique<PhotoHome>();
+        QVERIFY(home_->Make());
+        folder_ = home_->FilePath("Video");
+        QVERIFY(QDir().mkpath(folder_));
+        CIniFile settings;
+        QVERIFY(settings.WriteString(qvini::kVideo, qvini::kRecordPath, folder_));
+        QVERIFY(settings.WriteString(qvini::kVideo, qvini::kRecordName, "Clip"));
+    }
+    void cleanup() {
+        dlg_.reset();
+        home_.reset();
+    }
+
+    // Both formats play as long as the user recorded (±2 %), with no more different pictures
+    // than the camera gave.
+    void playsAsLongAsRecorded_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("wmv") << 0 << "Clip00000d.wmv";
+        QTest::newRow("avi") << 1 << "Clip00000d.avi";
+    }
+    void playsAsLongAsRecorded() {
+        QFETCH(int, format);
+        QFETCH(QString, file);
+        CIniFile().WriteInt(qvini::kVideo, qvini::kRecordFormat, format);
+        QVERIFY(Open());
+        CQVButton* record = dlg_->Button(1027);
+        QElapsedTimer wall;
+        wall.start();
+        QTest::mouseClick(record, Qt::LeftButton);
+        QCOMPARE(record->Text(), QStringLiteral("停止录像"));
+        QTest::qWait(3000);
+        const double seconds = wall.nsecsElapsed() / 1e9;
+        QTest::mouseClick(record, Qt::LeftButton);
+        QCOMPARE(record->Text(), QStringLiteral("录像"));
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg_->IsFinishingRecordings(), 20000);
+        QVERIFY2(messages_.texts.isEmpty(), qPrintable(messages_.texts.join('\n')));
+        const QString path = folder_ + u'/' + file;
+        const VideoProbe probe = ProbeVideo(path);
+        QVERIFY2(std::abs(probe.duration - seconds) <= 0.02 * seconds,
+                 qPrintable(QString("%1 s in the file, %2 s recorded by the user")
+                                .arg(probe.duration)
+                                .arg(seconds)));
+        const int distinct = DistinctFrames(path);
+        QVERIFY2(distinct > 1 && distinct <= 30 * seconds + 1,
+                 qPrintable(QString::number(distinct)));
+    }
+
+private:
+    // The main window shown and active, with the live picture running.
+    bool Open() {
+        dlg_ = std::make_unique<CQuorvaneDlg>();
+        dlg_->show();
+        dlg_->activateWindow();
+        CVideoItem* live = dlg_->WorkRegion()->GetVideoItem();
+        const bool ready = QTest::qWaitForWindowActive(dlg_.get()) &&
+                           QTest::qWaitFor([live] { return live->HasImage(); }, 20000);
+        messages_.texts.clear();
+        return ready;
+    }
+
+    std::unique_ptr<PhotoHome> home_;
+    std::unique_ptr<CQuorvaneDlg> dlg_;
+    QString folder_;
+    RecordedMessages messages_;
+};
+
+QTEST_MAIN(RecordingWindowTest)
+#include "test_recording_window.moc"

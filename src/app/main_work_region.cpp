@@ -70,8 +70,10 @@ void CQuorvaneDlg::ShowPanels(bool visible) {
 }
 
 LParam CQuorvaneDlg::OnSetWorkMode(WParam mode) {
+    // A still picture gives nothing to photograph or record.
     if (mode != CWorkRegionMgr::kModeLive) {
         StopContinuous();
+        FinishRecording();
     }
     EnableForMode(int(mode));
     workMode_ = int(mode);

@@ -1,5 +1,6 @@
 // Recording as a user meets it: the main window visible on an X server, the mouse on its
-// buttons; the camera at the size it starts at, and the files read back by ffprobe and ffmpeg. The time a recording should play is taken where the
+// buttons and the thumbnails; the camera at the size it starts at, and the files read back by
+// ffprobe and ffmpeg. The time a recording should play is taken where the
 // user takes it: from the click on "录像" to the click on "停止录像".
 
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 #include "support/recorded_messages.h"
 #include "support/video_probe.h"
 #include "ui/qv_button.h"
+#include "view/thumbnail_view.h"
 #include "view/video_item.h"
 
 class RecordingWindowTest : public QObject {
@@ -76,6 +78,30 @@ private slots:
         const int distinct = DistinctFrames(path);
         QVERIFY2(distinct > 1 && distinct <= 30 * seconds + 1,
                  qPrintable(QString::number(distinct)));
+    }
+
+    // Opening a photo from the strip leaves the live picture: the recording is finished, into a
+    // file that plays up to that moment, and "录像" can start the next one.
+    void leavingLiveFinishesTheRecording() {
+        QVERIFY(Open());
+        QTest::mouseClick(dlg_->Button(1023), Qt::LeftButton);  // "拍照"
+        CThumnailView* strip = dlg_->Thumbnails();
+        QTRY_VERIFY(!strip->Cell(0).state->rect.IsEmpty());
+        CQVButton* record = dlg_->Button(1027);
+        QElapsedTimer wall;
+        wall.start();
+        QTest::mouseClick(record, Qt::LeftButton);
+        QTest::qWait(2000);
+        const double seconds = wall.nsecsElapsed() / 1e9;
+        const QvRect cell = strip->Cell(0).state->rect;
+        QTest::mouseDClick(strip, Qt::LeftButton, {},
+                           QPoint((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+        QCOMPARE(dlg_->WorkMode(), int(CWorkRegionMgr::kModePicture));
+        QVERIFY(CVideoRecorder::Current() == nullptr);
+        QCOMPARE(record->Text(), QStringLiteral("录像"));
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg_->IsFinishingRecordings(), 20000);
+        const double played = ProbeVideo(folder_ + "/Clip00000d.wmv").duration;
+        QVERIFY2(std::abs(played - seconds) <= 0.05 * seconds, qPrintable(QString::number(played)));
     }
 
 private:

@@ -61,6 +61,7 @@ void CQuorvaneDlg::ToggleRecording() {
         FinishRecording();
         return;
     }
+    EnsureDefaultStorageFolder();  // removed since the program started
     recorder = CVideoRecorder::CreateRecorder();
     recorder->SetFailureHandler([this] { FinishRecording(); });
     int32_t counter = stored_.recordIndex;

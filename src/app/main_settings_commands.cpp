@@ -130,12 +130,13 @@ void CQuorvaneDlg::RestoreDefaults() {
     }
 }
 
-// The documents folder is where photos go on a first run; on a fresh account it may not exist
-// yet, and the first photo would be lost. A folder the user chose is never made behind their
-// back: when it goes missing, the save notice names it.
+// The documents folder is where photos and recordings go on a first run; on a fresh account it
+// may not exist yet, and the first photo would be lost, the first recording refused. A folder
+// the user chose is never made behind their back: when it goes missing, the save notice (or
+// the refused recording) names it.
 void CQuorvaneDlg::EnsureDefaultStorageFolder() const {
     const QString documents = DocumentsFolder();
-    if (!documents.isEmpty() && stored_.picPath == documents) {
+    if (!documents.isEmpty() && (stored_.picPath == documents || stored_.recordPath == documents)) {
         QDir().mkpath(documents);
     }
 }

@@ -223,6 +223,22 @@ private slots:
         QVERIFY(ProbeVideo(path).duration > 1.5);
     }
 
+    // With no folder chosen, recordings go to the documents folder, made when missing.
+    void defaultFolderIsMade() {
+        home_ = std::make_unique<PhotoHome>();  // a settings file naming no recording folder
+        QVERIFY(home_->Make());
+        CIniFile().WriteInt(qvini::kVideo, qvini::kVideoWidth, 640);
+        CIniFile().WriteInt(qvini::kVideo, qvini::kVideoHeight, 480);
+        const QString documents = home_->FilePath("Documents");
+        QVERIFY(!QFileInfo::exists(documents));
+        auto dlg = Open();
+        QVERIFY(dlg);
+        Press(*dlg, 1027);
+        QVERIFY(Stop(*dlg));
+        QVERIFY2(messages_.texts.isEmpty(), qPrintable(messages_.texts.join('\n')));
+        QCOMPARE(QDir(documents).entryList(QDir::Files), QStringList{"Record00000d.wmv"});
+    }
+
     // "录像设置": the format items, the folder browser and the name edit; the three values are
     // stored when the dialog closes.
     void settingsDialogStoresItsValues() {

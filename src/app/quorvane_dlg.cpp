@@ -336,15 +336,15 @@ void CQuorvaneDlg::ShowAbout() {
 bool CQuorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
-        if (HandleKey(static_cast<QKeyEvent*>(event)->key(), static_cast<QWidget*>(watched)))
+        if (HandleKey(*static_cast<QKeyEvent*>(event), static_cast<QWidget*>(watched)))
             return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-bool CQuorvaneDlg::HandleKey(int key, const QWidget* receiver) {
+bool CQuorvaneDlg::HandleKey(const QKeyEvent& key, const QWidget* receiver) {
     // Neither key may close the window, in any state.
-    switch (key) {
+    switch (key.key()) {
         case Qt::Key_Escape:
             if (fullScreen_)
                 LeaveFullScreen();
@@ -356,7 +356,10 @@ bool CQuorvaneDlg::HandleKey(int key, const QWidget* receiver) {
             // field to its parents, none of which closes the window on it.
             if (TakesTypedText(receiver) || TakesTypedText(QApplication::focusWidget()))
                 return false;
-            TakePhoto();
+            // One press, one photo: a held key (or a foot switch that holds it) repeats the
+            // press thirty times a second.
+            if (!key.isAutoRepeat())
+                TakePhoto();
             return true;
         default:
             return false;

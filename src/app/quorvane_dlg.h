@@ -40,6 +40,7 @@ class CTextRecogniser;
 class CTextRecognitionJob;
 class CThumnailView;
 class CWorkRegionMgr;
+class QKeyEvent;
 class QTimer;
 struct OcrOutcome;
 
@@ -163,7 +164,7 @@ private:
     void SetUpButtons();
     void LayOutWorkRegion();
     void SetChildrenVisible(bool visible);
-    bool HandleKey(int key, const QWidget* receiver);
+    bool HandleKey(const QKeyEvent& key, const QWidget* receiver);
     void ShowAbout();
 
     // Window messages (main_commands.cpp for the button commands).

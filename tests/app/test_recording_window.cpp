@@ -1,6 +1,6 @@
-// Recording as a user meets it: the main window visible on an X server, the mouse on its
-// buttons and the thumbnails; the camera at the size it starts at, and the files read back by
-// ffprobe and ffmpeg. The time a recording should play is taken where the
+// Recording and the Enter key as a user meets them: the main window visible on an X server, the
+// mouse on its buttons and the thumbnails, a held key; the camera at the size it starts at, and
+// the files read back by ffprobe and ffmpeg. The time a recording should play is taken where the
 // user takes it: from the click on "录像" to the click on "停止录像".
 
 #include <QElapsedTimer>
@@ -102,6 +102,24 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!dlg_->IsFinishingRecordings(), 20000);
         const double played = ProbeVideo(folder_ + "/Clip00000d.wmv").duration;
         QVERIFY2(std::abs(played - seconds) <= 0.05 * seconds, qPrintable(QString::number(played)));
+    }
+
+    // A held Enter (or a foot switch that holds it) sends the press again and again: one photo.
+    // Enter pressed again takes the next.
+    void heldEnterTakesOnePhoto() {
+        QVERIFY(Open());
+        CVideoItem* live = dlg_->WorkRegion()->GetVideoItem();
+        QTest::mouseClick(live, Qt::LeftButton, {}, QPoint(20, 20));
+        QTRY_COMPARE(QApplication::focusWidget(), live);
+        for (int press = 1; press <= 2; ++press) {
+            for (int i = 0; i < 30; ++i) {
+                QKeyEvent down(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r", i > 0);
+                QApplication::sendEvent(live, &down);
+            }
+            QKeyEvent up(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+            QApplication::sendEvent(live, &up);
+            QCOMPARE(dlg_->Thumbnails()->Count(), press);
+        }
     }
 
 private:

@@ -61,7 +61,7 @@ void CQuorvaneDlg::ToggleRecording() {
         FinishRecording();
         return;
     }
-    EnsureDefaultStorageFolder();  // removed since the program started
+    EnsureDefaultFolder(stored_.recordPath);
     recorder = CVideoRecorder::CreateRecorder();
     recorder->SetFailureHandler([this] { FinishRecording(); });
     int32_t counter = stored_.recordIndex;

@@ -116,7 +116,7 @@ void CQuorvaneDlg::RestoreDefaults() {
     WriteSettingInt(&settings_, qvini::kVideo, qvini::kRecordFormat, stored_.recordFormat);
     WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordPath, stored_.recordPath);
     WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordName, stored_.recordName);
-    EnsureDefaultStorageFolder();
+    EnsureDefaultFolder(stored_.picPath);
 
     pictureFormatNumber_ = kFirstPictureFormat;
     pictureExtension_ = ExtensionOf(kFirstPictureFormat, pictureExtension_);
@@ -134,9 +134,9 @@ void CQuorvaneDlg::RestoreDefaults() {
 // may not exist yet, and the first photo would be lost, the first recording refused. A folder
 // the user chose is never made behind their back: when it goes missing, the save notice (or
 // the refused recording) names it.
-void CQuorvaneDlg::EnsureDefaultStorageFolder() const {
+void CQuorvaneDlg::EnsureDefaultFolder(const QString& folder) const {
     const QString documents = DocumentsFolder();
-    if (!documents.isEmpty() && (stored_.picPath == documents || stored_.recordPath == documents)) {
+    if (!documents.isEmpty() && folder == documents) {
         QDir().mkpath(documents);
     }
 }

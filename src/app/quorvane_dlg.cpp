@@ -70,7 +70,7 @@ CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     setWindowTitle(title_);
     stored_ = ReadStoredSettings(settings_);
     WatchSettingsFile();
-    EnsureDefaultStorageFolder();
+    EnsureDefaultFolder(stored_.picPath);
 
     // Keys reach the main window before any of its children (see eventFilter).
     qApp->installEventFilter(this);

@@ -189,7 +189,8 @@ private:
     void ChoosePictureFormat();
     void ShowScanSize();
     void RestoreDefaults();
-    void EnsureDefaultStorageFolder() const;
+    // Makes folder when it is the default one (the documents folder) and missing.
+    void EnsureDefaultFolder(const QString& folder) const;
     void StorePicturePath(const QString& folder);
     // "PDF制作" (main_pdf_command.cpp).
     void RunPdfDialog();

@@ -49,7 +49,8 @@ bool TakesTypedText(const QWidget* widget) {
 CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint),
       title_(QStringLiteral("Veltrasi 高拍仪 1.0")),
-      recordingFinisher_(std::make_unique<CRecordingFinisher>()) {
+      recordingFinisher_(std::make_unique<CRecordingFinisher>()),
+      encoderLoader_(&CVideoRecorder::LoadEncoders) {
     for (int i = 0; i < mainui::kToolButtonCount; ++i) {
         toolButtons_[i] = new CQVButton(this, mainui::kFirstToolButton + i);
     }
@@ -78,6 +79,7 @@ CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
 
 CQuorvaneDlg::~CQuorvaneDlg() {
     WaitForRecordings();
+    encoderLoader_.join();
 }
 
 void CQuorvaneDlg::LoadSkins() {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "app/language.h"
 #include "app/main_layout.h"
@@ -242,6 +243,7 @@ private:
     CSaveNotice* saveNotice_ = nullptr;
     QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
     std::unique_ptr<CRecordingFinisher> recordingFinisher_;
+    std::thread encoderLoader_;  // CVideoRecorder::LoadEncoders, joined at the end
     CPhotoNamer photoNamer_;
 
     // The settings dialogs (main_settings_commands.cpp).

@@ -99,6 +99,15 @@ GstClockTime CVideoRecorder::ClockNow() {
     return now;
 }
 
+void CVideoRecorder::LoadEncoders() {
+    if (!MediaPlatformInit())
+        return;
+    for (const char* factory : {"jpegenc", "avimux", "avenc_wmv2", "asfmux"}) {
+        if (GstElement* element = gst_element_factory_make(factory, nullptr))
+            gst_object_unref(gst_object_ref_sink(element));
+    }
+}
+
 bool CVideoRecorder::StartRecording(const QString& fileName, int width, int height,
                                     int framesPerSecond, GstClockTime requestedAt) {
     if (recording_ || graphReady_)

@@ -69,6 +69,10 @@ public:
 
     // The system clock's time, which marks when a recording was asked for.
     static GstClockTime ClockNow();
+    // Loads the encoders' plugins, which takes up to a second the first time (the WMV encoder
+    // brings a whole codec library): run on a thread of its own at start, so that the first
+    // click on "录像" does not wait for it.
+    static void LoadEncoders();
 
     // Records width x height pictures into fileName at framesPerSecond: WMV when the
     // upper-cased extension is "WMV", AVI otherwise. WMV sizes are cut to even numbers. The

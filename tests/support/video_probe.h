@@ -70,10 +70,12 @@ inline QByteArray DecodeFrame(const QString& path, double second) {
     return decode.readAllStandardOutput();
 }
 
-// How many different pictures the file shows: its decoded frames compared by checksum.
+// How many different pictures the file holds, at most: its video packets compared by checksum
+// (a picture repeated is the same packet; decoding every frame of a large recording would take
+// many times longer).
 inline int DistinctFrames(const QString& path) {
-    const QString out =
-        RunTool(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-f", "framemd5", "-"});
+    const QString out = RunTool(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-map", "0:v",
+                                                           "-c", "copy", "-f", "framemd5", "-"});
     QSet<QString> sums;
     for (const QString& line : out.split(u'\n')) {
         if (!line.isEmpty() && !line.startsWith(u'#'))

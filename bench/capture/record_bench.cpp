@@ -8,8 +8,6 @@
 // Run it offscreen and in a visible window (tests/support/with_xvfb.sh record_bench ...).
 //   record_bench [seconds per recording] [folder for the files]
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,6 +22,7 @@
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
 #include "platform/window_messages.h"
+#include "resident_memory.h"
 #include "view/video_item.h"
 
 namespace {
@@ -32,16 +31,6 @@ void Wait(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-double ResidentMiB() {
-    long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * double(sysconf(_SC_PAGESIZE)) / (1024 * 1024);
 }
 
 QString Run(const QString& program, const QStringList& arguments) {

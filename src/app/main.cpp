@@ -8,6 +8,34 @@
 #include "app/start_options.h"
 #include "platform/user_folders.h"
 
+namespace {
+
+// The exit code of a later copy, with what it says when the running copy did not take its files.
+int HandOverEnd(SingleInstance::Claim claim, const QString& settingsFolder) {
+    const char* format = nullptr;
+    switch (claim) {
+        case SingleInstance::Claim::kFirst:
+        case SingleInstance::Claim::kHandedOver:
+            return 0;
+        case SingleInstance::Claim::kNoAnswer:
+            format = "another copy is running with the settings in %1 but does not answer";
+            break;
+        case SingleInstance::Claim::kOlderCopy:
+            format =
+                "an older version of quorvane is running with the settings in %1 and cannot "
+                "take these files; close it and open them again";
+            break;
+        case SingleInstance::Claim::kRefused:
+            format = "the copy running with the settings in %1 refused these files";
+            break;
+    }
+    std::fprintf(stderr, "quorvane: %s\n",
+                 qPrintable(QString::fromUtf8(format).arg(settingsFolder)));
+    return 1;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     // The options are read before the window system is reached, so --help and --version work
     // without a display.
@@ -25,18 +53,9 @@ int main(int argc, char* argv[]) {
     const QString settingsFolder = SettingsFolder();
     SingleInstance instance(settingsFolder);
     if (!settingsFolder.isEmpty()) {
-        switch (instance.ClaimOrHandOver(request.options.files)) {
-            case SingleInstance::Claim::kFirst:
-                break;
-            case SingleInstance::Claim::kHandedOver:
-                return 0;
-            case SingleInstance::Claim::kFailed:
-                std::fprintf(stderr,
-                             "quorvane: another copy is running with the settings in %s but "
-                             "does not answer\n",
-                             qPrintable(settingsFolder));
-                return 1;
-        }
+        const SingleInstance::Claim claim = instance.ClaimOrHandOver(request.options.files);
+        if (claim != SingleInstance::Claim::kFirst)
+            return HandOverEnd(claim, settingsFolder);
     }
 
     // The window's application id names the desktop entry, so the desktop shows its icon.
@@ -44,7 +63,9 @@ int main(int argc, char* argv[]) {
     CQuorvaneApp app(argc, argv);
     app.SetStartOptions(request.options);
     if (!settingsFolder.isEmpty() && !instance.Listen()) {
-        std::fprintf(stderr, "quorvane: cannot listen on %s; a later copy cannot reach this one\n",
+        std::fprintf(stderr,
+                     "quorvane: cannot listen on %s yet; until it can, a later copy cannot reach "
+                     "this one\n",
                      qPrintable(instance.SocketPath()));
     }
     app.SetSingleInstance(&instance);

@@ -79,8 +79,8 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
                 ShowCaptureSizePage();
             break;
         case mainctl::kCameraSettings:
-            if (live && workRegion_->GetDeviceSet() != nullptr)
-                workRegion_->GetDeviceSet()->ShowDeviceSettings();
+            if (live)
+                ShowCameraSettings();
             break;
         case mainctl::kFullScreen:
             EnterFullScreen();

@@ -4,6 +4,8 @@
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
+#include "capture/device_set.h"
+#include "dialogs/camera_settings_dialog.h"
 #include "ui/color_mode_panel.h"
 #include "ui/save_option_panel.h"
 #include "view/picture_item.h"
@@ -23,6 +25,8 @@ bool CQuorvaneDlg::CreateChildren() {
     }
     workRegion_->setGeometry(ToQRect(WorkRegionRect(width(), height())));
     workRegion_->SetSelectedPathSource([this] { return thumbnails_->GetSelectedPath(); });
+    connect(workRegion_->GetVideoItem(), &CVideoItem::CameraUnplugged, this,
+            &CQuorvaneDlg::OnCameraUnplugged);
 
     thumbnails_ = new CThumnailView(this);
     if (!thumbnails_->Create(this, 100)) {
@@ -127,6 +131,25 @@ bool CQuorvaneDlg::WriteSetting(const QString& section, const QString& key, int 
         stored_.quality = value;
     }
     return WriteSettingInt(&settings_, section, key, value);
+}
+
+void CQuorvaneDlg::OnCameraUnplugged() {
+    StopContinuous();
+    FinishRecording();
+}
+
+void CQuorvaneDlg::ShowCameraSettings() {
+    CDeviceSet* devices = workRegion_->GetDeviceSet();
+    CameraSettingsDialog dialog(devices, this);
+    connect(workRegion_->GetVideoItem(), &CVideoItem::CamerasChanged, &dialog,
+            &CameraSettingsDialog::ReloadCameras);
+    dialog.move(30, 30);
+    dialog.exec();
+    if (!dialog.ChosenCamera().isEmpty()) {
+        stored_.videoDevice = dialog.ChosenCamera();
+        devices->SetChosenCamera(stored_.videoDevice);
+        WriteSettingString(&settings_, qvini::kVideo, qvini::kVideoDevice, stored_.videoDevice);
+    }
 }
 
 LParam CQuorvaneDlg::OnAutoCropChanged(WParam on) {

@@ -19,7 +19,10 @@ bool CQuorvaneApp::InitInstance() {
     SetFormatChooser(RunFormatDialog);
     SetCameraSettingsShower(ShowCameraSettingsDialog);
     // The media layer starts before the main window finds its cameras.
-    SetSimulatedCameraOption(options_.simulatedCamera, options_.simulatedCameraFile);
+    std::vector<SimulatedCameraSpec> cameras;
+    for (const SimulatedCameraOption& c : options_.simulatedCameras)
+        cameras.push_back({c.file.toStdString(), c.webcam});
+    SetSimulatedCameraOptions(cameras);
     MediaPlatformInit();
     CQuorvaneDlg dialog;
     if (instance_ != nullptr) {

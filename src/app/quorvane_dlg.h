@@ -59,11 +59,14 @@ public:
     const CDibImage* SkinImage(int number) const override;
     int StoredVideoWidth() const override { return stored_.videoWidth; }
     int StoredVideoHeight() const override { return stored_.videoHeight; }
+    QString StoredVideoDevice() const override { return stored_.videoDevice; }
     CPicture* LivePicture() override;
     bool WriteSetting(const QString& section, const QString& key, int value) override;
 
     // One photograph (the "拍照" command, the Enter key and the continuous-capture timer).
     virtual void TakePhoto();
+    // What "拍照" says without a live picture.
+    static QString NoLivePictureText() { return QStringLiteral("没有实时画面，无法拍照"); }
     // Starts continuous photos (one at once, then one per captureInterval) or stops them.
     void ToggleContinuous();
     // Ends continuous photos, if running, and puts the button's text back. Leaving the live
@@ -181,6 +184,10 @@ private:
     void ToggleActualSize();
     void OpenStorageFolder();
     void ShowCaptureSizePage();
+    // "视频设置": the camera's settings with the choice of camera, kept as [Video] device.
+    void ShowCameraSettings();
+    // The camera in use was unplugged: what needs a live picture stops.
+    void OnCameraUnplugged();
 
     // The settings dialogs and "默认设置" (main_settings_commands.cpp).
     void RunSettingsDialog(CQVDialog& dialog);

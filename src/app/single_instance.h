@@ -7,8 +7,10 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <mutex>
+#include <vector>
 
-class QLocalServer;
+class HandOverServer;
 class QLockFile;
 
 class SingleInstance : public QObject {
@@ -18,7 +20,9 @@ public:
     enum class Claim {
         kFirst,       // this copy runs; Listen() once the application object exists
         kHandedOver,  // a running copy took the files: end this one
-        kFailed,      // a running copy holds the lock but did not answer
+        kNoAnswer,    // a running copy holds the lock but did not answer
+        kOlderCopy,   // an earlier version runs, which cannot take the files
+        kRefused,     // the running copy refused the files
     };
 
     // settingsFolder: the folder whose settings file the copy would use.
@@ -27,7 +31,8 @@ public:
 
     // Needs no application object, so a second copy ends without reaching the window system.
     Claim ClaimOrHandOver(const QStringList& files);
-    // Starts accepting hand-overs; false when the socket cannot be made (the copy still runs).
+    // Starts accepting hand-overs; false when the socket cannot be made now (the copy still
+    // runs, and keeps trying).
     bool Listen();
     // Stops accepting hand-overs; before the application object goes.
     void StopListening();
@@ -35,13 +40,22 @@ public:
     QString SocketPath() const { return socketPath_; }
 
 signals:
-    // A later copy started: raise the window and open these files (maybe none).
+    // A later copy started: raise the window and open these files (maybe none). Emitted from
+    // the event loop, after the later copy has had its answer, and not before a receiver is
+    // connected: files handed over while the window is being made wait for it.
     void Activated(const QStringList& files);
 
+protected:
+    void connectNotify(const QMetaMethod& signal) override;
+
 private:
-    void OnConnection();
+    bool Take(const QStringList& files);
+    void PassOn();
 
     QString socketPath_;
     std::unique_ptr<QLockFile> lock_;
-    QLocalServer* server_ = nullptr;
+    // Hand-overs answered but not yet passed on: the window's thread may be busy for a while.
+    std::mutex waitingMutex_;
+    std::vector<QStringList> waiting_;
+    std::unique_ptr<HandOverServer> server_;  // last: its thread uses the members above
 };

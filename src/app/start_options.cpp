@@ -9,15 +9,21 @@
 namespace {
 
 const QString kSimulatedCamera = QStringLiteral("simulated-camera");
+const QString kSimulatedWebcam = QStringLiteral("simulated-webcam");
 
-// QCommandLineParser knows no option with an optional value: "--simulated-camera=FILE" is
-// split into the plain switch and the file before parsing. Arguments after "--" are left alone.
-QStringList SplitOptionalValue(QStringList arguments, QString* file) {
-    const QString prefix = u"--"_qs + kSimulatedCamera + u'=';
+// QCommandLineParser knows no option with an optional value, nor keeps the order of two options:
+// each "--simulated-camera[=FILE]" and "--simulated-webcam[=FILE]" is taken here, in order, and
+// left to the parser as the plain switch. Arguments after "--" are left alone.
+QStringList TakeSimulatedCameras(QStringList arguments, QList<SimulatedCameraOption>* cameras) {
     for (qsizetype i = 1; i < arguments.size() && arguments[i] != u"--"_qs; ++i) {
-        if (arguments[i].startsWith(prefix)) {
-            *file = arguments[i].mid(prefix.size());
-            arguments[i] = u"--"_qs + kSimulatedCamera;
+        for (const QString& name : {kSimulatedCamera, kSimulatedWebcam}) {
+            const QString option = u"--"_qs + name;
+            if (arguments[i] != option && !arguments[i].startsWith(option + u'='))
+                continue;
+            const QString file = arguments[i].mid(option.size() + 1);
+            cameras->append({file.isEmpty() ? file : QFileInfo(file).absoluteFilePath(),
+                             name == kSimulatedWebcam});
+            arguments[i] = option;
         }
     }
     return arguments;
@@ -34,15 +40,21 @@ StartRequest ParseStartOptions(const QStringList& arguments) {
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOption(QCommandLineOption(
         kSimulatedCamera,
-        QStringLiteral("Add the simulated document camera. --simulated-camera=FILE lays the "
-                       "picture FILE on its desk instead of the built-in page.")));
+        QStringLiteral("Add a simulated document camera. --simulated-camera=FILE lays the picture "
+                       "FILE on its desk instead of the built-in page and follows it: replacing "
+                       "FILE turns the page, removing it unplugs the camera, putting it back "
+                       "plugs it in. Give it again for each further camera.")));
+    parser.addOption(QCommandLineOption(
+        kSimulatedWebcam,
+        QStringLiteral("Add a simulated laptop webcam (sizes up to 1280 x 720, listed before "
+                       "every other camera); =FILE as for --simulated-camera.")));
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Picture files to open (BMP, JPEG, PNG, TIFF)."),
                                  QStringLiteral("[files...]"));
 
     StartRequest request;
-    QString file;
-    if (!parser.parse(SplitOptionalValue(arguments, &file))) {
+    QList<SimulatedCameraOption> cameras;
+    if (!parser.parse(TakeSimulatedCameras(arguments, &cameras))) {
         request.action = StartAction::kError;
         request.message = parser.errorText() + u"\nTry 'quorvane --help' for the options."_qs;
         return request;
@@ -57,11 +69,9 @@ StartRequest ParseStartOptions(const QStringList& arguments) {
         request.message = QCoreApplication::applicationName() + u' ' + ProgramVersion() + u'\n';
         return request;
     }
-    request.options.simulatedCamera =
-        parser.isSet(kSimulatedCamera) ||
-        qEnvironmentVariableIntValue("QUORVANE_SIMULATED_CAMERA") != 0;
-    if (parser.isSet(kSimulatedCamera)) {
-        request.options.simulatedCameraFile = file;
+    request.options.simulatedCameras = cameras;
+    if (cameras.isEmpty() && qEnvironmentVariableIntValue("QUORVANE_SIMULATED_CAMERA") != 0) {
+        request.options.simulatedCameras.append(SimulatedCameraOption{});
     }
     // Absolute now: a running copy that receives them has another working folder.
     for (const QString& path : parser.positionalArguments()) {

@@ -1,16 +1,22 @@
 #pragma once
 // The program's command line: --simulated-camera[=FILE] (or QUORVANE_SIMULATED_CAMERA=1 in the
-// environment) adds the simulated document camera, with FILE laid on its desk instead of the
-// built-in page; --help and --version print and end the program. Other arguments are picture
-// files to open.
+// environment) adds a simulated document camera, with FILE laid on its desk instead of the
+// built-in page; --simulated-webcam[=FILE] adds a simulated laptop webcam. Both may be given more
+// than once, one camera each. --help and --version print and end the program. Other arguments
+// are picture files to open.
 
 #include <QString>
 #include <QStringList>
 
+struct SimulatedCameraOption {
+    QString file;  // absolute; empty: the built-in page
+    bool webcam = false;
+    bool operator==(const SimulatedCameraOption&) const = default;
+};
+
 struct StartOptions {
-    bool simulatedCamera = false;
-    QString simulatedCameraFile;  // empty: the built-in page
-    QStringList files;            // pictures to open, as absolute paths
+    QList<SimulatedCameraOption> simulatedCameras;  // in the order given
+    QStringList files;                              // pictures to open, as absolute paths
 };
 
 enum class StartAction { kRun, kShowHelp, kShowVersion, kError };

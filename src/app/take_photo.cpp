@@ -46,6 +46,14 @@ QString CQuorvaneDlg::NextPhotoPath(const QString& extension) {
 }
 
 void CQuorvaneDlg::TakePhoto() {
+    // Without a live picture (the camera unplugged, or none at all) there is nothing to
+    // photograph: say so, and spend no name on it.
+    CVideoItem* video = workRegion_ != nullptr ? workRegion_->GetVideoItem() : nullptr;
+    if (WorkMode() == CWorkRegionMgr::kModeLive && video != nullptr && !video->HasImage()) {
+        if (saveNotice_ != nullptr)
+            saveNotice_->ShowMessage(NoLivePictureText());
+        return;
+    }
     const QString extension = CPhotoNamer::PhotoExtension(pictureExtension_, PhotoColourMode());
     const QString path = NextPhotoPath(extension);
     PhotoOptions options = CurrentPhotoOptions();

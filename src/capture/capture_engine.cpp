@@ -55,6 +55,9 @@ AboutDirectShow::AboutDirectShow()
     link_->engine = this;
     startWatch_.setSingleShot(true);
     QObject::connect(&startWatch_, &QTimer::timeout, relay_.get(), [this] { OnStartTimeout(); });
+    failureNotice_.setSingleShot(true);
+    QObject::connect(&failureNotice_, &QTimer::timeout, relay_.get(),
+                     [] { QvMessageBox(QStringLiteral("Can't preview"), kCaption); });
     if (MediaPlatformInit())
         graph = gst_pipeline_new("capture graph");
     if (!graph) {
@@ -90,7 +93,7 @@ void AboutDirectShow::ReportPreviewFailure() {
     if (!runRequested || rebuildPending_)
         return;  // already stopped; one message per failure
     Stop();
-    QvMessageBox(QStringLiteral("Can't preview"), kCaption);
+    failureNotice_.start(kFailureNoticeMs);
 }
 
 bool AboutDirectShow::AddDevice() {
@@ -389,6 +392,25 @@ bool AboutDirectShow::ApplySize(int width, int height) {
     return false;
 }
 
+GstCaps* AboutDirectShow::ChosenFormat() const {
+    return chosenFormat_ ? gst_caps_ref(chosenFormat_) : nullptr;
+}
+
+void AboutDirectShow::KeepFormat(GstCaps* format) {
+    GstCaps* offered = videoDevice.Caps();
+    if (offered && format && gst_caps_can_intersect(offered, format)) {
+        if (chosenFormat_)
+            gst_caps_unref(chosenFormat_);
+        chosenFormat_ = gst_caps_ref(format);
+    }
+    if (offered)
+        gst_caps_unref(offered);
+}
+
+void AboutDirectShow::KeepSize(int width, int height) {
+    ApplySize(width, height);
+}
+
 bool AboutDirectShow::ChangeOutputSize(int width, int height) {
     if (!videoDevice.IsValid() || usable != 1)
         return false;
@@ -432,6 +454,7 @@ bool AboutDirectShow::ShowFormatSettings() {
 
 void AboutDirectShow::Shutdown() {
     startWatch_.stop();
+    failureNotice_.stop();
     runRequested = false;
     running = false;
     rebuildPending_ = false;

@@ -60,6 +60,17 @@ public:
     // A rebuild waits for the pipeline to stop.
     bool IsRebuildPending() const { return rebuildPending_; }
 
+    // The format the preview asks of the camera (a new reference), null while none was chosen.
+    GstCaps* ChosenFormat() const;
+    // Before BuildPreview, for a camera taken up again: the preview is built in this format, or
+    // at this size, when the camera offers it.
+    void KeepFormat(GstCaps* format);
+    void KeepSize(int width, int height);
+
+    // A failed preview is reported this long after it stopped: an unplugged camera's stream
+    // fails a moment before the camera leaves the device list, and then its engine goes first.
+    static constexpr int kFailureNoticeMs = 1000;
+
     // How long a started camera may take to send its first frame.
     int startTimeoutMs = 5000;
 
@@ -112,6 +123,7 @@ private:
     std::shared_ptr<Link> link_;       // how other threads reach relay_ while it exists
     std::unique_ptr<CPipelineControl> control_;
     QTimer startWatch_;
+    QTimer failureNotice_;
     uint64_t startRequest_ = 0;  // the control request of the latest start
     uint64_t framesAtStart_ = 0;
     bool rebuildPending_ = false;

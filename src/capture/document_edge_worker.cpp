@@ -178,13 +178,13 @@ bool CDocumentEdgeWorker::Detect(const CDibImage& frame, DocumentEdgeResults& re
         return true;
     }
     // Straighten the page and find its box again. Only the grid of the picture CDibImage::Rotate
-    // would make is made, sampled from the frame; the corners the turn adds take the background's
-    // grey so that the box search sees them as background. Untilted, the grid is the frame's.
+    // would make is made, sampled from the frame's grid; the corners the turn adds take the
+    // background's grey so that the box search sees them as background. Untilted, the grid is
+    // the frame's.
     DocumentEdges box = tilt;
     if (tilt.angle != 0) {
         FrameGrid turned;
-        if (!MakeTurnedFrameGrid(frame.GetRow(0), width, height, float(-tilt.angle),
-                                 tilt.frameBackground, turned) ||
+        if (!MakeTurnedFrameGrid(grid, float(-tilt.angle), tilt.frameBackground, turned) ||
             Stopped(stopRequested) ||
             !FindDocumentEdges(turned, true, box, tilt.backgroundSpread)) {
             return false;

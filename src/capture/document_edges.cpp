@@ -1,9 +1,12 @@
 #include "capture/document_edges.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <new>
 #include <numbers>
 #include <vector>
@@ -24,139 +27,287 @@ constexpr int32_t kFullGridRows = 300;  // grid rows of a 1200-row frame
 constexpr int kEdgeDifference = 25;
 constexpr int kSpreadFactor = 2;
 
-// Average of c x c blocks; the usual case (1600 x 1200 -> 400 x 300). The rows of a band are
-// summed first, byte by byte (a loop the compiler vectorises), then folded into cells. Sum holds
-// a column of c bytes: 16 bits while c <= 257.
-template <typename Sum>
-void ShrinkByBlocks(const uint8_t* pixels, int32_t width, int32_t c, uint8_t* grid, int32_t cw,
-                    int32_t ch) {
-    const size_t stride = DibStride24(width);
-    const size_t rowBytes = size_t(width) * 3;
-    const uint32_t area = uint32_t(c) * uint32_t(c);
-    std::vector<Sum> columnSums(rowBytes);
-    for (int32_t r = 0; r < ch; ++r) {
-        const uint8_t* row = pixels + size_t(r) * c * stride;
-        Sum* sums = columnSums.data();
-        for (size_t i = 0; i < rowBytes; ++i) {
-            sums[i] = row[i];
-        }
-        for (int32_t dy = 1; dy < c; ++dy) {
-            row += stride;
-            for (size_t i = 0; i < rowBytes; ++i) {
-                sums[i] = Sum(sums[i] + row[i]);
-            }
-        }
-        uint8_t* cell = grid + size_t(r) * cw * 3;
-        const Sum* sum = columnSums.data();
-        for (int32_t x = 0; x < cw; ++x, cell += 3) {
-            uint32_t b = 0, g = 0, red = 0;
-            for (int32_t dx = 0; dx < c; ++dx, sum += 3) {
-                b += sum[0];
-                g += sum[1];
-                red += sum[2];
-            }
-            // sum / c / c, both divisions truncating, is sum / (c * c).
-            cell[0] = uint8_t(b / area);
-            cell[1] = uint8_t(g / area);
-            cell[2] = uint8_t(red / area);
-        }
-    }
+bool DividesEvenly(int32_t width, int32_t height, int32_t cw, int32_t ch) {
+    const int32_t c = width / cw;
+    return c == height / ch && width % cw == 0 && height % ch == 0;
 }
 
 inline int Lerp64(int a, int b, int u) {
     return (a * (64 - u) + b * u + 32) >> 6;
 }
 
-// Bilinear sampling in 1/64 pixel steps when the frame does not divide evenly.
-void ShrinkByInterpolation(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* grid,
-                           int32_t cw, int32_t ch) {
-    const size_t stride = DibStride24(width);
-    const int64_t stepX = int64_t(width) * 64 / cw;
-    const int64_t stepY = int64_t(height) * 64 / ch;
-    const size_t gridStride = size_t(cw) * 3;
-    for (int32_t r = 0; r < ch; ++r) {
-        uint8_t* cell = grid + size_t(r) * gridStride;
-        const int64_t sy = r * stepY;
-        const int64_t yi = sy >> 6;
-        if (yi + 1 >= height && r > 0) {
-            std::copy_n(cell - gridStride, gridStride, cell);
-            continue;
+// One row of grid cells, the channels apart (planar), so that the loops over it vectorise.
+struct CellRow {
+    std::vector<uint8_t> blue;
+    std::vector<uint8_t> green;
+    std::vector<uint8_t> red;
+
+    explicit CellRow(int32_t cells)
+        : blue(size_t(cells)), green(size_t(cells)), red(size_t(cells)) {}
+};
+
+// Grid rows one at a time, each made while the frame rows it covers are fresh in the cache.
+class RowShrinker {
+public:
+    RowShrinker(const uint8_t* pixels, int32_t width, int32_t height, int32_t cw, int32_t ch)
+        : pixels_(pixels),
+          width_(width),
+          height_(height),
+          cw_(cw),
+          stride_(DibStride24(width)),
+          block_(DividesEvenly(width, height, cw, ch) ? width / cw : 0),
+          cells_(cw) {
+        if (block_ == 4) {
+            narrowSums_.resize(size_t(width) * 3);
+        } else if (block_ != 0) {
+            wideSums_.resize(size_t(width) * 3);
+        } else {
+            PlanInterpolation(ch);
         }
-        const int v = int(sy & 63);
-        const uint8_t* row0 = pixels + size_t(yi) * stride;
-        const uint8_t* row1 = yi + 1 < height ? row0 + stride : row0;
-        for (int32_t c = 0; c < cw; ++c, cell += 3) {
+    }
+
+    // Grid row r (rows bottom-up, as the frame's).
+    const CellRow& Row(int32_t r) {
+        if (block_ == 4) {
+            ShrinkBlocks<4>(r);
+        } else if (block_ != 0) {
+            ShrinkBlocks<0>(r);
+        } else {
+            Interpolate(r);
+        }
+        return cells_;
+    }
+
+private:
+    // Average of c x c blocks; the usual case (1600 x 1200 -> 400 x 300). The rows of a band
+    // are summed byte by byte first (loops the compiler vectorises), then folded into cells.
+    // Block is the block size when known at compile time (4-pixel cells), else 0.
+    template <int32_t Block>
+    void ShrinkBlocks(int32_t r) {
+        const size_t rowBytes = size_t(width_) * 3;
+        const uint8_t* row = pixels_ + size_t(r) * size_t(block_) * stride_;
+        if constexpr (Block == 4) {
+            const uint8_t* row1 = row + stride_;
+            const uint8_t* row2 = row1 + stride_;
+            const uint8_t* row3 = row2 + stride_;
+            uint16_t* sums = narrowSums_.data();
+            for (size_t i = 0; i < rowBytes; ++i) {
+                sums[i] = uint16_t(row[i] + row1[i] + row2[i] + row3[i]);
+            }
+            FoldBlocks<Block>(sums);
+        } else {
+            uint32_t* sums = wideSums_.data();
+            for (size_t i = 0; i < rowBytes; ++i) {
+                sums[i] = row[i];
+            }
+            for (int32_t dy = 1; dy < block_; ++dy) {
+                row += stride_;
+                for (size_t i = 0; i < rowBytes; ++i) {
+                    sums[i] += row[i];
+                }
+            }
+            FoldBlocks<Block>(sums);
+        }
+    }
+
+    template <int32_t Block, typename Sum>
+    void FoldBlocks(const Sum* sums) {
+        const int32_t c = Block != 0 ? Block : block_;
+        // sum / c / c, both divisions truncating, is sum / (c * c).
+        const uint32_t area = uint32_t(c) * uint32_t(c);
+        uint8_t* blue = cells_.blue.data();
+        uint8_t* green = cells_.green.data();
+        uint8_t* red = cells_.red.data();
+        const int32_t cw = cw_;  // a local, as in Interpolate()
+        for (int32_t x = 0; x < cw; ++x, sums += 3 * c) {
+            uint32_t b = 0, g = 0, r = 0;
+            for (int32_t dx = 0; dx < 3 * c; dx += 3) {
+                b += sums[dx];
+                g += sums[dx + 1];
+                r += sums[dx + 2];
+            }
+            blue[x] = uint8_t(b / area);
+            green[x] = uint8_t(g / area);
+            red[x] = uint8_t(r / area);
+        }
+    }
+
+    // Source positions step by width * 64 / cw and height * 64 / ch in 1/64 pixel; cells past
+    // the last source column or row repeat the last one computed, so they take its position.
+    void PlanInterpolation(int32_t ch) {
+        const int64_t stepX = int64_t(width_) * 64 / cw_;
+        offsets_.resize(size_t(cw_));
+        weights_.resize(size_t(cw_));
+        for (int32_t c = 0; c < cw_; ++c) {
             const int64_t sx = c * stepX;
             const int64_t xi = sx >> 6;
-            if (xi + 1 >= width && c > 0) {
-                std::copy_n(cell - 3, 3, cell);
-                continue;
-            }
-            const int u = int(sx & 63);
-            const size_t x0 = size_t(xi) * 3;
-            const size_t x1 = xi + 1 < width ? x0 + 3 : x0;
-            for (int k = 0; k < 3; ++k) {
-                const int top = Lerp64(row0[x0 + k], row0[x1 + k], u);
-                const int bottom = Lerp64(row1[x0 + k], row1[x1 + k], u);
-                cell[k] = uint8_t(Lerp64(top, bottom, v));
-            }
+            const bool past = xi + 1 >= width_ && c > 0;
+            offsets_[size_t(c)] = past ? offsets_[size_t(c) - 1] : uint32_t(xi) * 3;
+            weights_[size_t(c)] = past ? weights_[size_t(c) - 1] : uint8_t(sx & 63);
         }
+        const int64_t stepY = int64_t(height_) * 64 / ch;
+        rows_.resize(size_t(ch));
+        for (int32_t r = 0; r < ch; ++r) {
+            const int64_t sy = r * stepY;
+            const int64_t yi = sy >> 6;
+            rows_[size_t(r)] = yi + 1 >= height_ && r > 0 ? rows_[size_t(r) - 1]
+                                                          : SourceRow{int32_t(yi), int(sy & 63)};
+        }
+        // The last pixel again, its own right-hand neighbour, and room to copy 8 bytes from it.
+        mixed_.resize(size_t(width_ + 2) * 3, 0);
+        pairs_.resize(size_t(cw_) * 8);
+    }
+
+    // Bilinear in 1/64 pixel. The two source rows are mixed first across the whole row; each
+    // cell's pixel and its right-hand neighbour are then copied side by side (8 bytes a cell),
+    // so that the mixing of the pairs runs over regular memory. Both mixes vectorise.
+    void Interpolate(int32_t r) {
+        const SourceRow& source = rows_[size_t(r)];
+        const uint8_t* row0 = pixels_ + size_t(source.y) * stride_;
+        const uint8_t* row1 = source.y + 1 < height_ ? row0 + stride_ : row0;
+        const size_t rowBytes = size_t(width_) * 3;
+        uint8_t* mixed = mixed_.data();
+        for (size_t i = 0; i < rowBytes; ++i) {
+            mixed[i] = uint8_t(Lerp64(row0[i], row1[i], source.v));
+        }
+        std::copy_n(mixed + rowBytes - 3, 3, mixed + rowBytes);
+        // A local count: the byte stores might change a member, for all the compiler knows, and
+        // the loops would not vectorise.
+        const int32_t cw = cw_;
+        uint8_t* pairs = pairs_.data();
+        const uint32_t* offsets = offsets_.data();
+        for (int32_t c = 0; c < cw; ++c) {
+            std::memcpy(pairs + size_t(c) * 8, mixed + offsets[c], 8);
+        }
+        const uint8_t* u = weights_.data();
+        uint8_t* blue = cells_.blue.data();
+        uint8_t* green = cells_.green.data();
+        uint8_t* red = cells_.red.data();
+        for (int32_t c = 0; c < cw; ++c) {
+            const uint8_t* pair = pairs + size_t(c) * 8;
+            blue[c] = uint8_t(Lerp64(pair[0], pair[3], u[c]));
+            green[c] = uint8_t(Lerp64(pair[1], pair[4], u[c]));
+            red[c] = uint8_t(Lerp64(pair[2], pair[5], u[c]));
+        }
+    }
+
+    struct SourceRow {
+        int32_t y = 0;  // the lower of the two source rows
+        int v = 0;      // weight of the upper, in 1/64
+    };
+
+    const uint8_t* pixels_;
+    int32_t width_;
+    int32_t height_;
+    int32_t cw_;
+    size_t stride_;
+    int32_t block_;  // 0: interpolated
+    CellRow cells_;
+    std::vector<uint16_t> narrowSums_;  // a column of 4 bytes
+    std::vector<uint32_t> wideSums_;
+    std::vector<SourceRow> rows_;
+    std::vector<uint32_t> offsets_;  // of each cell's left source pixel in a row, in bytes
+    std::vector<uint8_t> weights_;   // of its right-hand neighbour, in 1/64
+    std::vector<uint8_t> mixed_;
+    std::vector<uint8_t> pairs_;
+};
+
+// Grey by the weights 0.299, 0.587, 0.114, truncated, for a row of cells (a loop the compiler
+// vectorises).
+void GreyRow(const CellRow& cells, uint8_t* grey) {
+    const uint8_t* blue = cells.blue.data();
+    const uint8_t* green = cells.green.data();
+    const uint8_t* red = cells.red.data();
+    const size_t count = cells.blue.size();
+    for (size_t i = 0; i < count; ++i) {
+        grey[i] = uint8_t((114u * blue[i] + 587u * green[i] + 299u * red[i]) / 1000u);
     }
 }
 
-// The grey grid with the background level the scans compare against.
+// A frame grid's grey as the scans see it: stretched to the full range, then inverted on a
+// bright background so that the background is always dark. Both steps map a grey to a level, so
+// they are kept as tables and the grid itself is never rewritten.
 struct GreyGrid {
     int32_t width = 0;  // of the frame
     int32_t height = 0;
     int32_t cw = 0;
     int32_t ch = 0;
-    std::vector<uint8_t> g;
+    const uint8_t* grey = nullptr;  // the frame grid's
+    uint8_t smallest = 0;           // grey range of the grid
+    uint8_t largest = 0;
+    std::array<uint8_t, 256> stretched{};
+    std::array<uint8_t, 256> level{};  // stretched, and inverted on a bright background
     uint8_t background = 0;
     bool inverted = false;
     // How far the background's own cells stray from its level: the largest difference in the
     // corner blocks taken as background. Noise on a plain desk; grain on a textured one.
     int spread = 0;
-    // Grey before stretching: g = smallest + stretched * range / 255.
-    uint8_t smallest = 0;
+    // The stretch: stretched = (grey - base) * 255 / range; range 0 when there was none.
+    uint8_t base = 0;
     int range = 0;
 
-    uint8_t At(int32_t r, int32_t c) const { return g[size_t(r) * cw + c]; }
+    uint8_t At(int32_t r, int32_t c) const {
+        return level[grey[size_t(r) * size_t(cw) + size_t(c)]];
+    }
+    uint8_t Stretched(int32_t r, int32_t c) const {
+        return stretched[grey[size_t(r) * size_t(cw) + size_t(c)]];
+    }
     int Difference(int32_t r, int32_t c) const { return std::abs(int(At(r, c)) - background); }
 };
 
-// Grey by the weights 0.299, 0.587, 0.114 (truncated), then stretched to the full range.
-void MakeGrey(const std::vector<uint8_t>& cells, GreyGrid& grid) {
-    const size_t count = grid.g.size();
-    uint8_t smallest = 255;
-    uint8_t largest = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t* cell = &cells[i * 3];
-        const uint8_t grey = uint8_t((114u * cell[0] + 587u * cell[1] + 299u * cell[2]) / 1000u);
-        grid.g[i] = grey;
-        smallest = std::min(smallest, grey);
-        largest = std::max(largest, grey);
+// Stretches the grid's grey to the full range. Returns the root mean square of the stretched
+// levels, which the background is measured against.
+int32_t StretchGrey(GreyGrid& grid) {
+    const size_t count = size_t(grid.cw) * size_t(grid.ch);
+    // Cells of each grey, counted in four tables in turn: equal cells follow one another on a
+    // plain desk, and counting them all in one table would make each count wait for the last.
+    constexpr size_t kTables = 4;
+    uint32_t counts[kTables][256] = {};
+    size_t i = 0;
+    for (; i + kTables <= count; i += kTables) {
+        for (size_t t = 0; t < kTables; ++t) {
+            ++counts[t][grid.grey[i + t]];
+        }
     }
-    const int range = largest - smallest;
-    if (largest == 0 || range == 0) {
-        return;
+    for (; i < count; ++i) {
+        ++counts[0][grid.grey[i]];
     }
-    grid.smallest = smallest;
-    grid.range = range;
-    uint8_t stretch[256];
+    uint32_t total[256];
+    int smallest = 255;
+    int largest = 0;
     for (int v = 0; v < 256; ++v) {
-        const float q = float(v - smallest) / float(range);
-        stretch[v] = uint8_t(std::clamp(int(255.0f * q), 0, 255));
+        total[v] = counts[0][v] + counts[1][v] + counts[2][v] + counts[3][v];
+        if (total[v] != 0) {
+            smallest = std::min(smallest, v);
+            largest = v;
+        }
     }
-    for (uint8_t& grey : grid.g) {
-        grey = stretch[grey];
+    grid.smallest = uint8_t(smallest);
+    grid.largest = uint8_t(largest);
+    const int range = largest - smallest;
+    for (int v = 0; v < 256; ++v) {
+        grid.stretched[size_t(v)] = uint8_t(v);
     }
+    if (largest != 0 && range != 0) {
+        grid.base = uint8_t(smallest);
+        grid.range = range;
+        for (int v = smallest; v <= largest; ++v) {
+            const float q = float(v - smallest) / float(range);
+            grid.stretched[size_t(v)] = uint8_t(std::clamp(int(255.0f * q), 0, 255));
+        }
+    }
+    uint64_t squares = 0;
+    for (size_t v = 0; v < 256; ++v) {
+        squares += uint64_t(total[v]) * grid.stretched[v] * grid.stretched[v];
+    }
+    return int32_t(std::sqrt(double(squares) / double(count)));
 }
 
 int32_t CornerMean(const GreyGrid& grid, int32_t row0, int32_t col0) {
     int32_t sum = 0;
     for (int32_t r = row0; r < row0 + kCornerBlock; ++r) {
         for (int32_t c = col0; c < col0 + kCornerBlock; ++c) {
-            sum += grid.At(r, c);
+            sum += grid.Stretched(r, c);
         }
     }
     return sum / (kCornerBlock * kCornerBlock);
@@ -173,12 +324,7 @@ int32_t CornerSpread(const GreyGrid& grid, int32_t row0, int32_t col0) {
 }
 
 // Background from the corners; a bright background inverts the grid so that it becomes dark.
-void FindBackground(GreyGrid& grid) {
-    uint64_t squares = 0;
-    for (uint8_t grey : grid.g) {
-        squares += uint64_t(grey) * grey;
-    }
-    const int32_t rms = int32_t(std::sqrt(double(squares) / double(grid.g.size())));
+void FindBackground(GreyGrid& grid, int32_t rms) {
     const int32_t top = grid.ch - kCornerBlock;
     const int32_t right = grid.cw - kCornerBlock;
     const int32_t rows[4] = {0, 0, top, top};
@@ -197,13 +343,9 @@ void FindBackground(GreyGrid& grid) {
         }
     }
     grid.inverted = darkCount < 2;
-    if (grid.inverted) {
-        grid.background = uint8_t(255 - brightLevel);
-        for (uint8_t& grey : grid.g) {
-            grey = uint8_t(255 - grey);
-        }
-    } else {
-        grid.background = uint8_t(darkLevel);
+    grid.background = uint8_t(grid.inverted ? 255 - brightLevel : darkLevel);
+    for (size_t v = 0; v < 256; ++v) {
+        grid.level[v] = uint8_t(grid.inverted ? 255 - grid.stretched[v] : grid.stretched[v]);
     }
     for (int i = 0; i < 4; ++i) {
         if (grid.inverted ? means[i] > rms : means[i] < rms) {
@@ -212,38 +354,105 @@ void FindBackground(GreyGrid& grid) {
     }
 }
 
+// The running difference d = (d + |g - L|) >> 1 over every cell in grid order, or only whether
+// it ends at `limit` or above. Each step halves what came before, so the last cells decide it:
+// run from both ends of the range a few cells before the end, and when the two runs end on the
+// same side of the limit, so does the run from the first cell (a step never swaps the order of
+// two runs). Only when they do not is the tail taken longer, up to the whole grid.
+bool RunningDifferenceReaches(const GreyGrid& grid, int limit) {
+    const size_t count = size_t(grid.cw) * size_t(grid.ch);
+    for (size_t tail = 64;; tail *= 2) {
+        const size_t first = tail < count ? count - tail : 0;
+        int low = 0;
+        int high = first == 0 ? 0 : 255;
+        for (size_t i = first; i < count; ++i) {
+            const int difference = std::abs(int(grid.level[grid.grey[i]]) - grid.background);
+            low = (low + difference) >> 1;
+            high = (high + difference) >> 1;
+        }
+        if ((low >= limit) == (high >= limit)) {
+            return low >= limit;
+        }
+    }
+}
+
 // 120 or 20 by the running difference from the background; raised to twice the background's
 // spread, so that the grain of a textured desk is not taken for the page. A plain desk's noise
 // stays far below 20 and leaves the threshold as it was.
 int Threshold(const GreyGrid& grid) {
-    int d = 0;
-    for (uint8_t grey : grid.g) {
-        d = (d + std::abs(int(grey) - grid.background)) >> 1;
-    }
-    return std::max(d >= 5 ? 120 : 20, kSpreadFactor * grid.spread);
+    return std::max(RunningDifferenceReaches(grid, 5) ? 120 : 20, kSpreadFactor * grid.spread);
 }
 
-// Which rows and columns hold a run of more than 40 cells unlike the background.
+// True when the line holds a run of kRunCells unlike cells. Such a run covers one of the cells
+// kRunCells - 1, 2 kRunCells - 1, ...: only around those are runs measured.
+bool HasRun(const uint8_t* unlike, int32_t count) {
+    for (int32_t probe = kRunCells - 1; probe < count; probe += kRunCells) {
+        if (!unlike[probe]) {
+            continue;
+        }
+        int32_t first = probe;
+        while (first > 0 && unlike[first - 1]) {
+            --first;
+        }
+        int32_t last = probe;
+        while (last - first + 1 < kRunCells && last + 1 < count && unlike[last + 1]) {
+            ++last;
+        }
+        if (last - first + 1 >= kRunCells) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The grey levels of the grid whose cells are like the background (level within threshold of
+// it), as the range first ... first + span. The levels rise, or with the inversion fall, with the
+// grey, so the greys of the grid whose level lies within threshold of the background are one
+// range. False when no grey of the grid is like the background.
+bool LikeBackground(const GreyGrid& grid, int threshold, uint8_t& first, uint8_t& span) {
+    int low = 256;
+    int high = -1;
+    for (int v = grid.smallest; v <= grid.largest; ++v) {
+        if (std::abs(int(grid.level[size_t(v)]) - grid.background) <= threshold) {
+            low = std::min(low, v);
+            high = v;
+        }
+    }
+    first = uint8_t(low);
+    span = uint8_t(high - low);
+    return high >= 0;
+}
+
+// Which rows and columns hold a run of more than 40 cells unlike the background. A line at a
+// time, the cells are marked unlike and the columns' runs counted (capped at kRunCells, so they
+// fit a byte) in loops the compiler vectorises.
 void QualifyLines(const GreyGrid& grid, int threshold, std::vector<uint8_t>& rows,
                   std::vector<uint8_t>& columns) {
-    rows.assign(grid.ch, 0);
-    columns.assign(grid.cw, 0);
-    std::vector<int32_t> columnRun(grid.cw, 0);
+    rows.assign(size_t(grid.ch), 0);
+    columns.assign(size_t(grid.cw), 0);
+    const size_t cw = size_t(grid.cw);
+    std::vector<uint8_t> unlike(cw, 1);
+    std::vector<uint8_t> columnRun(cw, 0);
+    uint8_t first = 0;
+    uint8_t span = 0;
+    const bool someLike = LikeBackground(grid, threshold, first, span);
+    constexpr uint8_t kFullRun = kRunCells;
+    uint8_t* unlikeCells = unlike.data();
+    uint8_t* runs = columnRun.data();
+    uint8_t* qualifies = columns.data();
     for (int32_t r = 0; r < grid.ch; ++r) {
-        int32_t run = 0;
-        for (int32_t c = 0; c < grid.cw; ++c) {
-            if (grid.Difference(r, c) > threshold) {
-                if (++run >= kRunCells) {
-                    rows[r] = 1;
-                }
-                if (++columnRun[c] >= kRunCells) {
-                    columns[c] = 1;
-                }
-            } else {
-                run = 0;
-                columnRun[c] = 0;
+        const uint8_t* line = grid.grey + size_t(r) * cw;
+        if (someLike) {
+            for (size_t c = 0; c < cw; ++c) {
+                unlikeCells[c] = uint8_t(line[c] - first) > span ? 1 : 0;
             }
         }
+        for (size_t c = 0; c < cw; ++c) {
+            const uint8_t grown = runs[c] < kFullRun ? uint8_t(runs[c] + 1) : kFullRun;
+            runs[c] = unlikeCells[c] ? grown : 0;
+            qualifies[c] |= runs[c] == kFullRun ? 1 : 0;
+        }
+        rows[size_t(r)] = HasRun(unlikeCells, grid.cw) ? 1 : 0;
     }
 }
 
@@ -463,53 +672,6 @@ struct TurnGeometry {
     }
 };
 
-inline int32_t Floor(float v) {
-    const int32_t i = int32_t(v);
-    return i - (v < float(i));
-}
-
-// Bilinear sample of the frame at a stored position; neighbours outside take the fill. Inside
-// the frame the weights are CDibImage::Rotate's 8-bit fixed-point ones.
-void SampleBilinear(const uint8_t* pixels, int32_t width, int32_t height, size_t stride, float x,
-                    float y, uint8_t fill, uint8_t* out) {
-    const int32_t xi = Floor(x);
-    const int32_t yi = Floor(y);
-    const float fx = x - float(xi);
-    const float fy = y - float(yi);
-    if (xi >= 0 && yi >= 0 && xi + 1 < width && yi + 1 < height) {
-        const int w1 = int(fx * 256);
-        const int w2 = int(fy * 256);
-        const int d = (w1 * w2) >> 8;
-        const int b = w1 - d;
-        const int c = w2 - d;
-        const int a = 256 - w1 - c;
-        const uint8_t* p0 = pixels + size_t(yi) * stride + size_t(xi) * 3;
-        const uint8_t* p1 = p0 + stride;
-        for (int k = 0; k < 3; ++k) {
-            out[k] = uint8_t((p0[k] * a + p0[k + 3] * b + p1[k] * c + p1[k + 3] * d) >> 8);
-        }
-        return;
-    }
-    if (xi < -1 || xi >= width || yi < -1 || yi >= height) {
-        out[0] = out[1] = out[2] = fill;
-        return;
-    }
-    const float weights[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
-    float sum[3] = {0, 0, 0};
-    for (int n = 0; n < 4; ++n) {
-        const int32_t px = xi + (n & 1);
-        const int32_t py = yi + (n >> 1);
-        const bool inside = px >= 0 && py >= 0 && px < width && py < height;
-        const uint8_t* p = inside ? pixels + size_t(py) * stride + size_t(px) * 3 : nullptr;
-        for (int k = 0; k < 3; ++k) {
-            sum[k] += weights[n] * float(p ? p[k] : fill);
-        }
-    }
-    for (int k = 0; k < 3; ++k) {
-        out[k] = uint8_t(std::clamp(int(sum[k] + 0.5f), 0, 255));
-    }
-}
-
 // Where grid cell centres sit along one side of a frame: cell i at offset + i * pitch pixels.
 struct CellPitch {
     float offset = 0;
@@ -526,28 +688,104 @@ struct CellPitch {
     }
 };
 
-bool DividesEvenly(int32_t width, int32_t height, int32_t cw, int32_t ch) {
-    const int32_t c = width / cw;
-    return c == height / ch && width % cw == 0 && height % ch == 0;
+// Positions in 1/65536 cell.
+constexpr int kFixedShift = 16;
+constexpr double kFixedOne = 1 << kFixedShift;
+
+// Weight (in 1/256) of the second of two neighbouring cells at a position a fraction (in 1/256)
+// of the way from the first. The frame grid's cells are averages over their blocks already;
+// mixing neighbours across the whole gap would soften a page's edge a second time and move the
+// box outward, and taking the nearest cell alone would move the edge by up to half a cell. So
+// the nearest cell is taken, mixed linearly with the other over the middle quarter of the gap.
+constexpr std::array<int, 256> kBlendWeight = [] {
+    std::array<int, 256> weights{};
+    for (int f = 0; f < 256; ++f) {
+        weights[size_t(f)] = std::clamp(4 * f - 384, 0, 256);
+    }
+    return weights;
+}();
+
+inline int BlendWeight(int64_t position) {
+    return kBlendWeight[size_t(position >> (kFixedShift - 8)) & 255];
 }
 
-// The turned picture's grid, each cell sampled once from the frame where ShrinkFrame would look
-// in the turned picture: at the middle of the cell's block when the picture divides evenly, at
-// the interpolation point otherwise. Turning only these points instead of the whole frame keeps
-// the turn to a sixteenth of the work.
-void SampleTurnedGrid(const uint8_t* pixels, int32_t width, int32_t height,
-                      const TurnGeometry& turn, uint8_t fill, FrameGrid& grid) {
-    const size_t stride = DibStride24(width);
+// A cell (lower left) mixed with its right, upper and upper right neighbours by the weights of
+// the right and the upper ones.
+inline uint8_t Blend(int lowerLeft, int lowerRight, int upperLeft, int upperRight, int wx, int wy) {
+    const int lower = lowerLeft * 256 + (lowerRight - lowerLeft) * wx;
+    const int upper = upperLeft * 256 + (upperRight - upperLeft) * wx;
+    return uint8_t((lower * 256 + (upper - lower) * wy + (1 << 15)) >> 16);
+}
+
+// The grid's grey at a position near or past its edge: the neighbours outside take the fill.
+uint8_t SampleAtEdge(const FrameGrid& grid, int64_t x, int64_t y, uint8_t fill) {
+    const int64_t xi = x >> kFixedShift;
+    const int64_t yi = y >> kFixedShift;
+    if (xi < -1 || yi < -1 || xi >= grid.cw || yi >= grid.ch) {
+        return fill;
+    }
+    const auto at = [&](int64_t col, int64_t row) -> int {
+        const bool inside = col >= 0 && row >= 0 && col < grid.cw && row < grid.ch;
+        return inside ? grid.grey[size_t(row) * size_t(grid.cw) + size_t(col)] : fill;
+    };
+    return Blend(at(xi, yi), at(xi + 1, yi), at(xi, yi + 1), at(xi + 1, yi + 1), BlendWeight(x),
+                 BlendWeight(y));
+}
+
+// How many steps, from this one on, a position moving by `step` keeps its cell within first ...
+// last, where it lies now.
+int64_t StepsWithin(int64_t position, int64_t step, int64_t first, int64_t last) {
+    if (step > 0) {
+        return (((last + 1) << kFixedShift) - 1 - position) / step + 1;
+    }
+    if (step < 0) {
+        return (position - (first << kFixedShift)) / -step + 1;
+    }
+    return std::numeric_limits<int64_t>::max();
+}
+
+// The turned picture's grid. Each cell is sampled from the frame's grid where ShrinkFrame would
+// look in the turned picture (the middle of the cell's block when the picture divides evenly,
+// the interpolation point otherwise), turned back into the frame; outside the frame it takes the
+// fill. Along a row of cells that point moves in equal steps, followed in fixed point.
+void SampleTurnedGrid(const FrameGrid& frame, const TurnGeometry& turn, uint8_t fill,
+                      FrameGrid& grid) {
+    const bool frameEven = DividesEvenly(frame.width, frame.height, frame.cw, frame.ch);
+    const CellPitch frameX(frame.width, frame.cw, frameEven);
+    const CellPitch frameY(frame.height, frame.ch, frameEven);
     const bool even = DividesEvenly(turn.width, turn.height, grid.cw, grid.ch);
     const CellPitch turnedX(turn.width, grid.cw, even);
     const CellPitch turnedY(turn.height, grid.ch, even);
-    uint8_t* cell = grid.cells.data();
+    const double c = turn.c;
+    const double s = turn.s;
+    // Frame grid cells moved per turned cell along a row.
+    const auto stepX = int64_t(std::llround(c * turnedX.pitch / frameX.pitch * kFixedOne));
+    const auto stepY = int64_t(std::llround(-s * turnedX.pitch / frameY.pitch * kFixedOne));
+    const double x = double(turn.sx) + turnedX.offset;
+    const uint8_t* source = frame.grey.data();
+    const int64_t cw = frame.cw;
+    const int64_t ch = frame.ch;
     for (int32_t r = 0; r < grid.ch; ++r) {
-        const float y = turn.sy + turnedY.offset + float(r) * turnedY.pitch;
-        for (int32_t col = 0; col < grid.cw; ++col, cell += 3) {
-            const float x = turn.sx + turnedX.offset + float(col) * turnedX.pitch;
-            SampleBilinear(pixels, width, height, stride, turn.c * x + turn.s * y,
-                           turn.c * y - turn.s * x, fill, cell);
+        const double y = double(turn.sy) + turnedY.offset + double(r) * turnedY.pitch;
+        int64_t gx = std::llround((c * x + s * y - frameX.offset) / frameX.pitch * kFixedOne);
+        int64_t gy = std::llround((c * y - s * x - frameY.offset) / frameY.pitch * kFixedOne);
+        uint8_t* cell = grid.grey.data() + size_t(r) * size_t(grid.cw);
+        for (int64_t col = 0; col < grid.cw;) {
+            const bool inside = uint64_t(gx >> kFixedShift) < uint64_t(cw - 1) &&
+                                uint64_t(gy >> kFixedShift) < uint64_t(ch - 1);
+            if (!inside) {
+                cell[col++] = SampleAtEdge(frame, gx, gy, fill);
+                gx += stepX;
+                gy += stepY;
+                continue;
+            }
+            // The stretch of cells whose four neighbours all lie inside the frame's grid.
+            const int64_t end = col + std::min({StepsWithin(gx, stepX, 0, cw - 2),
+                                                StepsWithin(gy, stepY, 0, ch - 2), grid.cw - col});
+            for (; col < end; ++col, gx += stepX, gy += stepY) {
+                const uint8_t* p = source + (gy >> kFixedShift) * cw + (gx >> kFixedShift);
+                cell[col] = Blend(p[0], p[1], p[cw], p[cw + 1], BlendWeight(gx), BlendWeight(gy));
+            }
         }
     }
 }
@@ -583,15 +821,15 @@ void ShrinkFrame(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* 
     if (!pixels || !grid || width <= 0 || height <= 0 || cw <= 0 || ch <= 0) {
         return;
     }
-    if (DividesEvenly(width, height, cw, ch)) {
-        const int32_t c = width / cw;
-        if (c <= 257) {
-            ShrinkByBlocks<uint16_t>(pixels, width, c, grid, cw, ch);
-        } else {
-            ShrinkByBlocks<uint32_t>(pixels, width, c, grid, cw, ch);
+    RowShrinker shrinker(pixels, width, height, cw, ch);
+    for (int32_t r = 0; r < ch; ++r) {
+        const CellRow& cells = shrinker.Row(r);
+        uint8_t* cell = grid + size_t(r) * size_t(cw) * 3;
+        for (size_t c = 0; c < size_t(cw); ++c, cell += 3) {
+            cell[0] = cells.blue[c];
+            cell[1] = cells.green[c];
+            cell[2] = cells.red[c];
         }
-    } else {
-        ShrinkByInterpolation(pixels, width, height, grid, cw, ch);
     }
 }
 
@@ -603,36 +841,39 @@ bool MakeFrameGrid(const uint8_t* pixels, int32_t width, int32_t height, FrameGr
     grid.height = height;
     DocumentGridSize(width, height, grid.cw, grid.ch);
     try {
-        grid.cells.resize(size_t(grid.cw) * grid.ch * 3);
+        grid.grey.resize(size_t(grid.cw) * size_t(grid.ch));
+        RowShrinker shrinker(pixels, width, height, grid.cw, grid.ch);
+        for (int32_t r = 0; r < grid.ch; ++r) {
+            GreyRow(shrinker.Row(r), grid.grey.data() + size_t(r) * size_t(grid.cw));
+        }
     } catch (const std::bad_alloc&) {
         return false;
     }
-    ShrinkFrame(pixels, width, height, grid.cells.data(), grid.cw, grid.ch);
     return true;
 }
 
-bool MakeTurnedFrameGrid(const uint8_t* pixels, int32_t width, int32_t height, float angle,
-                         uint8_t fill, FrameGrid& grid) {
-    if (!pixels || width < kMinWidth || height < kMinHeight) {
+bool MakeTurnedFrameGrid(const FrameGrid& frame, float angle, uint8_t fill, FrameGrid& turned) {
+    if (frame.width < kMinWidth || frame.height < kMinHeight || frame.cw <= 0 || frame.ch <= 0 ||
+        frame.grey.size() != size_t(frame.cw) * size_t(frame.ch)) {
         return false;
     }
-    const TurnGeometry turn(width, height, angle);
-    grid.width = turn.width;
-    grid.height = turn.height;
-    CanvasGridSize(turn.width, turn.height, height, grid.cw, grid.ch);
+    const TurnGeometry turn(frame.width, frame.height, angle);
+    turned.width = turn.width;
+    turned.height = turn.height;
+    CanvasGridSize(turn.width, turn.height, frame.height, turned.cw, turned.ch);
     try {
-        grid.cells.resize(size_t(grid.cw) * grid.ch * 3);
+        turned.grey.resize(size_t(turned.cw) * size_t(turned.ch));
     } catch (const std::bad_alloc&) {
         return false;
     }
-    SampleTurnedGrid(pixels, width, height, turn, fill, grid);
+    SampleTurnedGrid(frame, turn, fill, turned);
     return true;
 }
 
 bool FindDocumentEdges(const FrameGrid& frame, bool slopeMode, DocumentEdges& result,
                        int knownSpread) {
     if (frame.width < kMinWidth || frame.height < kMinHeight || frame.cw <= 0 ||
-        frame.ch < kCornerBlock || frame.cells.size() != size_t(frame.cw) * size_t(frame.ch) * 3) {
+        frame.ch < kCornerBlock || frame.grey.size() != size_t(frame.cw) * size_t(frame.ch)) {
         return false;
     }
     GreyGrid grid;
@@ -640,13 +881,8 @@ bool FindDocumentEdges(const FrameGrid& frame, bool slopeMode, DocumentEdges& re
     grid.height = frame.height;
     grid.cw = frame.cw;
     grid.ch = frame.ch;
-    try {
-        grid.g.resize(size_t(grid.cw) * grid.ch);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    MakeGrey(frame.cells, grid);
-    FindBackground(grid);
+    grid.grey = frame.grey.data();
+    FindBackground(grid, StretchGrey(grid));
     grid.spread = std::max(grid.spread, knownSpread);
     const Box box = FindBox(grid);
     DocumentEdges found = result;
@@ -655,8 +891,7 @@ bool FindDocumentEdges(const FrameGrid& frame, bool slopeMode, DocumentEdges& re
     found.backgroundSpread = grid.spread;
     found.boxFound = box.found;
     const int level = grid.inverted ? 255 - grid.background : grid.background;
-    found.frameBackground =
-        uint8_t(grid.range != 0 ? grid.smallest + level * grid.range / 255 : level);
+    found.frameBackground = uint8_t(grid.range != 0 ? grid.base + level * grid.range / 255 : level);
     // A cell is 4 pixels wide only when the frame divides evenly; otherwise (a turned frame,
     // 1360 x 1020) the grid's real step keeps the box on the document.
     const int32_t margin = BoxMargin(grid);

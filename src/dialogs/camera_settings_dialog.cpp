@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "capture/device_set.h"
+
 namespace {
 
 QWidget* MakeSlider(const CameraControl& c, QLabel** valueLabel, QWidget* parent) {
@@ -38,21 +40,79 @@ QWidget* MakeSlider(const CameraControl& c, QLabel** valueLabel, QWidget* parent
 
 CameraSettingsDialog::CameraSettingsDialog(std::unique_ptr<CameraControls> controls,
                                            QWidget* parent)
-    : QDialog(parent), controls_(std::move(controls)) {
-    setWindowTitle(tr("Camera settings"));
+    : QDialog(parent) {
+    Init();
+    BuildControls(std::move(controls));
+}
+
+CameraSettingsDialog::CameraSettingsDialog(CDeviceSet* devices, QWidget* parent)
+    : QDialog(parent), devices_(devices) {
+    Init();
+    ReloadCameras();
+}
+
+void CameraSettingsDialog::Init() {
+    setWindowTitle(QStringLiteral("视频设置"));
     auto* outer = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
-    outer->addLayout(form);
-    if (controls_)
-        list_ = controls_->List();
-    editors_.resize(list_.size(), nullptr);
+    if (devices_) {
+        auto* row = new QFormLayout;
+        cameras_ = new QComboBox(this);
+        cameras_->setObjectName(QStringLiteral("摄像头"));
+        row->addRow(QStringLiteral("摄像头"), cameras_);
+        outer->addLayout(row);
+        connect(cameras_, &QComboBox::activated, this, &CameraSettingsDialog::ChooseCamera);
+    }
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Close | QDialogButtonBox::RestoreDefaults, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
+    connect(buttons->button(QDialogButtonBox::Close), &QPushButton::clicked, this,
+            &QDialog::accept);
+    connect(buttons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this,
+            &CameraSettingsDialog::ResetDefaults);
+    outer->addWidget(buttons);
+}
+
+void CameraSettingsDialog::ReloadCameras() {
+    const QSignalBlocker block(cameras_);
+    cameras_->clear();
+    for (const CDeviceSet::CameraEntry& camera : devices_->Cameras()) {
+        cameras_->addItem(camera.name, camera.id);
+        if (camera.id == devices_->CurrentCamera())
+            cameras_->setCurrentIndex(cameras_->count() - 1);
+    }
+    if (devices_->CurrentCamera().isEmpty())
+        cameras_->setCurrentIndex(-1);  // none in use (unplugged): none shown as chosen
+    AboutDirectShow* engine = devices_->Engine();
+    BuildControls(engine
+                      ? ControlsForCamera(engine->SourceElement(), engine->videoDevice.DevicePath())
+                      : nullptr);
+}
+
+void CameraSettingsDialog::ChooseCamera(int row) {
+    const QString id = cameras_->itemData(row).toString();
+    if (id.isEmpty() || id == devices_->CurrentCamera() || !devices_->SwitchCamera(id))
+        return;
+    chosen_ = id;
+    ReloadCameras();
+}
+
+// The controls sit in a box of their own, made again for each camera.
+void CameraSettingsDialog::BuildControls(std::unique_ptr<CameraControls> controls) {
+    delete controlsBox_;
+    controls_ = std::move(controls);
+    list_ = controls_ ? controls_->List() : std::vector<CameraControl>{};
+    editors_.assign(list_.size(), nullptr);
+    controlsBox_ = new QWidget(this);
+    auto* form = new QFormLayout(controlsBox_);
+    form->setContentsMargins(0, 0, 0, 0);
+    static_cast<QVBoxLayout*>(layout())->insertWidget(devices_ ? 1 : 0, controlsBox_);
     for (size_t i = 0; i < list_.size(); ++i) {
         const CameraControl& c = list_[i];
         QWidget* editor = nullptr;
         switch (c.kind) {
             case CameraControl::Kind::kInteger: {
                 QLabel* value = nullptr;
-                editor = MakeSlider(c, &value, this);
+                editor = MakeSlider(c, &value, controlsBox_);
                 auto* slider = editor->findChild<QSlider*>();
                 connect(slider, &QSlider::valueChanged, this, [this, i, value](int v) {
                     value->setNum(v);
@@ -61,14 +121,14 @@ CameraSettingsDialog::CameraSettingsDialog(std::unique_ptr<CameraControls> contr
                 break;
             }
             case CameraControl::Kind::kBoolean: {
-                auto* box = new QCheckBox(this);
+                auto* box = new QCheckBox(controlsBox_);
                 connect(box, &QCheckBox::toggled, this,
                         [this, i](bool on) { Apply(i, on ? 1 : 0); });
                 editor = box;
                 break;
             }
             case CameraControl::Kind::kMenu: {
-                auto* combo = new QComboBox(this);
+                auto* combo = new QComboBox(controlsBox_);
                 for (const auto& [value, text] : c.menu)
                     combo->addItem(text, value);
                 connect(combo, &QComboBox::activated, this,
@@ -83,15 +143,7 @@ CameraSettingsDialog::CameraSettingsDialog(std::unique_ptr<CameraControls> contr
         Reload(i);
     }
     if (list_.empty())
-        outer->addWidget(new QLabel(tr("This camera offers no settings."), this));
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Close | QDialogButtonBox::RestoreDefaults, this);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
-    connect(buttons->button(QDialogButtonBox::Close), &QPushButton::clicked, this,
-            &QDialog::accept);
-    connect(buttons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this,
-            &CameraSettingsDialog::ResetDefaults);
-    outer->addWidget(buttons);
+        form->addRow(new QLabel(tr("This camera offers no settings."), controlsBox_));
 }
 
 CameraSettingsDialog::~CameraSettingsDialog() = default;

@@ -1,5 +1,7 @@
 #include "media/media_device.h"
 
+#include "media/usb_camera_facts.h"
+
 MediaDevice::MediaDevice(GstDevice* device)
     : device_(device ? GST_DEVICE(gst_object_ref(device)) : nullptr) {}
 
@@ -49,6 +51,36 @@ QString MediaDevice::DevicePath() const {
         gst_structure_free(props);
     }
     return path;
+}
+
+QString MediaDevice::Property(const char* key) const {
+    GstStructure* props = device_ ? gst_device_get_properties(device_) : nullptr;
+    if (!props)
+        return {};
+    const QString value = QString::fromUtf8(gst_structure_get_string(props, key));
+    gst_structure_free(props);
+    return value;
+}
+
+QString MediaDevice::StableId() const {
+    const QString serial = Property("device.serial");
+    if (!serial.isEmpty())
+        return u"serial:"_qs + serial;
+    const UsbCameraFacts usb = ReadUsbCameraFacts(DevicePath());
+    const QString model = usb.vendor + u':' + usb.product;
+    if (!usb.serial.isEmpty())
+        return u"usb:"_qs + model + u':' + usb.serial;
+    if (!usb.port.isEmpty())
+        return u"usb:"_qs + model + u'@' + usb.port;
+    const QString bus = Property("api.v4l2.cap.bus_info");
+    if (!bus.isEmpty())
+        return u"bus:"_qs + bus;
+    return u"name:"_qs + DisplayName();
+}
+
+QString MediaDevice::Removable() const {
+    const QString given = Property("device.removable");
+    return given.isEmpty() ? ReadUsbCameraFacts(DevicePath()).removable : given;
 }
 
 GstElement* MediaDevice::CreateElement(const char* name) const {

@@ -4,16 +4,18 @@
 
 #include <QByteArray>
 
-#include "media/simulated_camera.h"
-
 namespace {
-bool g_simulated = false;
-QString g_pictureFile;
+std::vector<SimulatedCameraSpec> g_cameras;
 }  // namespace
 
+void SetSimulatedCameraOptions(const std::vector<SimulatedCameraSpec>& cameras) {
+    g_cameras = cameras;
+}
+
 void SetSimulatedCameraOption(bool enabled, const QString& pictureFile) {
-    g_simulated = enabled;
-    g_pictureFile = pictureFile;
+    g_cameras.clear();
+    if (enabled)
+        g_cameras.push_back({pictureFile.toStdString(), false});
 }
 
 bool MediaPlatformInit() {
@@ -22,7 +24,11 @@ bool MediaPlatformInit() {
         return false;
     const QByteArray env = qgetenv("QUORVANE_SIMULATED_CAMERA");
     const bool fromEnv = !env.isEmpty() && env != "0";
-    if ((g_simulated || fromEnv) && !SimulatedCameraRegistered())
-        RegisterSimulatedCamera(g_pictureFile.toStdString());
+    if (SimulatedCameraRegistered())
+        return true;
+    if (!g_cameras.empty())
+        RegisterSimulatedCameras(g_cameras);
+    else if (fromEnv)
+        RegisterSimulatedCamera("");
     return true;
 }

@@ -6,7 +6,6 @@
 #include <gst/video/video.h>
 #include <jpeglib.h>
 
-#include <QImage>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,7 +15,10 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <vector>
+
+#include "media/followed_picture_file.h"
 
 namespace {
 
@@ -26,11 +28,8 @@ struct Mode {
 // 1600x1200 comes first, so a capture with no stored size starts there: the size a document
 // camera is used at.
 constexpr Mode kModes[] = {{1600, 1200, 30}, {640, 480, 30}, {1280, 720, 30}, {2592, 1944, 15}};
-
-std::mutex g_optionsLock;
-std::string g_pictureFile;
-std::atomic<int> g_deviceCount{1};
-std::atomic<bool> g_registered{false};
+// A laptop's built-in camera: small sizes only, the smallest first.
+constexpr Mode kWebcamModes[] = {{640, 480, 30}, {1280, 720, 30}};
 
 // The H.264 frames are made with this encoder; without it the camera offers no H.264.
 constexpr const char* kH264Encoder = "openh264enc";
@@ -42,13 +41,13 @@ bool CanEncodeH264() {
     return factory != nullptr;
 }
 
-GstCaps* DeviceCaps() {
+GstCaps* DeviceCaps(bool builtIn) {
     GstCaps* caps = gst_caps_new_empty();
     std::vector<const char*> media = {"video/x-raw", "image/jpeg"};
     if (CanEncodeH264())
         media.push_back("video/x-h264");
     for (const char* name : media) {
-        for (const Mode& m : kModes) {
+        for (const Mode& m : builtIn ? std::span<const Mode>(kWebcamModes) : kModes) {
             GstStructure* s =
                 gst_structure_new(name, "width", G_TYPE_INT, m.width, "height", G_TYPE_INT,
                                   m.height, "framerate", GST_TYPE_FRACTION, m.fps, 1, nullptr);
@@ -171,36 +170,11 @@ enum {
     PROP_DESK,
     PROP_NOISE,
     PROP_PICTURE,
-    PROP_START_DELAY
+    PROP_START_DELAY,
+    PROP_BUILT_IN
 };
 
 enum class Coding { kYuy2, kJpeg, kH264 };
-
-struct Picture {
-    std::vector<uint8_t> pixels;  // BGR rows, top first
-    int width = 0;
-    int height = 0;
-    int stride = 0;
-};
-
-// Decodes a picture file; null when it cannot be read.
-std::shared_ptr<const Picture> LoadPicture(const std::string& file) {
-    if (file.empty())
-        return nullptr;
-    QImage image(QString::fromStdString(file));
-    if (image.isNull())
-        return nullptr;
-    image = image.convertToFormat(QImage::Format_BGR888);
-    auto picture = std::make_shared<Picture>();
-    picture->width = image.width();
-    picture->height = image.height();
-    picture->stride = picture->width * 3;
-    picture->pixels.resize(static_cast<size_t>(picture->stride) * picture->height);
-    for (int y = 0; y < picture->height; ++y)
-        std::copy_n(image.constScanLine(y), picture->stride,
-                    picture->pixels.data() + static_cast<size_t>(y) * picture->stride);
-    return picture;
-}
 
 // What a change of settings produces: the rendered scene and the frame it becomes.
 struct Products {
@@ -221,9 +195,12 @@ struct SimCamState {
     int desk = 0;
     bool noise = true;
     std::string pictureFile;
-    std::shared_ptr<const Picture> picture;  // null: the built-in page
+    std::shared_ptr<FollowedPictureFile> followed;  // null: the built-in page
+    uint64_t followedVersion = 0;                   // of the picture shown
+    std::shared_ptr<const SimulatedPicture> picture;
 
     int startDelayMs = 0;
+    bool builtIn = false;  // offers the built-in webcam's sizes only
 
     bool dirty = true;
     Coding coding = Coding::kYuy2;
@@ -298,14 +275,20 @@ std::unique_ptr<Products> Render(SimulatedSceneSettings settings, Coding coding)
     return p;
 }
 
-// Streaming thread: brings the products up to date with the controls. Called and returns with
-// the lock held; releases it while rendering.
+// Streaming thread: brings the products up to date with the controls and the picture file.
+// Called and returns with the lock held; releases it while rendering.
 void Refresh(SimCamState* s, std::unique_lock<std::mutex>& lock) {
+    if (s->followed && s->followed->Version() != s->followedVersion) {
+        s->followedVersion = s->followed->Version();
+        s->picture = s->followed->Picture();
+        s->dirty = true;
+    }
     if (!s->dirty && s->products)
         return;
     s->dirty = false;
     const SimulatedSceneSettings settings = s->Settings();
-    const std::shared_ptr<const Picture> picture = s->picture;  // keeps settings.picture valid
+    // Keeps settings.picture valid while the lock is let go.
+    const std::shared_ptr<const SimulatedPicture> picture = s->picture;
     const Coding coding = s->coding;
     lock.unlock();
     std::unique_ptr<Products> fresh = Render(settings, coding);
@@ -315,12 +298,12 @@ void Refresh(SimCamState* s, std::unique_lock<std::mutex>& lock) {
 
 void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
     SimCamState* s = reinterpret_cast<QvSimCam*>(object)->state;
-    std::shared_ptr<const Picture> picture;
+    std::shared_ptr<FollowedPictureFile> followed;
     std::string file;
     if (id == PROP_PICTURE) {
         const char* text = g_value_get_string(value);
         file = text ? text : "";
-        picture = LoadPicture(file);  // decoded before taking the lock
+        followed = FollowedPictureFile::Follow(file);  // decoded before taking the lock
     }
     std::lock_guard<std::mutex> guard(s->lock);
     switch (id) {
@@ -341,11 +324,16 @@ void qv_sim_cam_set_property(GObject* object, guint id, const GValue* value, GPa
             break;
         case PROP_PICTURE:
             s->pictureFile = file;
-            s->picture = picture;
+            s->followed = followed;
+            s->followedVersion = followed ? followed->Version() : 0;
+            s->picture = followed ? followed->Picture() : nullptr;
             break;
         case PROP_START_DELAY:
             s->startDelayMs = g_value_get_int(value);
             return;  // the picture stays as it is
+        case PROP_BUILT_IN:
+            s->builtIn = g_value_get_boolean(value);
+            return;
         default:
             G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
             return;
@@ -377,6 +365,9 @@ void qv_sim_cam_get_property(GObject* object, guint id, GValue* value, GParamSpe
             break;
         case PROP_START_DELAY:
             g_value_set_int(value, s->startDelayMs);
+            break;
+        case PROP_BUILT_IN:
+            g_value_set_boolean(value, s->builtIn);
             break;
         default:
             G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
@@ -430,6 +421,21 @@ gboolean qv_sim_cam_set_caps(GstBaseSrc* src, GstCaps* caps) {
     return TRUE;
 }
 
+GstCaps* qv_sim_cam_get_caps(GstBaseSrc* src, GstCaps* filter) {
+    SimCamState* s = reinterpret_cast<QvSimCam*>(src)->state;
+    bool builtIn = false;
+    {
+        std::lock_guard<std::mutex> guard(s->lock);
+        builtIn = s->builtIn;
+    }
+    GstCaps* caps = DeviceCaps(builtIn);
+    if (!filter)
+        return caps;
+    GstCaps* both = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
+    gst_caps_unref(caps);
+    return both;
+}
+
 gboolean qv_sim_cam_start(GstBaseSrc* src) {
     SimCamState* s = reinterpret_cast<QvSimCam*>(src)->state;
     std::lock_guard<std::mutex> guard(s->lock);
@@ -479,6 +485,12 @@ GstFlowReturn qv_sim_cam_create(GstPushSrc* src, GstBuffer** out) {
     std::unique_lock<std::mutex> lock(s->lock);
     if (s->width <= 0)
         return GST_FLOW_NOT_NEGOTIATED;
+    if (s->followed && !s->followed->Exists()) {
+        // What a real camera's stream does when its cable is pulled.
+        lock.unlock();
+        GST_ELEMENT_ERROR(src, RESOURCE, READ, ("The camera was unplugged."), (nullptr));
+        return GST_FLOW_ERROR;
+    }
     if (s->frames == 0 && s->startDelayMs > 0) {
         const auto due = s->startedAt + std::chrono::milliseconds(s->startDelayMs);
         s->unlocked.wait_until(lock, due, [s] { return s->flushing; });
@@ -549,15 +561,22 @@ void qv_sim_cam_class_init(QvSimCamClass* klass) {
                          0, G_MAXINT, 0,
                          static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
 
+    g_object_class_install_property(
+        object, PROP_BUILT_IN,
+        g_param_spec_boolean("built-in", "Built-in webcam",
+                             "Offers a laptop webcam's sizes (up to 1280 x 720) only", FALSE,
+                             static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
+
     GstElementClass* element = GST_ELEMENT_CLASS(klass);
     gst_element_class_set_static_metadata(element, kSimulatedCameraName, "Source/Video",
                                           "A document page lying tilted on a desk", "Quorvane");
-    GstCaps* caps = DeviceCaps();
+    GstCaps* caps = DeviceCaps(false);
     gst_element_class_add_pad_template(
         element, gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, caps));
     gst_caps_unref(caps);
 
     GstBaseSrcClass* base = GST_BASE_SRC_CLASS(klass);
+    base->get_caps = qv_sim_cam_get_caps;
     base->set_caps = qv_sim_cam_set_caps;
     base->start = qv_sim_cam_start;
     base->stop = qv_sim_cam_stop;
@@ -573,104 +592,19 @@ void qv_sim_cam_init(QvSimCam* self) {
     gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);
 }
 
-// ---- device and provider ----
-
-struct QvSimCamDevice {
-    GstDevice parent;
-};
-struct QvSimCamDeviceClass {
-    GstDeviceClass parentClass;
-};
-G_DEFINE_TYPE(QvSimCamDevice, qv_sim_cam_device, GST_TYPE_DEVICE)
-
-GstElement* qv_sim_cam_device_create_element(GstDevice*, const gchar* name) {
-    GstElement* element = gst_element_factory_make(kSimulatedCameraElement, name);
-    std::string file;
-    {
-        std::lock_guard<std::mutex> guard(g_optionsLock);
-        file = g_pictureFile;
-    }
-    if (element && !file.empty())
-        g_object_set(element, "picture-file", file.c_str(), nullptr);
-    return element;
-}
-
-void qv_sim_cam_device_class_init(QvSimCamDeviceClass* klass) {
-    GST_DEVICE_CLASS(klass)->create_element = qv_sim_cam_device_create_element;
-}
-void qv_sim_cam_device_init(QvSimCamDevice*) {}
-
-struct QvSimCamProvider {
-    GstDeviceProvider parent;
-};
-struct QvSimCamProviderClass {
-    GstDeviceProviderClass parentClass;
-};
-G_DEFINE_TYPE(QvSimCamProvider, qv_sim_cam_provider, GST_TYPE_DEVICE_PROVIDER)
-
-GList* qv_sim_cam_provider_probe(GstDeviceProvider*) {
-    GList* devices = nullptr;
-    const int count = g_deviceCount.load();
-    for (int i = 0; i < count; ++i) {
-        GstCaps* caps = DeviceCaps();
-        GstStructure* props =
-            gst_structure_new("properties", "device.api", G_TYPE_STRING, "simulated",
-                              "device.index", G_TYPE_INT, i, nullptr);
-        gchar* name = i == 0 ? g_strdup(kSimulatedCameraName)
-                             : g_strdup_printf("%s %d", kSimulatedCameraName, i + 1);
-        GObject* device =
-            G_OBJECT(g_object_new(qv_sim_cam_device_get_type(), "display-name", name, "caps", caps,
-                                  "device-class", "Video/Source", "properties", props, nullptr));
-        g_free(name);
-        gst_caps_unref(caps);
-        gst_structure_free(props);
-        devices = g_list_append(devices, gst_object_ref_sink(device));
-    }
-    return devices;
-}
-
-void qv_sim_cam_provider_class_init(QvSimCamProviderClass* klass) {
-    GstDeviceProviderClass* provider = GST_DEVICE_PROVIDER_CLASS(klass);
-    provider->probe = qv_sim_cam_provider_probe;
-    gst_device_provider_class_set_static_metadata(provider, "Simulated document camera provider",
-                                                  "Source/Video", "Lists the simulated camera",
-                                                  "Quorvane");
-}
-void qv_sim_cam_provider_init(QvSimCamProvider*) {}
-
-gboolean PluginInit(GstPlugin* plugin) {
-    return gst_element_register(plugin, kSimulatedCameraElement, GST_RANK_NONE,
-                                qv_sim_cam_get_type()) &&
-           gst_device_provider_register(plugin, "quorvanesimcamprovider", GST_RANK_PRIMARY,
-                                        qv_sim_cam_provider_get_type());
-}
-
 }  // namespace
 
-void RegisterSimulatedCamera(const std::string& pictureFile, int deviceCount) {
-    {
-        std::lock_guard<std::mutex> guard(g_optionsLock);
-        g_pictureFile = pictureFile;
-    }
-    g_deviceCount = deviceCount;
-    bool expected = false;
-    if (g_registered.compare_exchange_strong(expected, true)) {
-        gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR, "quorvanesimcam",
-                                   "Simulated document camera", PluginInit, "1.0", "Proprietary",
-                                   "quorvane", "quorvane", "https://quorvane.invalid/");
-    }
+GType SimulatedCameraElementType() {
+    return qv_sim_cam_get_type();
 }
 
-void SetSimulatedCameraCount(int deviceCount) {
-    g_deviceCount = deviceCount;
-}
-
-bool SimulatedCameraRegistered() {
-    return g_registered.load();
+GstCaps* SimulatedCameraCaps(bool builtIn) {
+    return DeviceCaps(builtIn);
 }
 
 bool ReadSimulatedCameraTruth(GstElement* element, SimulatedCameraTruth* truth) {
-    if (!element || !g_registered || !G_TYPE_CHECK_INSTANCE_TYPE(element, qv_sim_cam_get_type()))
+    if (!element || !SimulatedCameraRegistered() ||
+        !G_TYPE_CHECK_INSTANCE_TYPE(element, qv_sim_cam_get_type()))
         return false;
     SimCamState* s = reinterpret_cast<QvSimCam*>(element)->state;
     std::lock_guard<std::mutex> guard(s->lock);

@@ -25,6 +25,8 @@ StoredSettings ReadStoredSettings(CIniFile& store) {
     using namespace qvini;
     settings.videoWidth = store.ReadInt(kVideo, kVideoWidth, -1);
     settings.videoHeight = store.ReadInt(kVideo, kVideoHeight, -1);
+    // Whole, as folders are: an identity may be as long as a path.
+    settings.videoDevice = store.ReadFolder(kVideo, kVideoDevice, QString());
     settings.picFormat = MinusOneAsZero(store.ReadInt(kPic, kPicFormat, -1));
     settings.recordFormat = MinusOneAsZero(store.ReadInt(kVideo, kRecordFormat, -1));
     settings.recordIndex = store.ReadInt(kVideo, kRecordIndex, 0);

@@ -19,6 +19,7 @@ inline const QString kPicFormat = QStringLiteral("picformat");
 // [Video]
 inline const QString kVideoWidth = QStringLiteral("videowidth");
 inline const QString kVideoHeight = QStringLiteral("videoheight");
+inline const QString kVideoDevice = QStringLiteral("device");
 inline const QString kRecordFormat = QStringLiteral("recordformat");
 inline const QString kRecordPath = QStringLiteral("recordpath");
 inline const QString kRecordName = QStringLiteral("recordname");
@@ -39,6 +40,7 @@ struct StoredSettings {
     // [Video]
     int videoWidth = -1;  // preferred capture size; applied only when both are positive
     int videoHeight = -1;
+    QString videoDevice;   // the camera chosen, by its stable identity; empty: none chosen
     int recordFormat = 0;  // 0 WMV, 1 AVI
     QString recordPath;
     QString recordName = QStringLiteral("Record");

@@ -25,6 +25,8 @@ public:
     // Stored preferred capture size ([Video] videowidth / videoheight; -1 when unset).
     virtual int StoredVideoWidth() const = 0;
     virtual int StoredVideoHeight() const = 0;
+    // The camera chosen in the camera settings ([Video] device; empty when none was).
+    virtual QString StoredVideoDevice() const { return {}; }
     // The live picture view (the video item) whose colour mode and threshold the colour mode
     // panel sets; null while there is none.
     virtual CPicture* LivePicture() { return nullptr; }

@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 #include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
 
 #include "capture/video_recorder.h"
 #include "ui/main_window_services.h"
@@ -56,10 +58,44 @@ void CVideoItem::Open(QWidget* parent) {
     setGeometry(0, 0, 200, 200);
     setFocusPolicy(Qt::ClickFocus);
     show();
-    deviceSet.CreateEngine();
+    deviceSet.SetCameraListener([this](CDeviceSet::CameraEvent event) { OnCameraEvent(event); });
     MainWindowServices* main = TheMainWindow();
+    if (main)
+        deviceSet.SetChosenCamera(main->StoredVideoDevice());
+    deviceSet.CreateEngine();
     if (main && main->StoredVideoWidth() > 0 && main->StoredVideoHeight() > 0)
         deviceSet.ChangeOutputSize(main->StoredVideoWidth(), main->StoredVideoHeight());
+}
+
+void CVideoItem::OnCameraEvent(CDeviceSet::CameraEvent event) {
+    switch (event) {
+        case CDeviceSet::CameraEvent::kUnplugged:
+            // Nothing of the lost camera is left to photograph, record or detect in.
+            hasImage = false;
+            update();
+            emit CameraUnplugged();
+            break;
+        case CDeviceSet::CameraEvent::kPluggedIn:
+            update();
+            break;
+        case CDeviceSet::CameraEvent::kListChanged:
+            emit CamerasChanged();
+            break;
+    }
+}
+
+void CVideoItem::paintEvent(QPaintEvent* event) {
+    if (!deviceSet.IsCameraUnplugged()) {
+        CPicture::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    QFont font(QStringLiteral("黑体"));
+    font.setPixelSize(std::max(16, height() / 20));
+    painter.setFont(font);
+    painter.setPen(QColor(220, 220, 220));
+    painter.drawText(rect(), Qt::AlignCenter, UnpluggedText());
 }
 
 LParam CVideoItem::OnFrame(WParam wParam, LParam /*lParam*/) {
@@ -67,6 +103,10 @@ LParam CVideoItem::OnFrame(WParam wParam, LParam /*lParam*/) {
     // a frame is shown the mailbox stays full, so only a stray message can arrive then.
     if (wParam == 0 || wParam != reinterpret_cast<WParam>(mailbox_.Frame()) || inFrame)
         return 0;
+    if (deviceSet.IsCameraUnplugged()) {
+        mailbox_.Taken();  // sent by the lost camera before it went
+        return 0;
+    }
     inFrame = true;
     // The frame is held, not copied, until the next one replaces it; the mailbox takes the
     // next one at once.

@@ -3,6 +3,9 @@
 // capture engine), receives every frame the frame filter posts (message 1224) and shows it
 // through the picture view's SetFrame. One instance exists at a time; it is the process-wide
 // current video item, whose frame mailbox the frame filter writes into.
+//
+// When the camera in use is unplugged, the item lets go of its picture and says so in its place
+// ("摄像头已断开") until a camera is taken up again (the device set decides which).
 
 #include "capture/device_set.h"
 #include "capture/document_edge_worker.h"
@@ -26,6 +29,8 @@ public:
     void Open(QWidget* parent);
 
     CDeviceSet& DeviceSet() { return deviceSet; }
+    // The text shown in place of the picture while the camera is unplugged.
+    static QString UnpluggedText() { return QStringLiteral("摄像头已断开"); }
     const CFrameMailbox& Mailbox() const { return mailbox_; }
 
     // Message 1224: shows the frame unless a frame is being shown already (then it is dropped).
@@ -47,13 +52,20 @@ public:
     // The detection thread, for watching its state and results.
     const CDocumentEdgeWorker& EdgeWorker() const { return edgeWorker_; }
 
+signals:
+    // The camera in use was unplugged; the list of cameras changed.
+    void CameraUnplugged();
+    void CamerasChanged();
+
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void OnNewFrame() override;
     void OnBeforePaint() override;
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    void OnCameraEvent(CDeviceSet::CameraEvent event);
     // Hands the shown picture to a running recording; false when none took it.
     bool RecordShownFrame() const;
 

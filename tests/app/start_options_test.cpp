@@ -17,33 +17,34 @@ protected:
     void TearDown() override { qunsetenv("QUORVANE_SIMULATED_CAMERA"); }
 };
 
-TEST_F(StartOptionsTest, SimulatedCameraWithAndWithoutAFile) {
-    StartRequest r = Parse({});
+TEST_F(StartOptionsTest, SimulatedCamerasInTheOrderGiven) {
+    using Cameras = QList<SimulatedCameraOption>;
+    EXPECT_EQ(Parse({}).options.simulatedCameras, Cameras{});
+    EXPECT_EQ(Parse({u"--simulated-camera"_qs}).options.simulatedCameras, Cameras{{}});
+    const StartRequest r =
+        Parse({u"--simulated-camera=/data/页 1.png"_qs, u"--simulated-webcam"_qs,
+               u"--simulated-camera=b.png"_qs, u"--"_qs, u"--simulated-camera"_qs});
     EXPECT_EQ(r.action, StartAction::kRun);
-    EXPECT_FALSE(r.options.simulatedCamera);
-
-    r = Parse({u"--simulated-camera"_qs});
-    EXPECT_EQ(r.action, StartAction::kRun);
-    EXPECT_TRUE(r.options.simulatedCamera);
-    EXPECT_TRUE(r.options.simulatedCameraFile.isEmpty());
-
-    r = Parse({u"--simulated-camera=/data/页 1.png"_qs});
-    EXPECT_EQ(r.action, StartAction::kRun);
-    EXPECT_TRUE(r.options.simulatedCamera);
-    EXPECT_EQ(r.options.simulatedCameraFile, u"/data/页 1.png"_qs);
+    EXPECT_EQ(r.options.simulatedCameras,
+              (Cameras{{u"/data/页 1.png"_qs, false},
+                       {QString(), true},
+                       {QDir::current().absoluteFilePath(u"b.png"_qs), false}}));
+    EXPECT_EQ(r.options.files,
+              QStringList{QDir::current().absoluteFilePath(u"--simulated-camera"_qs)});
 }
 
-TEST_F(StartOptionsTest, EnvironmentTurnsTheSimulatedCameraOn) {
+TEST_F(StartOptionsTest, EnvironmentAddsOneSimulatedCamera) {
     qputenv("QUORVANE_SIMULATED_CAMERA", "1");
-    EXPECT_TRUE(Parse({}).options.simulatedCamera);
+    EXPECT_EQ(Parse({}).options.simulatedCameras.size(), 1);
     qputenv("QUORVANE_SIMULATED_CAMERA", "0");
-    EXPECT_FALSE(Parse({}).options.simulatedCamera);
+    EXPECT_TRUE(Parse({}).options.simulatedCameras.isEmpty());
 }
 
 TEST_F(StartOptionsTest, HelpVersionAndErrors) {
     StartRequest r = Parse({u"--help"_qs});
     EXPECT_EQ(r.action, StartAction::kShowHelp);
     EXPECT_TRUE(r.message.contains(u"--simulated-camera"_qs));
+    EXPECT_TRUE(r.message.contains(u"--simulated-webcam"_qs));
 
     r = Parse({u"--version"_qs});
     EXPECT_EQ(r.action, StartAction::kShowVersion);

@@ -439,8 +439,7 @@ private slots:
             g_error_free(error);
         }
         QTRY_VERIFY(!engine->running);
-        QTest::qWait(100);
-        QCOMPARE(messages.texts, QStringList{"RozuzIze: Can't preview"});
+        QTRY_COMPARE(messages.texts, QStringList{"RozuzIze: Can't preview"});
         QVERIFY(engine->Run());  // a later start works again
         const int before = receiver.frames;
         QTRY_VERIFY_WITH_TIMEOUT(receiver.frames > before, 10000);

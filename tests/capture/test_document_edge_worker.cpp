@@ -118,9 +118,10 @@ TEST(DocumentEdgeWorker, TurnedGridGivesTheBoxOfTheTurnedFrame) {
             DocumentEdges expected;
             ASSERT_TRUE(FindDocumentEdges(turned.GetRow(0), int32_t(turned.GetWidth()),
                                           int32_t(turned.GetHeight()), false, expected));
+            FrameGrid straight;
+            ASSERT_TRUE(MakeFrameGrid(frame.GetRow(0), scene.width, scene.height, straight));
             FrameGrid grid;
-            ASSERT_TRUE(MakeTurnedFrameGrid(frame.GetRow(0), scene.width, scene.height,
-                                            float(-tilt), 20, grid));
+            ASSERT_TRUE(MakeTurnedFrameGrid(straight, float(-tilt), 20, grid));
             EXPECT_EQ(grid.width, int32_t(turned.GetWidth()));
             EXPECT_EQ(grid.height, int32_t(turned.GetHeight()));
             DocumentEdges found;

@@ -14,6 +14,15 @@ std::vector<uint8_t> UniformFrame(int32_t width, int32_t height, uint8_t grey) {
     return std::vector<uint8_t>(DibStride24(width) * height, grey);
 }
 
+// Paints x0 <= x < x1, y0 <= y < y1 (picture pixels from the top-left corner) in a grey.
+void Paint(std::vector<uint8_t>& pixels, int32_t width, int32_t height, int32_t x0, int32_t y0,
+           int32_t x1, int32_t y1, uint8_t grey) {
+    for (int32_t y = y0; y < y1; ++y) {
+        uint8_t* row = &pixels[size_t(height - 1 - y) * DibStride24(width)];
+        std::fill(row + 3 * x0, row + 3 * x1, grey);
+    }
+}
+
 DocumentEdges Find(const std::vector<uint8_t>& pixels, int32_t width, int32_t height,
                    bool slopeMode) {
     DocumentEdges result;
@@ -161,6 +170,78 @@ TEST(FindDocumentEdges, UprightPageGivesItsBoxOnDarkAndBrightBackgrounds) {
         const DocumentEdges tilt = Find(scene, true);
         EXPECT_EQ(tilt.angle, 0) << tilt.text;
         EXPECT_LT(tilt.background, 30) << "the background is always the dark side";
+    }
+}
+
+// A line qualifies with a run of more than 40 unlike cells: bars 40 and 41 cells long (4-pixel
+// cells) and 60 wide, lying along rows or columns at several places. The 60-cell lines across the
+// bar always give its ends; its sides are found only when it is 41 cells long, otherwise those
+// sides fall back to the picture's edges.
+struct RunCase {
+    bool alongRows;
+    int32_t cells;
+    int32_t first;  // the bar's first cell along its length
+};
+
+class RunLength : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(RunLength, MoreThanFortyCellsMakeALine) {
+    const auto [alongRows, cells, first] = GetParam();
+    const int32_t w = 1600, h = 1200;
+    auto pixels = UniformFrame(w, h, 0);
+    // Positions from the left, or from the bottom (the grid's order).
+    const int32_t start = 4 * first, end = 4 * (first + cells), side0 = 480, side1 = 720;
+    if (alongRows) {
+        Paint(pixels, w, h, start, h - side1, end, h - side0, 255);
+    } else {
+        Paint(pixels, w, h, side0, h - end, side1, h - start, 255);
+    }
+    const DocumentEdges box = Find(pixels, w, h, false);
+    // The box runs from the first cells' lower-left corners to the last cells', 10 pixels out.
+    const int32_t ends[2] = {alongRows ? box.points[0].x : h - box.points[2].y,
+                             alongRows ? box.points[2].x : h - box.points[0].y};
+    const int32_t sides[2] = {alongRows ? h - box.points[2].y : box.points[0].x,
+                              alongRows ? h - box.points[0].y : box.points[2].x};
+    EXPECT_EQ(ends[0], start - 10);
+    EXPECT_EQ(ends[1], end - 4 + 10);
+    const int32_t last = 4 * ((alongRows ? 300 : 400) - 1);
+    EXPECT_EQ(sides[0], cells > 40 ? side0 - 10 : -10);
+    EXPECT_EQ(sides[1], cells > 40 ? side1 - 4 + 10 : last + 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bars, RunLength,
+                         ::testing::Values(RunCase{true, 40, 41}, RunCase{true, 41, 41},
+                                           RunCase{true, 40, 0}, RunCase{true, 41, 0},
+                                           RunCase{true, 41, 60}, RunCase{true, 41, 82},
+                                           RunCase{false, 40, 41}, RunCase{false, 41, 41},
+                                           RunCase{false, 41, 0}, RunCase{false, 41, 82}));
+
+// A cell is unlike the background when it differs by more than the threshold: 120 when the
+// running difference over every cell ends at 5 or more, else 20. A grey page 80 levels above the
+// background; a band along the top of the picture (the grid's last cells): 5 levels above it
+// leaves the difference at 4 when it comes after background, but at 5 when it comes after white,
+// whose difference it halves down to 5; 10 levels raise it to 120 and the page is lost. A page
+// 20 levels above the background is not told from it, 21 levels is.
+TEST(FindDocumentEdges, CellsDifferByMoreThanTheThresholdTheRunningDifferenceChooses) {
+    struct Case {
+        int page, band;
+        bool whiteBeforeBand, found;
+    };
+    for (const Case& c :
+         {Case{80, 0, false, true}, Case{80, 5, false, true}, Case{80, 10, false, false},
+          Case{80, 5, true, false}, Case{20, 0, false, false}, Case{21, 0, false, true}}) {
+        const int32_t w = 1600, h = 1200;
+        auto pixels = UniformFrame(w, h, 0);
+        Paint(pixels, w, h, 400, 300, 1200, 900, uint8_t(c.page));
+        Paint(pixels, w, h, 0, 0, w, 40, uint8_t(c.band));
+        if (c.whiteBeforeBand) {
+            Paint(pixels, w, h, 0, 40, w, 80, 255);
+        }
+        // A speck of white keeps the grey scale as it is (no stretch).
+        Paint(pixels, w, h, 100, 600, 108, 608, 255);
+        const DocumentEdges box = Find(pixels, w, h, false);
+        EXPECT_EQ(box.boxFound, c.found) << c.page << " " << c.band << " " << c.whiteBeforeBand;
+        EXPECT_EQ(box.background, 0);
     }
 }
 

@@ -9,16 +9,92 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 
 #include "dialogs/camera_settings_dialog.h"
 #include "dialogs/format_dialog.h"
 #include "media/camera_controls.h"
+#include "media/followed_picture_file.h"
 #include "media/media_device.h"
+#include "media/media_device_monitor.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
 #include "media/stream_decoder.h"
 #include "media/stream_formats.h"
+
+namespace {
+
+QImage SolidPicture(const QColor& colour) {
+    QImage picture(60, 80, QImage::Format_RGB32);
+    picture.fill(colour);
+    return picture;
+}
+
+// A simulated camera in a pipeline of its own, 640 x 480 BGR; the colour at the centre of its
+// latest frame and when that colour last changed.
+class CentreProbe {
+public:
+    explicit CentreProbe(GstElement* camera) : pipeline_(gst_pipeline_new(nullptr)) {
+        GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+        GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+        GstElement* yuy2 = Filter("video/x-raw,format=YUY2,width=640,height=480");
+        GstElement* bgr = Filter("video/x-raw,format=BGR");
+        gst_bin_add_many(GST_BIN(pipeline_), camera, yuy2, convert, bgr, sink, nullptr);
+        gst_element_link_many(camera, yuy2, convert, bgr, sink, nullptr);
+        GstPad* pad = gst_element_get_static_pad(sink, "sink");
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &CentreProbe::OnBuffer, this, nullptr);
+        gst_object_unref(pad);
+        gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+    }
+    ~CentreProbe() {
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_object_unref(pipeline_);
+    }
+
+    // Red, green or blue clearly above the other two.
+    bool Is(Qt::GlobalColor colour) const {
+        const int c[3] = {r_, g_, b_};
+        const int i = colour == Qt::red ? 0 : colour == Qt::green ? 1 : 2;
+        return c[i] > 150 && c[(i + 1) % 3] < 90 && c[(i + 2) % 3] < 90;
+    }
+    QString Describe() const { return QString("centre %1 %2 %3").arg(r_).arg(g_).arg(b_); }
+    std::chrono::steady_clock::time_point LastChange() const {
+        return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(changedNs_));
+    }
+
+private:
+    static GstElement* Filter(const char* caps) {
+        GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
+        GstCaps* c = gst_caps_from_string(caps);
+        g_object_set(filter, "caps", c, nullptr);
+        gst_caps_unref(c);
+        return filter;
+    }
+    // Streaming thread.
+    static GstPadProbeReturn OnBuffer(GstPad*, GstPadProbeInfo* info, gpointer self) {
+        auto* probe = static_cast<CentreProbe*>(self);
+        GstMapInfo map;
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
+            return GST_PAD_PROBE_OK;
+        const uint8_t* p = map.data + 240 * 1920 + 320 * 3;
+        if (std::abs(p[2] - probe->r_) + std::abs(p[1] - probe->g_) > 120)
+            probe->changedNs_ = std::chrono::steady_clock::now().time_since_epoch().count();
+        probe->b_ = p[0];
+        probe->g_ = p[1];
+        probe->r_ = p[2];
+        gst_buffer_unmap(buffer, &map);
+        return GST_PAD_PROBE_OK;
+    }
+
+    GstElement* pipeline_;
+    std::atomic<int> r_{-1}, g_{-1}, b_{-1};
+    std::atomic<int64_t> changedNs_{0};
+};
+
+}  // namespace
 
 class MediaFormatsTest : public QObject {
     Q_OBJECT
@@ -158,9 +234,7 @@ private slots:
     void pictureFileIsLaidOnTheDesk() {
         QTemporaryDir dir;
         const QString path = dir.filePath("page.png");
-        QImage red(60, 80, QImage::Format_RGB32);
-        red.fill(QColor(220, 30, 20));
-        QVERIFY(red.save(path));
+        QVERIFY(SolidPicture(QColor(220, 30, 20)).save(path));
         RegisterSimulatedCamera(path.toStdString(), 1);
         std::vector<MediaDevice> devices;
         QVERIFY(EnumerateMediaDevices("Video/Source", &devices));
@@ -175,47 +249,80 @@ private slots:
         g_object_get(camera, "picture-file", &file, nullptr);
         QCOMPARE(QString(file), path);
         g_free(file);
+        CentreProbe probe(camera);
+        QTRY_VERIFY2(probe.Is(Qt::red), qPrintable(probe.Describe()));
+    }
 
-        GstElement* pipeline = gst_pipeline_new(nullptr);
-        GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
-        GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
-        GstElement* sink = gst_element_factory_make("fakesink", nullptr);
-        GstCaps* caps = gst_caps_from_string("video/x-raw,format=YUY2,width=640,height=480");
-        g_object_set(filter, "caps", caps, nullptr);
+    // The camera follows its file: the picture that replaced it shows, one that does not decode
+    // leaves the last one.
+    void pictureFileIsFollowed_data() {
+        QTest::addColumn<QString>("replace");
+        QTest::newRow("renamed over") << "rename";
+        QTest::newRow("rewritten") << "rewrite";
+        QTest::newRow("not a picture") << "broken";
+    }
+    void pictureFileIsFollowed() {
+        QFETCH(QString, replace);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("page.jpg");
+        QVERIFY(SolidPicture(QColor(220, 30, 20)).save(path));
+        GstElement* camera = gst_element_factory_make(kSimulatedCameraElement, nullptr);
+        g_object_set(camera, "picture-file", path.toUtf8().constData(), nullptr);
+        CentreProbe probe(camera);
+        QTRY_VERIFY2(probe.Is(Qt::red), qPrintable(probe.Describe()));
+
+        const QImage green = SolidPicture(QColor(30, 200, 40));
+        if (replace == "rename") {
+            QVERIFY(green.save(dir.filePath("next.png")));
+            QVERIFY(std::rename(qPrintable(dir.filePath("next.png")), qPrintable(path)) == 0);
+        } else if (replace == "rewrite") {
+            QVERIFY(green.save(path));
+        } else {
+            QVERIFY(QFile::copy(QUORVANE_TESTDATA "/images/jpeg/invalid/missing-sof.jpg",
+                                dir.filePath("broken.jpg")) &&
+                    std::rename(qPrintable(dir.filePath("broken.jpg")), qPrintable(path)) == 0);
+            QTest::qWait(10 * FollowedPictureFile::kPollMs);
+            QVERIFY2(probe.Is(Qt::red), qPrintable(probe.Describe()));
+            QVERIFY(green.save(path));
+        }
+        const auto replaced = std::chrono::steady_clock::now();
+        QTRY_VERIFY2(probe.Is(Qt::green), qPrintable(probe.Describe()));
+        qInfo("%s: the new picture showed after %lld ms", qPrintable(replace),
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         probe.LastChange() - replaced)
+                                         .count()));
+    }
+
+    // A camera is plugged in while its file exists; the webcam is listed first with its small
+    // sizes only; the watching monitor hears of each change.
+    void simulatedCamerasComeAndGoWithTheirFiles() {
+        QTemporaryDir dir;
+        const QString page = dir.filePath("page.png");
+        QVERIFY(SolidPicture(Qt::white).save(page));
+        RegisterSimulatedCameras({{page.toStdString(), false}, {"", true}});
+        int changes = 0;
+        MediaDeviceMonitor monitor("Video/Source", [&] { ++changes; });
+        QVERIFY(monitor.IsWatching());
+        const auto names = [&] {
+            QStringList list;
+            for (const MediaDevice& d : monitor.Devices())
+                list << d.DisplayName();
+            return list;
+        };
+        QCOMPARE(names(), (QStringList{kSimulatedWebcamName, kSimulatedCameraName}));
+        GstCaps* caps = monitor.Devices()[0].Caps();
+        for (const StreamCapability& c : CapabilitiesOf(caps))
+            QVERIFY(c.width <= 1280 && c.height <= 720);
         gst_caps_unref(caps);
-        GstElement* bgr = gst_element_factory_make("capsfilter", nullptr);
-        caps = gst_caps_from_string("video/x-raw,format=BGR");
-        g_object_set(bgr, "caps", caps, nullptr);
-        gst_caps_unref(caps);
-        gst_bin_add_many(GST_BIN(pipeline), camera, filter, convert, bgr, sink, nullptr);
-        QVERIFY(gst_element_link_many(camera, filter, convert, bgr, sink, nullptr));
-        GstPad* pad = gst_element_get_static_pad(sink, "sink");
-        struct Centre {
-            std::atomic<int> b{-1}, g{-1}, r{-1};
-        } centre;
-        gst_pad_add_probe(
-            pad, GST_PAD_PROBE_TYPE_BUFFER,
-            [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
-                auto* c = static_cast<Centre*>(data);
-                GstMapInfo map;
-                GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-                if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-                    const uint8_t* p = map.data + 240 * 1920 + 320 * 3;
-                    c->b = p[0];
-                    c->g = p[1];
-                    c->r = p[2];
-                    gst_buffer_unmap(buffer, &map);
-                }
-                return GST_PAD_PROBE_OK;
-            },
-            &centre, nullptr);
-        gst_element_set_state(pipeline, GST_STATE_PLAYING);
-        QTRY_VERIFY(centre.r >= 0);
-        gst_element_set_state(pipeline, GST_STATE_NULL);
-        QVERIFY2(centre.r > 170 && centre.g < 80 && centre.b < 80,
-                 qPrintable(QString("%1 %2 %3").arg(centre.r).arg(centre.g).arg(centre.b)));
-        gst_object_unref(pad);
-        gst_object_unref(pipeline);
+        QCOMPARE(monitor.Devices()[0].Removable(), QString("fixed"));
+        QCOMPARE(monitor.Devices()[1].StableId(), "serial:" + page);
+
+        QVERIFY(QFile::rename(page, page + ".away"));
+        QTRY_COMPARE(names(), QStringList{kSimulatedWebcamName});
+        QTRY_VERIFY(changes > 0);
+        QVERIFY(QFile::rename(page + ".away", page));
+        QTRY_COMPARE(names(), (QStringList{kSimulatedWebcamName, kSimulatedCameraName}));
+        RegisterSimulatedCamera("", 1);
     }
 
     void simulatedCameraControls() {

@@ -323,7 +323,7 @@ private slots:
             gst_message_new_error(GST_OBJECT(engine->SourceElement()), error, nullptr));
         g_error_free(error);
         QTRY_VERIFY(!engine->running);
-        QCOMPARE(messages.texts, QStringList{"RozuzIze: Can't preview"});
+        QTRY_COMPARE(messages.texts, QStringList{"RozuzIze: Can't preview"});
         const uint64_t delivered = item.Mailbox().Delivered();
         QTest::qWait(200);
         QCOMPARE(item.Mailbox().Delivered(), delivered);

@@ -135,7 +135,8 @@ bool CQuorvaneDlg::WriteSetting(const QString& section, const QString& key, int 
 
 void CQuorvaneDlg::OnCameraUnplugged() {
     StopContinuous();
-    FinishRecording();
+    // The recording ends with the pictures; once its file is finished the user learns where it is.
+    FinishRecording(QStringLiteral("摄像头已断开，录像已结束。"));
 }
 
 void CQuorvaneDlg::ShowCameraSettings() {

@@ -270,6 +270,13 @@ RecordingOutcome CVideoRecorder::Finish(int timeoutMs) {
     return outcome;
 }
 
+double CVideoRecorder::ElapsedSeconds() const {
+    const GstClockTime now = ClockNow();
+    return GST_CLOCK_TIME_IS_VALID(now) && now > requestedAt_
+               ? double(now - requestedAt_) / GST_SECOND
+               : 0;
+}
+
 RecordingOutcome CVideoRecorder::StopRecording() {
     RequestStop();
     return Finish();

@@ -90,6 +90,8 @@ public:
     // RequestStop and Finish in one; an empty outcome when nothing was started.
     RecordingOutcome StopRecording();
     bool IsRecording() const { return recording_; }
+    // Seconds since the recording was asked for: how long the file plays so far.
+    double ElapsedSeconds() const;
 
     // Called on the user-interface thread when a running recording failed (a full disk, a write
     // or stream error): the recording has been stopped (RequestStop); the owner finishes it and

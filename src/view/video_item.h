@@ -68,6 +68,9 @@ private:
     void OnCameraEvent(CDeviceSet::CameraEvent event);
     // Hands the shown picture to a running recording; false when none took it.
     bool RecordShownFrame() const;
+    // While a recording runs: a red mark and its elapsed time at the picture's top left corner,
+    // drawn over the view only (the recording takes the picture without them).
+    void DrawRecordingMark();
 
     CDeviceSet deviceSet;
     CFrameMailbox mailbox_;

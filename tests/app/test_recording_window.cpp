@@ -46,7 +46,8 @@ private slots:
     }
 
     // Both formats play as long as the user recorded (±2 %), with no more different pictures
-    // than the camera gave.
+    // than the camera gave. The live picture shows a red mark while recording, which the file
+    // does not take.
     void playsAsLongAsRecorded_data() {
         QTest::addColumn<int>("format");
         QTest::addColumn<QString>("file");
@@ -64,9 +65,12 @@ private slots:
         QTest::mouseClick(record, Qt::LeftButton);
         QCOMPARE(record->Text(), QStringLiteral("停止录像"));
         QTest::qWait(3000);
+        CVideoItem* live = dlg_->WorkRegion()->GetVideoItem();
+        QVERIFY(RedPixels(live->grab().toImage()) > 50);  // the mark on the live picture
         const double seconds = wall.nsecsElapsed() / 1e9;
         QTest::mouseClick(record, Qt::LeftButton);
         QCOMPARE(record->Text(), QStringLiteral("录像"));
+        QCOMPARE(RedPixels(live->grab().toImage()), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!dlg_->IsFinishingRecordings(), 20000);
         QVERIFY2(messages_.texts.isEmpty(), qPrintable(messages_.texts.join('\n')));
         const QString path = folder_ + u'/' + file;
@@ -75,6 +79,10 @@ private slots:
                  qPrintable(QString("%1 s in the file, %2 s recorded by the user")
                                 .arg(probe.duration)
                                 .arg(seconds)));
+        const QByteArray frame = DecodeFrame(path, seconds / 2);  // the file is without the mark
+        QCOMPARE(RedPixels(QImage(reinterpret_cast<const uchar*>(frame.constData()), probe.width,
+                                  probe.height, probe.width * 3, QImage::Format_RGB888)),
+                 0);
         const int distinct = DistinctFrames(path);
         QVERIFY2(distinct > 1 && distinct <= 30 * seconds + 1,
                  qPrintable(QString::number(distinct)));
@@ -123,6 +131,18 @@ private slots:
     }
 
 private:
+    // Pixels of the recording mark's red: none on the simulated page or the desk.
+    static int RedPixels(const QImage& image) {
+        int red = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                red += c.red() > 180 && c.green() < 60 && c.blue() < 60;
+            }
+        }
+        return red;
+    }
+
     // The main window shown and active, with the live picture running.
     bool Open() {
         dlg_ = std::make_unique<CQuorvaneDlg>();

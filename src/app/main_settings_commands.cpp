@@ -117,6 +117,7 @@ void CQuorvaneDlg::RestoreDefaults() {
     stored_.recordPath = documents;
     stored_.recordName = first.recordName;
     stored_.autoMode = first.autoMode;
+    stored_.pdfSearchable = first.pdfSearchable;
     WriteSettingString(&settings_, qvini::kPic, qvini::kPicName, stored_.picName);
     WriteSettingInt(&settings_, qvini::kPic, qvini::kNameMode, stored_.nameMode);
     WriteSettingInt(&settings_, qvini::kPic, qvini::kQuantity, stored_.quality);
@@ -124,7 +125,8 @@ void CQuorvaneDlg::RestoreDefaults() {
     WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordPath, stored_.recordPath);
     WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordName, stored_.recordName);
     WriteSettingInt(&settings_, qvini::kPic, qvini::kAutoMode, stored_.autoMode);
-    EnsureDefaultStorageFolder();
+    WriteSettingInt(&settings_, qvini::kPdf, qvini::kPdfSearchable, stored_.pdfSearchable);
+    EnsureDefaultFolder(stored_.picPath);
 
     pictureFormatNumber_ = kFirstPictureFormat;
     pictureExtension_ = ExtensionOf(kFirstPictureFormat, pictureExtension_);
@@ -138,12 +140,13 @@ void CQuorvaneDlg::RestoreDefaults() {
     }
 }
 
-// The documents folder is where photos go on a first run; on a fresh account it may not exist
-// yet, and the first photo would be lost. A folder the user chose is never made behind their
-// back: when it goes missing, the save notice names it.
-void CQuorvaneDlg::EnsureDefaultStorageFolder() const {
+// The documents folder is where photos and recordings go on a first run; on a fresh account it
+// may not exist yet, and the first photo would be lost, the first recording refused. A folder
+// the user chose is never made behind their back: when it goes missing, the save notice (or
+// the refused recording) names it.
+void CQuorvaneDlg::EnsureDefaultFolder(const QString& folder) const {
     const QString documents = DocumentsFolder();
-    if (!documents.isEmpty() && stored_.picPath == documents) {
+    if (!documents.isEmpty() && folder == documents) {
         QDir().mkpath(documents);
     }
 }

@@ -42,6 +42,7 @@ StoredSettings ReadStoredSettings(CIniFile& store) {
     settings.recordName = EmptyAs(store.ReadString(kVideo, kRecordName, QString()), u"Record"_qs);
 
     settings.quality = store.ReadInt(kPic, kQuantity, 50);
+    settings.pdfSearchable = store.ReadInt(kPdf, kPdfSearchable, 1) != 0 ? 1 : 0;
     return settings;
 }
 

@@ -9,6 +9,7 @@ class CIniFile;
 namespace qvini {
 inline const QString kPic = QStringLiteral("PIC");
 inline const QString kVideo = QStringLiteral("Video");
+inline const QString kPdf = QStringLiteral("PDF");
 // [PIC]
 inline const QString kPicPath = QStringLiteral("picpath");
 inline const QString kPicName = QStringLiteral("picname");
@@ -25,6 +26,8 @@ inline const QString kRecordFormat = QStringLiteral("recordformat");
 inline const QString kRecordPath = QStringLiteral("recordpath");
 inline const QString kRecordName = QStringLiteral("recordname");
 inline const QString kRecordIndex = QStringLiteral("recordindex");
+// [PDF]
+inline const QString kPdfSearchable = QStringLiteral("searchable");
 }  // namespace qvini
 
 // The values as the program starts with them. The member initialisers are the values used
@@ -47,6 +50,8 @@ struct StoredSettings {
     QString recordPath;
     QString recordName = QStringLiteral("Record");
     int recordIndex = 0;
+    // [PDF]
+    int pdfSearchable = 1;  // 1: PDFs carry the recognised text of their pages
     // Why the file could not be used, so that these are the fall-back values; empty when it
     // could.
     QString problem;

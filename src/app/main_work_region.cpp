@@ -102,6 +102,7 @@ void CQuorvaneDlg::ReloadSelectedPicture(const QString& path) {
         return;
     }
     CPicItem* item = workRegion_->GetPictureItem();
+    item->CancelAnnotation();
     if (item->LoadFile(path) == 1) {
         item->SetStretchToWindow(false);
         item->FitToWindow();
@@ -144,7 +145,7 @@ void CQuorvaneDlg::ShowCameraSettings() {
     CameraSettingsDialog dialog(devices, this);
     connect(workRegion_->GetVideoItem(), &CVideoItem::CamerasChanged, &dialog,
             &CameraSettingsDialog::ReloadCameras);
-    dialog.move(30, 30);
+    dialog.CentreOn(this);
     dialog.exec();
     if (!dialog.ChosenCamera().isEmpty()) {
         stored_.videoDevice = dialog.ChosenCamera();

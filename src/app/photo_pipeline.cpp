@@ -2,7 +2,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QPen>
 #include <algorithm>
 #include <cmath>
 
@@ -65,25 +64,6 @@ void Watermark(CDibImage& working, const PhotoOptions& options) {
                           font.face, font.height, font.weight, font.italic, font.underline, false);
     }
     working.RotateRight90();
-}
-
-// A thumbnail whose file was not written carries a red cross, so that it cannot pass for a
-// saved photo in the strip.
-void MarkUnsaved(CDibImage& thumbnail) {
-    const auto width = static_cast<int>(thumbnail.GetWidth());
-    const auto height = static_cast<int>(thumbnail.GetHeight());
-    QImage canvas(width, height, QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    thumbnail.Draw(&painter, 0, 0);
-    painter.setPen(QPen(QColor(220, 0, 0), 5));
-    painter.drawLine(4, 4, width - 5, height - 5);
-    painter.drawLine(width - 5, 4, 4, height - 5);
-    painter.end();
-    CDibImage marked;
-    if (marked.CreateFromBitmap(canvas)) {
-        thumbnail = std::move(marked);
-    }
 }
 
 void TurnForSaving(CDibImage& working, const PhotoOptions& options) {
@@ -151,10 +131,9 @@ PhotoResult SavePhoto(const PhotoSource& source, const QString& path, const Phot
     if (!result.saved && result.failure == QStringLiteral("保存失败") && !encoderError.isEmpty()) {
         result.failure += QStringLiteral("：") + encoderError;
     }
-    working.Resample(kPhotoThumbnailSize, kPhotoThumbnailSize, 1);
-    if (!result.saved) {
-        MarkUnsaved(working);
+    if (result.saved) {
+        working.Resample(kPhotoThumbnailSize, kPhotoThumbnailSize, 1);
+        result.thumbnail = std::move(working);
     }
-    result.thumbnail = std::move(working);
     return result;
 }

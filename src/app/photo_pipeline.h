@@ -53,8 +53,7 @@ struct PhotoOptions {
 };
 
 struct PhotoResult {
-    // Always 55 x 55 when the frame was valid (crossed out in red when the file was not
-    // written); empty otherwise.
+    // 55 x 55 when the photo was written; empty otherwise.
     CDibImage thumbnail;
     bool saved = false;
     QString path;     // where the photo was written

@@ -14,12 +14,14 @@
 #include <QWindow>
 
 #include "app/about_dlg.h"
+#include "app/work_region_mgr.h"
 #include "capture/recording_finisher.h"
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
 #include "ui/mem_dc.h"
 #include "ui/qv_button.h"
 #include "ui/window_shape.h"
+#include "view/picture_item.h"
 
 // Resources of a static library must be registered by name, outside any namespace.
 static void InitSkinResources() {
@@ -348,7 +350,11 @@ bool CQuorvaneDlg::HandleKey(const QKeyEvent& key, const QWidget* receiver) {
     // Neither key may close the window, in any state.
     switch (key.key()) {
         case Qt::Key_Escape:
-            if (fullScreen_)
+            // Escape drops the annotation being typed before it leaves full screen.
+            if (CPicItem* still = workRegion_ != nullptr ? workRegion_->GetPictureItem() : nullptr;
+                still != nullptr && still->GetAnnotateState() != 0)
+                still->CancelAnnotation();
+            else if (fullScreen_)
                 LeaveFullScreen();
             return true;
         case Qt::Key_Return:

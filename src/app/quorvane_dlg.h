@@ -299,7 +299,8 @@ private:
 
     // The settings file and photo names under hostile conditions (main_settings_problems.cpp,
     // take_photo.cpp).
-    QString NextPhotoPath(const QString& extension);
+    // The path of the next photo from the naming settings; advances counter past it.
+    QString NextPhotoPath(const QString& extension, int* counter) const;
     void WatchSettingsFile();
     void ReportSettingsProblem(const QString& text);
     bool settingsProblemShown_ = false;

@@ -8,6 +8,7 @@
 
 namespace {
 
+const QString kProgramName = QStringLiteral("quorvane");
 const QString kSimulatedCamera = QStringLiteral("simulated-camera");
 const QString kSimulatedWebcam = QStringLiteral("simulated-webcam");
 const QString kMakePdf = QStringLiteral("make-pdf");
@@ -75,7 +76,15 @@ StartRequest ParseStartOptions(const QStringList& arguments) {
     }
     if (parser.isSet(help) || parser.isSet(u"help-all"_qs)) {
         request.action = StartAction::kShowHelp;
+        // The parser names the program by the path it was started as, and by a placeholder
+        // before the application object exists, which is when the program reads its options.
+        const QString shown = QCoreApplication::instance() != nullptr
+                                  ? QCoreApplication::arguments().constFirst()
+                                  : u"<executable_name>"_qs;
         request.message = parser.helpText();
+        const qsizetype at = request.message.indexOf(shown);
+        if (at >= 0)
+            request.message.replace(at, shown.size(), kProgramName);
         return request;
     }
     if (parser.isSet(version)) {

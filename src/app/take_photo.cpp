@@ -37,39 +37,46 @@ PhotoOptions CQuorvaneDlg::CurrentPhotoOptions() const {
     return options;
 }
 
-QString CQuorvaneDlg::NextPhotoPath(const QString& extension) {
-    int counter = stored_.picIndex;
-    const QString path = photoNamer_.NextPath(stored_.nameMode, stored_.picPath, stored_.picName,
-                                              counter, extension);
-    stored_.picIndex = counter;
-    WriteSettingInt(&settings_, qvini::kPic, qvini::kPicIndex, counter);
-    return path;
+QString CQuorvaneDlg::NextPhotoPath(const QString& extension, int* counter) const {
+    return photoNamer_.NextPath(stored_.nameMode, stored_.picPath, stored_.picName, *counter,
+                                extension);
 }
 
 void CQuorvaneDlg::TakePhoto() {
+    // The still picture offers nothing to photograph: Enter does what the disabled button does.
+    if (WorkMode() != CWorkRegionMgr::kModeLive) {
+        return;
+    }
     // Without a live picture (the camera unplugged, or none at all) there is nothing to
     // photograph: say so, and spend no name on it.
     CVideoItem* video = workRegion_ != nullptr ? workRegion_->GetVideoItem() : nullptr;
-    if (WorkMode() == CWorkRegionMgr::kModeLive && video != nullptr && !video->HasImage()) {
+    if (video != nullptr && !video->HasImage()) {
         if (saveNotice_ != nullptr)
             saveNotice_->ShowMessage(NoLivePictureText());
         return;
     }
     const QString extension = CPhotoNamer::PhotoExtension(pictureExtension_, PhotoColourMode());
-    const QString path = NextPhotoPath(extension);
+    // A number is spent only on a photo that was written.
+    int counter = stored_.picIndex;
+    const QString path = NextPhotoPath(extension, &counter);
     PhotoOptions options = CurrentPhotoOptions();
     // Another copy of the program saving into the same folder may take the name meanwhile.
-    options.nextFreeName = [this, extension] { return NextPhotoPath(extension); };
+    options.nextFreeName = [this, extension, &counter] {
+        return NextPhotoPath(extension, &counter);
+    };
 
     PhotoResult result;
     if (workRegion_ != nullptr) {
         result = workRegion_->RequestPhoto(path, options);
     }
-    if (!result.saved && !result.failure.isEmpty()) {
+    if (!result.saved) {
         ReportUnsavedPhoto(path, result);
+        return;
     }
+    stored_.picIndex = counter;
+    WriteSettingInt(&settings_, qvini::kPic, qvini::kPicIndex, counter);
     if (thumbnails_ != nullptr) {
-        thumbnails_->AddPicture(result.thumbnail, result.saved ? result.path : path);
+        thumbnails_->AddPicture(result.thumbnail, result.path);
     }
 }
 

@@ -51,6 +51,10 @@ bool CWorkRegionMgr::SetMode(int mode) {
         return false;
     }
     mode_ = mode;
+    // Text being typed belongs to the picture shown until now.
+    if (pictureItem_ != nullptr) {
+        pictureItem_->CancelAnnotation();
+    }
     CDeviceSet* devices = GetDeviceSet();
     if (mode == kModeLive) {
         if (devices != nullptr)

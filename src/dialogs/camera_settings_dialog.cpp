@@ -1,5 +1,6 @@
 #include "dialogs/camera_settings_dialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -7,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -139,7 +141,7 @@ void CameraSettingsDialog::BuildControls(std::unique_ptr<CameraControls> control
         }
         editor->setObjectName(c.label);
         editors_[i] = editor;
-        form->addRow(c.label, editor);
+        form->addRow(c.caption.isEmpty() ? c.label : c.caption, editor);
         Reload(i);
     }
     if (list_.empty())
@@ -150,7 +152,7 @@ CameraSettingsDialog::~CameraSettingsDialog() = default;
 
 QWidget* CameraSettingsDialog::Editor(const QString& label) const {
     for (size_t i = 0; i < list_.size(); ++i) {
-        if (list_[i].label == label)
+        if (list_[i].label == label || list_[i].caption == label)
             return editors_[i];
     }
     return nullptr;
@@ -184,8 +186,17 @@ void CameraSettingsDialog::ResetDefaults() {
         Apply(i, list_[i].defaultValue);
 }
 
+void CameraSettingsDialog::CentreOn(const QWidget* owner) {
+    adjustSize();
+    const QRect area = owner != nullptr      ? owner->frameGeometry()
+                       : screen() != nullptr ? screen()->availableGeometry()
+                                             : QRect();
+    move(area.center() - QRect(QPoint(), frameSize()).center());
+}
+
 void ShowCameraSettingsDialog(GstElement* source, const QString& devicePath) {
-    CameraSettingsDialog dialog(ControlsForCamera(source, devicePath));
-    dialog.move(30, 30);
+    QWidget* owner = QApplication::activeWindow();
+    CameraSettingsDialog dialog(ControlsForCamera(source, devicePath), owner);
+    dialog.CentreOn(owner);
     dialog.exec();
 }

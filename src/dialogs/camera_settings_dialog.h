@@ -26,7 +26,9 @@ public:
     explicit CameraSettingsDialog(CDeviceSet* devices, QWidget* parent = nullptr);
     ~CameraSettingsDialog() override;
 
-    // The editor of the control with this label (tests, the dialog's own layout).
+    // Places the dialog over the middle of owner (the screen's, without one).
+    void CentreOn(const QWidget* owner);
+    // The editor of the control with this name, the driver's or the one shown.
     QWidget* Editor(const QString& label) const;
     // "摄像头"; null without a device set.
     QComboBox* CameraChoice() const { return cameras_; }
@@ -53,5 +55,6 @@ private:
     std::vector<QWidget*> editors_;
 };
 
-// Shows the dialog modally at (30, 30) for the camera's source element and device node.
+// Shows the dialog modally over the active window for the camera's source element and device
+// node.
 void ShowCameraSettingsDialog(GstElement* source, const QString& devicePath);

@@ -215,11 +215,9 @@ int CDibImage::Stretch(QPainter* device, int32_t x, int32_t y, int32_t width,
     return 1;
 }
 
-bool CDibImage::WriteText(QPainter* /*device*/, int32_t x, int32_t y, const QString& text,
-                          QvColour colour, const QString& face, int32_t height, int32_t weight,
-                          bool italic, bool underline, bool setAlpha) {
-    if (!IsValid() || text.isEmpty())
-        return false;
+namespace {
+
+QFont TextFont(const QString& face, int32_t height, int32_t weight, bool italic, bool underline) {
     QFont font(face.left(31));
     if (height != 0)
         font.setPixelSize(std::abs(height));
@@ -228,8 +226,24 @@ bool CDibImage::WriteText(QPainter* /*device*/, int32_t x, int32_t y, const QStr
     font.setItalic(italic);
     font.setUnderline(underline);
     font.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoSubpixelAntialias));
-    const QFontMetrics metrics(font);
-    const QRect measured = metrics.boundingRect(QRect(0, 0, 0, 0), 0, text);
+    return font;
+}
+
+}  // namespace
+
+int32_t CDibImage::TextBoxHeight(const QString& text, const QString& face, int32_t height,
+                                 int32_t weight, bool italic, bool underline) {
+    const QFont font = TextFont(face, height, weight, italic, underline);
+    return QFontMetrics(font).boundingRect(QRect(0, 0, 0, 0), 0, text).height();
+}
+
+bool CDibImage::WriteText(QPainter* /*device*/, int32_t x, int32_t y, const QString& text,
+                          QvColour colour, const QString& face, int32_t height, int32_t weight,
+                          bool italic, bool underline, bool setAlpha) {
+    if (!IsValid() || text.isEmpty())
+        return false;
+    const QFont font = TextFont(face, height, weight, italic, underline);
+    const QRect measured = QFontMetrics(font).boundingRect(QRect(0, 0, 0, 0), 0, text);
     // The extra height's worth of width leaves room for an italic overhang.
     const int boxW = measured.width() + measured.height(), boxH = measured.height();
     if (boxW <= 0 || boxH <= 0)

@@ -12,6 +12,47 @@
 
 namespace {
 
+struct Caption {
+    quint32 v4l2Id;
+    const char* property;  // the same control among an element's properties
+    const char16_t* text;
+};
+
+// The controls most cameras have, under the names the rest of the program uses. Drivers name
+// them in English, and differently from one kernel to the next; their ids stay.
+constexpr Caption kCaptions[] = {
+    {V4L2_CID_BRIGHTNESS, "brightness", u"亮度"},
+    {V4L2_CID_CONTRAST, "contrast", u"对比度"},
+    {V4L2_CID_SATURATION, "saturation", u"饱和度"},
+    {V4L2_CID_HUE, "hue", u"色调"},
+    {V4L2_CID_HUE_AUTO, "", u"自动色调"},
+    {V4L2_CID_SHARPNESS, "sharpness", u"锐度"},
+    {V4L2_CID_GAMMA, "gamma", u"伽马"},
+    {V4L2_CID_WHITE_BALANCE_TEMPERATURE, "white-balance", u"白平衡"},
+    {V4L2_CID_AUTO_WHITE_BALANCE, "", u"自动白平衡"},
+    {V4L2_CID_EXPOSURE, "exposure", u"曝光"},
+    {V4L2_CID_EXPOSURE_ABSOLUTE, "", u"曝光"},
+    {V4L2_CID_EXPOSURE_AUTO, "", u"自动曝光"},
+    {V4L2_CID_EXPOSURE_AUTO_PRIORITY, "", u"曝光优先"},
+    {V4L2_CID_GAIN, "gain", u"增益"},
+    {V4L2_CID_AUTOGAIN, "", u"自动增益"},
+    {V4L2_CID_FOCUS_ABSOLUTE, "focus", u"对焦"},
+    {V4L2_CID_FOCUS_AUTO, "", u"自动对焦"},
+    {V4L2_CID_ZOOM_ABSOLUTE, "zoom", u"缩放"},
+    {V4L2_CID_PAN_ABSOLUTE, "", u"水平转动"},
+    {V4L2_CID_TILT_ABSOLUTE, "", u"垂直转动"},
+    {V4L2_CID_BACKLIGHT_COMPENSATION, "", u"背光补偿"},
+    {V4L2_CID_POWER_LINE_FREQUENCY, "", u"电源频率"},
+};
+
+QString CaptionFor(quint32 v4l2Id, const QString& property, const QString& label) {
+    for (const Caption& c : kCaptions) {
+        if (property.isEmpty() ? c.v4l2Id == v4l2Id : property == QLatin1String(c.property))
+            return QString::fromUtf16(c.text);
+    }
+    return label;
+}
+
 int Xioctl(int fd, unsigned long request, void* arg) {
     int r;
     do {
@@ -59,6 +100,7 @@ private:
         c.label = QString::fromUtf8(
             reinterpret_cast<const char*>(q.name),
             static_cast<int>(strnlen(reinterpret_cast<const char*>(q.name), sizeof q.name)));
+        c.caption = CaptionFor(c.id, QString(), c.label);
         c.minimum = q.minimum;
         c.maximum = q.maximum;
         c.step = q.step > 0 ? q.step : 1;
@@ -126,6 +168,7 @@ public:
             c.id = i;
             c.key = QString::fromUtf8(p->name);
             c.label = QString::fromUtf8(g_param_spec_get_nick(p));
+            c.caption = CaptionFor(0, c.key, c.label);
             if (G_IS_PARAM_SPEC_INT(p)) {
                 auto* ip = G_PARAM_SPEC_INT(p);
                 c.kind = CameraControl::Kind::kInteger;

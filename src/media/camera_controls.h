@@ -13,9 +13,10 @@
 struct CameraControl {
     enum class Kind { kInteger, kBoolean, kMenu };
     Kind kind = Kind::kInteger;
-    quint32 id = 0;  // V4L2 control id, or the property's index
-    QString key;     // property name for element controls
-    QString label;
+    quint32 id = 0;   // V4L2 control id, or the property's index
+    QString key;      // property name for element controls
+    QString label;    // the driver's (or element's) own name
+    QString caption;  // what the user is shown: a common control's Chinese name, else label
     int minimum = 0;
     int maximum = 0;
     int step = 1;

@@ -43,6 +43,7 @@ void CPicItem::RotateRight() {
 }
 
 void CPicItem::ApplyRotation() {
+    CancelAnnotation();
     workImage = displayImage;
     const int32_t cx = (imageRect.left + imageRect.right) / 2;
     const int32_t cy = (imageRect.top + imageRect.bottom) / 2;
@@ -55,6 +56,7 @@ void CPicItem::ApplyRotation() {
 }
 
 void CPicItem::CropToSelection() {
+    CancelAnnotation();
     SelectionToImage();
     QvRect r = selectionImageRect;
     r.left = std::max(r.left, 0);
@@ -120,30 +122,59 @@ PrintResult CPicItem::Print(const PrinterChoice& printer) {
 // ---------------------------------------------------------------------------------------------
 // Text annotation
 
-void CPicItem::CommitAnnotation() {
-    if (annotateState == 0) {
-        return;
-    }
+void CPicItem::ArmAnnotation() {
+    CancelAnnotation();
+    annotateState = 1;
+}
+
+void CPicItem::CancelAnnotation() {
     annotateState = 0;
-    const QString text = textEdit->text();
     textEdit->clear();
-    // Measured from the picture's top-left corner at 1:1; the text's bottom edge sits at y.
-    const int32_t x = textX - imageRect.left;
-    const int32_t y = textY - imageRect.top;
-    if (x >= 0 && y >= 0) {
-        QImage scratch(1, 1, QImage::Format_RGB32);
-        QPainter device(&scratch);
-        if (displayImage.WriteText(&device, x, y, text, QvRgb(255, 255, 255),
-                                   QStringLiteral("宋体"), 0, 400, false, false, false)) {
-            modified = true;
-        }
-        update();
-    }
     // The keyboard goes back to the picture, not on to the next field in the window.
     if (textEdit->hasFocus()) {
         setFocus(Qt::OtherFocusReason);
     }
     textEdit->hide();
+}
+
+QvColour CPicItem::AnnotationColour(int32_t x, int32_t top, int32_t bottom) const {
+    const int32_t w = int32_t(displayImage.GetWidth());
+    const int32_t h = int32_t(displayImage.GetHeight());
+    const int32_t right = std::min(x + textEdit->width(), w);
+    int64_t sum = 0;
+    int64_t count = 0;
+    for (int32_t y = std::max(top, 0); y < std::min(bottom, h); ++y) {
+        for (int32_t i = x; i < right; ++i) {
+            const QvColour c = displayImage.GetPixelColour(uint32_t(i), uint32_t(h - 1 - y));
+            sum += 306 * QvRed(c) + 601 * QvGreen(c) + 117 * QvBlue(c);
+            ++count;
+        }
+    }
+    const bool light = count == 0 || sum / count >= 128 * 1024;
+    return light ? QvRgb(0, 0, 0) : QvRgb(255, 255, 255);
+}
+
+void CPicItem::CommitAnnotation() {
+    if (annotateState != 2) {
+        return;
+    }
+    const QString text = textEdit->text();
+    // Measured from the picture's top-left corner at 1:1; the text's top edge sits at the click.
+    const int32_t x = textX - imageRect.left;
+    const int32_t y = textY - imageRect.top;
+    if (x >= 0 && y >= 0 && !text.isEmpty()) {
+        const QString face = QStringLiteral("宋体");
+        const int32_t height = textEdit->font().pixelSize();
+        const int32_t bottom = y + CDibImage::TextBoxHeight(text, face, height, 400, false, false);
+        QImage scratch(1, 1, QImage::Format_RGB32);
+        QPainter device(&scratch);
+        if (displayImage.WriteText(&device, x, bottom, text, AnnotationColour(x, y, bottom), face,
+                                   height, 400, false, false, false)) {
+            modified = true;
+        }
+        update();
+    }
+    CancelAnnotation();
 }
 
 bool CPicItem::event(QEvent* event) {
@@ -172,18 +203,39 @@ void CPicItem::mousePressEvent(QMouseEvent* event) {
         return;
     }
     setFocus(Qt::MouseFocusReason);
-    if (annotateState != 1) {
+    if (annotateState == 0) {
         CPicture::mousePressEvent(event);
         return;
     }
+    // Armed, or typing: the click (another click moves the text) must land on the picture.
     const QPoint p = event->position().toPoint();
-    textEdit->setGeometry(p.x(), p.y(), 100, 20);
-    textX = p.x();
-    textY = p.y();
-    textEdit->show();
-    annotateState = 2;
-    // The picture is shown 1:1 while the text is typed; the text lands where the edit stands.
-    ActualSize();
-    textEdit->setFocus(Qt::MouseFocusReason);
+    if (ViewRect().Contains(p.x(), p.y())) {
+        PlaceAnnotation(p);
+    }
     event->accept();
+}
+
+// The picture is shown 1:1 while the text is typed, with the pixel clicked staying under the
+// pointer, and the edit stands where the text will be written.
+void CPicItem::PlaceAnnotation(const QPoint& click) {
+    const QvRect view = ViewRect();
+    const int32_t px = int32_t(int64_t(click.x() - view.left) * PictureWidth() / view.Width());
+    const int32_t py = int32_t(int64_t(click.y() - view.top) * PictureHeight() / view.Height());
+    ActualSize();
+    imageRect = QvRect{click.x() - px, click.y() - py, click.x() - px + int32_t(PictureWidth()),
+                       click.y() - py + int32_t(PictureHeight())};
+    update();
+    textEdit->setGeometry(click.x(), click.y(), 100, 20);
+    textX = click.x();
+    textY = click.y();
+    textEdit->show();
+    textEdit->raise();
+    annotateState = 2;
+    textEdit->setFocus(Qt::MouseFocusReason);
+}
+
+void CPicItem::resizeEvent(QResizeEvent* event) {
+    // The picture is fitted again, away from the place the text was meant for.
+    CancelAnnotation();
+    CPicture::resizeEvent(event);
 }

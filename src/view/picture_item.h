@@ -30,8 +30,10 @@ public:
     // Prints workImage (the picture without its annotation text) on one page of the chosen
     // printer, the default printer when none is chosen, and tells the user how it ended.
     PrintResult Print(const PrinterChoice& printer);
-    // Arms the text annotation: the next click places the text edit.
-    void ArmAnnotation() { annotateState = 1; }
+    // Arms the text annotation: the next click on the picture places the text edit.
+    void ArmAnnotation();
+    // Drops the text being typed and hides its edit (Escape, another picture, the live picture).
+    void CancelAnnotation();
 
     bool IsModified() const { return modified; }
     int GetAnnotateState() const { return annotateState; }
@@ -48,6 +50,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
+    void resizeEvent(QResizeEvent* event) override;
+
     void ApplyRotation();
     void CommitAnnotation();
 
@@ -59,6 +63,9 @@ protected:
 
 private:
     QString AskSavePath();
+    void PlaceAnnotation(const QPoint& click);
+    // Black on a light part of the picture, white on a dark one.
+    QvColour AnnotationColour(int32_t x, int32_t top, int32_t bottom) const;
 
     SavePathChooser savePathChooser;
 };

@@ -447,11 +447,13 @@ uint32_t CPicture::PictureHeight() const {
 }
 
 void CPicture::CentreNaturalSize() {
+    CentreOnClient(int32_t(PictureWidth()), int32_t(PictureHeight()));
+}
+
+void CPicture::CentreOnClient(int32_t w, int32_t h) {
     const QvRect client = ClientRect();
     const int32_t cx = (client.left + client.right) / 2;
     const int32_t cy = (client.top + client.bottom) / 2;
-    const int32_t w = int32_t(PictureWidth());
-    const int32_t h = int32_t(PictureHeight());
     imageRect = QvRect{cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2};
 }
 
@@ -527,15 +529,16 @@ void CPicture::FitToWindow() {
     int n = kMaxZoomStep;
     for (; n >= kMinZoomStep; --n) {
         const double factor = ZoomFactor(n);
-        if (Scaled(w, factor) < client.Width() || Scaled(h, factor) < client.Height()) {
+        if (Scaled(w, factor) < client.Width() && Scaled(h, factor) < client.Height()) {
             break;
         }
     }
-    // One step below the first that fits; a picture too large for even the smallest step (the
-    // search runs out at -1) is shown at the smallest step.
+    // One step below the first at which the whole picture fits; a picture too large for even the
+    // smallest step (the search runs out at -1) is shown at the smallest step. Either way it is
+    // centred: where it was before has nothing to do with the window it is fitted to now.
     zoomStep = std::max(n - 1, kMinZoomStep);
     const double factor = ZoomFactor(zoomStep);
-    PlaceImageRect(Scaled(w, factor), Scaled(h, factor));
+    CentreOnClient(Scaled(w, factor), Scaled(h, factor));
     update();
 }
 

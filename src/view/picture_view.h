@@ -200,6 +200,7 @@ private:
     void BuildDisplayImage() const;
     void PlaceImageRect(int32_t width, int32_t height);
     void CentreNaturalSize();
+    void CentreOnClient(int32_t width, int32_t height);
     void StepZoom(int step);
     void DrawPicture(QPainter& painter);
     void DrawSelection(QPainter& painter) const;

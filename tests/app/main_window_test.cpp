@@ -183,7 +183,7 @@ private slots:
         QVERIFY(dlg_->isVisible());
         QCOMPARE(dlg_->geometry(), before);
         QVERIFY(!dlg_->IsFullScreen());
-        // In picture mode Enter still asks for a photo.
+        // In picture mode Enter reaches the photo command too, which takes none there.
         SendWindowMessage(dlg_, qvmsg::kSetWorkMode, 1, 0);
         QTest::keyClick(dlg_, Qt::Key_Return);
         QCOMPARE(dlg_->photos, 3);

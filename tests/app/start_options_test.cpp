@@ -43,6 +43,8 @@ TEST_F(StartOptionsTest, EnvironmentAddsOneSimulatedCamera) {
 TEST_F(StartOptionsTest, HelpVersionAndErrors) {
     StartRequest r = Parse({u"--help"_qs});
     EXPECT_EQ(r.action, StartAction::kShowHelp);
+    EXPECT_TRUE(r.message.startsWith(u"Usage: quorvane [options] [files...]"_qs))
+        << r.message.toStdString();
     EXPECT_TRUE(r.message.contains(u"--simulated-camera"_qs));
     EXPECT_TRUE(r.message.contains(u"--simulated-webcam"_qs));
 

@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFormLayout>
+#include <QLabel>
 #include <QtTest>
 #include <memory>
 
@@ -106,8 +108,20 @@ private slots:
             auto* dialog = qobject_cast<CameraSettingsDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog && dialog->CameraChoice()->count() == 3);
             QCOMPARE(dialog->CameraChoice()->currentData().toString(), Id(opened));
+            const QPoint offCentre =
+                dialog->frameGeometry().center() - dlg->frameGeometry().center();
+            if (offCentre.manhattanLength() > 4)
+                dialog->accept();
+            QVERIFY(offCentre.manhattanLength() <= 4);
             emit dialog->CameraChoice()->activated(0);  // the webcam
-            QVERIFY(dialog->Editor("Brightness"));      // its own controls
+            // Its own controls: the common ones named in Chinese, the others as the camera does.
+            for (const char* name : {"亮度", "Sensor noise"}) {
+                QWidget* editor = dialog->Editor(QString::fromUtf8(name));
+                QVERIFY(editor);
+                auto* form = qobject_cast<QFormLayout*>(editor->parentWidget()->layout());
+                QCOMPARE(qobject_cast<QLabel*>(form->labelForField(editor))->text(),
+                         QString::fromUtf8(name));
+            }
             dialog->accept();
         });
         Press(*dlg, mainctl::kCameraSettings);

@@ -144,9 +144,10 @@ private slots:
         QVERIFY(item.GetSelectionRect().IsEmpty());
         QVERIFY(item.GetSelectionImageRect().IsEmpty());
         QVERIFY(!item.IsStretchToWindow());
-        // Step 26 is the first below the window in one direction (371 wide); the fit takes the step
-        // below it, 309 x 309.
-        QCOMPARE(item.GetZoomStep(), 25);
+        // Step 24 is the first at which the whole cut fits (257 x 257); the fit takes the step
+        // below it, 214 x 214, centred.
+        QCOMPARE(item.GetZoomStep(), 23);
+        QCOMPARE(item.GetImageRect(), (QvRect{93, 43, 307, 257}));
         QVERIFY(item.IsModified());
     }
 
@@ -200,12 +201,13 @@ private slots:
         Item item;
         Show(item, 400, 300, 200, 100, true);
         item.FitToWindow();
-        QCOMPARE(item.GetZoomStep(), 20);
+        QCOMPARE(item.GetImageRect(), (QvRect{56, 78, 344, 222}));  // step 17: 288 x 144
         item.ArmAnnotation();
         QTest::mouseClick(&item, Qt::LeftButton, {}, QPoint(150, 160));
         QCOMPARE(item.GetAnnotateState(), 2);
-        QCOMPARE(item.GetZoomStep(), 15);  // shown 1:1 while typing
-        QCOMPARE(item.GetImageRect(), (QvRect{100, 100, 300, 200}));
+        // Shown 1:1 while typing, picture pixel (65, 56) staying under the pointer.
+        QCOMPARE(item.GetZoomStep(), 15);
+        QCOMPARE(item.GetImageRect(), (QvRect{85, 104, 285, 204}));
         CInputEdit* edit = item.GetTextEdit();
         QVERIFY(edit->isVisible());
         QCOMPARE(edit->geometry(), QRect(150, 160, 100, 20));
@@ -223,7 +225,7 @@ private slots:
         QVERIFY(edit->text().isEmpty());
         QVERIFY(item.IsModified());
 
-        // White text with its box's bottom-left corner at (50, 60) of the picture.
+        // White on the black picture, the text's top-left corner at (65, 56).
         const CDibImage& image = item.GetDisplayImage();
         int minX = 1000, maxX = -1, minY = 1000, maxY = -1;
         for (uint32_t y = 0; y < 100; ++y) {
@@ -238,23 +240,21 @@ private slots:
                 maxY = std::max(maxY, int(y));
             }
         }
-        QVERIFY2(minX >= 50 && minX <= 54, qPrintable(QString::number(minX)));
-        QVERIFY2(maxY <= 60 && maxY >= 50, qPrintable(QString::number(maxY)));
-        QVERIFY(maxX > minX + 10 && minY < maxY - 5);
+        QVERIFY2(minX >= 65 && minX <= 69, qPrintable(QString::number(minX)));
+        QVERIFY2(minY >= 56 && minY <= 60, qPrintable(QString::number(minY)));
+        QVERIFY(maxX > minX + 10 && maxY > minY + 5 && maxY < 56 + 20);
         // The work image keeps the picture without the text.
         QCOMPARE(TopDown(item.GetWorkImage(), uint32_t(minX), uint32_t(maxY)), QvColour(0));
     }
 
-    void annotationLeftOfThePictureIsDropped() {
+    void annotationOffThePictureWaitsForAClickOnIt() {
         Item item;
         Show(item, 400, 300, 200, 100, true);
         item.ArmAnnotation();
         QTest::mouseClick(&item, Qt::LeftButton, {}, QPoint(60, 160));
-        QTest::keyClicks(item.GetTextEdit(), "X");
-        QTest::keyClick(item.GetTextEdit(), Qt::Key_Return);
-        QCOMPARE(item.GetAnnotateState(), 0);
-        QVERIFY(!item.IsModified());
+        QCOMPARE(item.GetAnnotateState(), 1);
         QVERIFY(!item.GetTextEdit()->isVisible());
+        QVERIFY(!item.IsModified());
     }
 
     void enterWithoutAnnotationDoesNothing() {

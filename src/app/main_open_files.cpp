@@ -31,7 +31,7 @@ void CQuorvaneDlg::OpenFiles(const QStringList& paths) {
     }
     if (!unreadable.isEmpty()) {
         QvMessageBox(QStringLiteral("无法打开以下文件:\n") + unreadable.join(u'\n'),
-                     QStringLiteral("Quorvane"));
+                     NoticeCaption());
     }
 }
 

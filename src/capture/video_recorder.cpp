@@ -1,6 +1,5 @@
 #include "capture/video_recorder.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <algorithm>
 
@@ -16,7 +15,7 @@ CVideoRecorder* g_current = nullptr;
 constexpr int kEndTimeoutMs = 5000;
 
 bool Fail(const QString& text) {
-    QvMessageBox(text, QStringLiteral("Error"), MessageIcon::kError);
+    QvMessageBox(text, ErrorCaption(), MessageIcon::kError);
     return false;
 }
 
@@ -92,8 +91,7 @@ bool CVideoRecorder::CreateGraph() {
     if (MediaPlatformInit())
         graph_ = gst_pipeline_new("record graph");
     if (!graph_) {
-        QvMessageBox(QStringLiteral("Create Video graph Fail"),
-                     QCoreApplication::applicationName());
+        QvMessageBox(QStringLiteral("Create Video graph Fail"), ErrorCaption());
         return false;
     }
     gst_object_ref_sink(graph_);

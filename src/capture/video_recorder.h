@@ -45,7 +45,7 @@ public:
 
     // Records width x height pictures into fileName at framesPerSecond: WMV when the
     // upper-cased extension is "WMV", AVI otherwise. WMV sizes are cut to even numbers. Every
-    // failure is told to the user (caption "Error") and leaves nothing running: false.
+    // failure is told to the user (caption "错误") and leaves nothing running: false.
     bool StartRecording(const QString& fileName, int width, int height,
                         int framesPerSecond = kDefaultFramesPerSecond);
     // Ends the stream, waits for the file to be finished (bounded), and tears the pipeline

@@ -117,7 +117,7 @@ bool CTextResultDlg::SaveText() {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
         QvMessageBox(QStringLiteral("文本保存失败：%1\n%2").arg(path, file.errorString()),
-                     QStringLiteral("Error"), MessageIcon::kError);
+                     ErrorCaption(), MessageIcon::kError);
         return false;
     }
     note_->setText(QStringLiteral("已保存：%1").arg(QDir::toNativeSeparators(path)));

@@ -1,7 +1,7 @@
 // "打印" in picture mode through a real CUPS scheduler. cups_print_test.sh starts a private
 // scheduler whose default queue writes its output to the file named by QUORVANE_CUPS_OUTPUT,
 // then runs this program; it checks that the output holds one page with the picture on it,
-// centred and at its own proportions.
+// centred and at its own proportions, and that a queue that refuses or holds the job says so.
 
 #include <QtTest>
 
@@ -13,6 +13,7 @@
 #include "support/photo_home.h"
 #include "support/printed_page.h"
 #include "view/picture_item.h"
+#include "view/picture_printing.h"
 #include "view/thumbnail_view.h"
 
 namespace {
@@ -84,6 +85,44 @@ private slots:
         QVERIFY2(qAbs(ink.center().x() - page.width() / 2) <= page.width() / 20, qPrintable(where));
         QCOMPARE(qGray(page.pixel(ink.center())), 255);
         QVERIFY(qGray(page.pixel(ink.left() + ink.width() / 6, ink.center().y())) < 50);
+        SetMessageBoxHandler({});
+    }
+
+    void queueThatDoesNotPrintSaysWhy_data() {
+        QTest::addColumn<QString>("queue");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("refusing") << qEnvironmentVariable("QUORVANE_CUPS_REFUSING")
+                                  << QStringLiteral("打印机:打印失败：refused by the test");
+        QTest::newRow("paused") << qEnvironmentVariable("QUORVANE_CUPS_PAUSED")
+                                << QStringLiteral("打印机:打印任务正在等待：paused by the test");
+    }
+
+    void queueThatDoesNotPrintSaysWhy() {
+        QFETCH(QString, queue);
+        QFETCH(QString, message);
+        QVERIFY2(!queue.isEmpty(), "run by cups_print_test.sh, which makes the queues");
+        InstallFontFaces();
+        QStringList messages;
+        SetMessageBoxHandler([&messages](const QString& text, const QString& caption, MessageIcon) {
+            messages << caption + u':' + text;
+        });
+        SetPrintDialogRunner(
+            [queue](QPrinter& printer, QWidget*) { printer.setPrinterName(queue); });
+        PhotoHome home;
+        QVERIFY(home.Make());
+        const QString picture = home.Storage() + QStringLiteral("/striped.bmp");
+        QVERIFY(WriteStriped(picture));
+        CQuorvaneDlg main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        CDibImage thumbnail;
+        QVERIFY(thumbnail.Load(picture, kDibFormatBmp));
+        main.Thumbnails()->AddPicture(thumbnail, picture);
+        SendWindowMessage(&main, qvmsg::kSetWorkMode, 1, 0);
+        SendWindowMessage(&main, qvmsg::kButtonClicked, mainctl::kPrintSetup, 0);
+        SendWindowMessage(&main, qvmsg::kButtonClicked, mainctl::kPrint, 0);
+        QCOMPARE(messages, QStringList{message});
+        SetPrintDialogRunner({});
         SetMessageBoxHandler({});
     }
 };

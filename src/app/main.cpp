@@ -2,10 +2,12 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/quorvane_app.h"
 #include "app/single_instance.h"
 #include "app/start_options.h"
+#include "ocr/text_recognition_job.h"
 #include "platform/user_folders.h"
 
 namespace {
@@ -72,5 +74,11 @@ int main(int argc, char* argv[]) {
     // The main window reads the stored settings as it is constructed.
     app.InitInstance();
     instance.StopListening();
+    // A recognition still loading its languages cannot be stopped, and would run on into the
+    // program's teardown; everything is saved by now, so the program ends without it.
+    if (CTextRecognitionJob::RunsLeft() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }

@@ -79,15 +79,21 @@ void CQuorvaneDlg::ChooseFileNaming() {
 }
 
 // The format and the interval live for this run only; the next photo uses them, and continuous
-// photos, running or started later, the interval.
+// photos, running or started later, the interval. The kind of continuous photos is kept in the
+// settings file and taken by the next "开始连拍".
 void CQuorvaneDlg::ChoosePictureFormat() {
     CPicFormatDlg dialog(this);
     dialog.SetFormat(pictureFormatNumber_);
     dialog.SetInterval(captureInterval_);
+    dialog.SetAutoMode(stored_.autoMode);
     RunSettingsDialog(dialog);
     pictureFormatNumber_ = dialog.Format();
     pictureExtension_ = ExtensionOf(pictureFormatNumber_, pictureExtension_);
     SetCaptureInterval(dialog.Interval());
+    if (dialog.AutoMode() != stored_.autoMode) {
+        stored_.autoMode = dialog.AutoMode();
+        WriteSettingInt(&settings_, qvini::kPic, qvini::kAutoMode, stored_.autoMode);
+    }
 }
 
 void CQuorvaneDlg::ShowScanSize() {
@@ -110,12 +116,14 @@ void CQuorvaneDlg::RestoreDefaults() {
     stored_.recordFormat = first.recordFormat;
     stored_.recordPath = documents;
     stored_.recordName = first.recordName;
+    stored_.autoMode = first.autoMode;
     WriteSettingString(&settings_, qvini::kPic, qvini::kPicName, stored_.picName);
     WriteSettingInt(&settings_, qvini::kPic, qvini::kNameMode, stored_.nameMode);
     WriteSettingInt(&settings_, qvini::kPic, qvini::kQuantity, stored_.quality);
     WriteSettingInt(&settings_, qvini::kVideo, qvini::kRecordFormat, stored_.recordFormat);
     WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordPath, stored_.recordPath);
     WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordName, stored_.recordName);
+    WriteSettingInt(&settings_, qvini::kPic, qvini::kAutoMode, stored_.autoMode);
     EnsureDefaultStorageFolder();
 
     pictureFormatNumber_ = kFirstPictureFormat;

@@ -30,7 +30,9 @@
 
 class CBusyPanel;
 class CColorMode;
+class CPageCapture;
 class CPicture;
+class CPictureOpener;
 class CQVButton;
 class CQVDialog;
 class CSaveNotice;
@@ -64,12 +66,15 @@ public:
     virtual void TakePhoto();
     // What "拍照" says without a live picture.
     static QString NoLivePictureText() { return QStringLiteral("没有实时画面，无法拍照"); }
-    // Starts continuous photos (one at once, then one per captureInterval) or stops them.
+    // Starts continuous photos or stops them: in the timed mode one at once, then one per
+    // captureInterval; in the page mode one each time a new page lies still (page_capture.h).
     void ToggleContinuous();
     // Ends continuous photos, if running, and puts the button's text back. Leaving the live
     // picture does this: a still picture gives nothing to photograph.
     void StopContinuous();
     bool IsContinuousRunning() const { return continuousRunning_; }
+    // 0 timed continuous photos, 1 a photo on each new page ([PIC] automode).
+    int AutoMode() const { return stored_.autoMode; }
     // Period of continuous photos in seconds (the picture-format dialog's value); continuous
     // photos already running take it at once.
     void SetCaptureInterval(int seconds);
@@ -115,9 +120,12 @@ public:
     void EnableForMode(int mode);
 
     // Files from the command line or from a later copy of the program (main_open_files.cpp):
-    // each readable picture joins the thumbnail strip and the newest is shown in picture mode;
-    // files that cannot be read are named in one message.
+    // each readable picture joins the thumbnail strip as its thumbnail is made in the
+    // background, and once the last is in, the newest is shown in picture mode; files that
+    // cannot be read are named in one message.
     void OpenFiles(const QStringList& paths);
+    // True while the thumbnails of files given to OpenFiles are being made.
+    bool IsOpeningFiles() const;
     // Restores, raises and activates the window (a later copy of the program was started).
     void BringToFront();
 
@@ -173,6 +181,7 @@ private:
     void ShowPanels(bool visible);
     void ReloadSelectedPicture(const QString& path);
     void ReportUnsavedPhoto(const QString& path, const PhotoResult& result);
+    void StartPageCapture();
     CPicture* CurrentItem() const;
     void ToggleActualSize();
     void OpenStorageFolder();
@@ -240,7 +249,8 @@ private:
     CColorMode* colourModePanel_ = nullptr;
     CSaveOption* saveOptionPanel_ = nullptr;
     CSaveNotice* saveNotice_ = nullptr;
-    QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
+    QTimer* continuousTimer_ = nullptr;    // timer 1: continuous photos
+    CPageCapture* pageCapture_ = nullptr;  // continuous photos in the page mode
     CPhotoNamer photoNamer_;
 
     // The settings dialogs (main_settings_commands.cpp).
@@ -253,6 +263,10 @@ public:
     const PrinterChoice& ChosenPrinter() const { return printerChoice_; }
 
 private:
+    // Files being opened (main_open_files.cpp).
+    void OnFilesOpened(bool added, const QStringList& refused);
+    CPictureOpener* opener_ = nullptr;
+
     void PrintShownPicture();
     void SetUpPrinter();
     void ShowWatermarkDialog();

@@ -86,6 +86,8 @@ CPDFDlg::CPDFDlg(const QStringList& pictures, QWidget* parent)
     // Taken only by a click: focus passed on while the list is disabled would select its text.
     pathEdit_->setFocusPolicy(Qt::ClickFocus);
     pathEdit_->setFont(QvFont(QStringLiteral("宋体"), 12, 400));
+    previewLoader_ = new CPictureLoader(this);
+    connect(previewLoader_, &CPictureLoader::Loaded, this, &CPDFDlg::OnPreviewLoaded);
     // The keyboard changes the selection without a mouse release: the preview follows it too.
     connect(fileList_, &QListWidget::currentRowChanged, this, [this] {
         if (QGuiApplication::mouseButtons() == Qt::NoButton)
@@ -208,10 +210,23 @@ void CPDFDlg::ShowPreview() {
     if (row < 0)
         return;
     previewPath_ = fileList_->item(row)->text();
+    // The previous picture goes at once: the busy mark stands in its place.
+    previewImage_.Destroy();
+    previewNote_.clear();
+    previewLoader_->Load(PictureRequest{previewPath_, PdfPreviewFormatCode(previewPath_),
+                                        uint32_t(kPreviewRect.width()),
+                                        uint32_t(kPreviewRect.height())});
+    update(kPreviewRect);
+}
+
+void CPDFDlg::OnPreviewLoaded(const PictureRequest& /*request*/, LoadedPicture& picture) {
     // A file that cannot be read shows an empty preview rather than the previous picture.
-    if (!previewImage_.Load(previewPath_, PdfPreviewFormatCode(previewPath_)) ||
-        !previewImage_.Resample(kPreviewRect.width(), kPreviewRect.height(), 1)) {
-        previewImage_.Destroy();
+    if (picture.IsLoaded() &&
+        picture.image.Resample(kPreviewRect.width(), kPreviewRect.height(), 1)) {
+        previewImage_ = std::move(picture.image);
+    } else if (picture.status == LoadedPicture::Status::kTooLarge) {
+        previewNote_ =
+            QStringLiteral("图片太大\n%1 × %2").arg(picture.fullWidth).arg(picture.fullHeight);
     }
     update(kPreviewRect);
 }
@@ -250,7 +265,9 @@ void CPDFDlg::RemoveSelected() {
     delete fileList_->takeItem(row);
     const int count = fileList_->count();
     if (count == 0) {
+        previewLoader_->Cancel();
         previewImage_.Destroy();
+        previewNote_.clear();
         previewPath_.clear();
         update(kPreviewRect);
         return;
@@ -369,8 +386,13 @@ void CPDFDlg::paintEvent(QPaintEvent* event) {
     QvTextOut(p, kPathEditRect.left(), kPathEditRect.top() - 16, QStringLiteral("保存为："));
     p.setPen(kFrameColour);
     p.drawRect(kPreviewRect.adjusted(-1, -1, 0, 0));
-    if (previewImage_.IsValid())
+    if (previewImage_.IsValid()) {
         previewImage_.Draw(&p, kPreviewRect.left(), kPreviewRect.top());
+    } else if (previewLoader_->IsBusy() || !previewNote_.isEmpty()) {
+        p.setPen(kLabelColour);
+        p.drawText(kPreviewRect, Qt::AlignCenter,
+                   previewLoader_->IsBusy() ? QStringLiteral("正在读取…") : previewNote_);
+    }
     if (IsMaking())
         PaintProgress(p);
 }

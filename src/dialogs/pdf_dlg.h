@@ -14,6 +14,7 @@
 
 #include "image/dib_image.h"
 #include "image/pdf_maker.h"
+#include "image/picture_loader.h"
 #include "ui/qv_dialog.h"
 
 class CKTListBox;
@@ -51,6 +52,8 @@ public:
     const QString& PdfPath() const { return pdfPath_; }
     const QString& PreviewPath() const { return previewPath_; }
     const CDibImage& PreviewImage() const { return previewImage_; }
+    // True while the selected picture is read for the preview.
+    bool IsPreviewLoading() const { return previewLoader_->IsBusy(); }
     bool IsMaking() const { return worker_.joinable(); }
     // Pages done and pages in all while making.
     int ProgressDone() const { return progressDone_; }
@@ -73,7 +76,10 @@ private:
     void OnButton(int id);
     // The selected entry; -1 when none is (the list's current entry may be unselected).
     int SelectedRow() const;
+    // Reads the selected picture for the preview in the background; a newer selection
+    // supersedes it, and closing the dialog cancels it.
     void ShowPreview();
+    void OnPreviewLoaded(const PictureRequest& request, LoadedPicture& picture);
     void AddFiles();
     void RemoveSelected();
     void ChoosePdfPath();
@@ -92,6 +98,8 @@ private:
     QStringList paths_;
     CDibImage previewImage_;
     QString previewPath_;
+    CPictureLoader* previewLoader_ = nullptr;
+    QString previewNote_;  // shown in the preview's place when the picture is refused
     QString pdfPath_;
     std::thread worker_;
     std::atomic<bool> cancel_{false};

@@ -32,6 +32,8 @@ StoredSettings ReadStoredSettings(CIniFile& store) {
     settings.recordIndex = store.ReadInt(kVideo, kRecordIndex, 0);
     settings.picIndex = store.ReadInt(kPic, kPicIndex, 0);
     settings.nameMode = store.ReadInt(kPic, kNameMode, 0);
+    // Anything but the page mode is the timed mode, as it was before the choice existed.
+    settings.autoMode = store.ReadInt(kPic, kAutoMode, 0) == 1 ? 1 : 0;
 
     const QString documents = DocumentsFolder();
     settings.picPath = store.ReadFolder(kPic, kPicPath, documents);

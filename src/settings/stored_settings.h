@@ -16,6 +16,7 @@ inline const QString kNameMode = QStringLiteral("namemode");
 inline const QString kPicIndex = QStringLiteral("picindex");
 inline const QString kQuantity = QStringLiteral("quantity");
 inline const QString kPicFormat = QStringLiteral("picformat");
+inline const QString kAutoMode = QStringLiteral("automode");
 // [Video]
 inline const QString kVideoWidth = QStringLiteral("videowidth");
 inline const QString kVideoHeight = QStringLiteral("videoheight");
@@ -37,6 +38,7 @@ struct StoredSettings {
     int picIndex = 0;                           // picture counter
     int quality = 50;                           // JPEG quality
     int picFormat = 0;                          // stored but used by nothing
+    int autoMode = 0;  // "开始连拍": 0 photos at an interval, 1 a photo on each new page
     // [Video]
     int videoWidth = -1;  // preferred capture size; applied only when both are positive
     int videoHeight = -1;

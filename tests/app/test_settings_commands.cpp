@@ -177,6 +177,8 @@ void SettingsCommandsTest::namingAndFormatShapeTheNextPhoto() {
             QCOMPARE(format->CheckedItem(), 2);  // JPEG, as every run starts
             ClickItem(*format, 4);               // PNG
             format->IntervalEdit()->setText(QStringLiteral("5"));
+            const QvRect& page = format->ModeItem(CPicFormatDlg::kPageItem).HitRect();
+            QTest::mouseClick(format, Qt::LeftButton, {}, QPoint(page.left + 3, page.top + 3));
             Press(&dialog, CPicFormatDlg::kOkButtonId);
         }
     });
@@ -188,6 +190,11 @@ void SettingsCommandsTest::namingAndFormatShapeTheNextPhoto() {
     QCOMPARE(dlg->PictureFormatNumber(), 3);
     QCOMPARE(dlg->PictureExtension(), QStringLiteral("png"));
     QCOMPARE(dlg->CaptureInterval(), 5);
+    // The kind of continuous photos is kept, and the next run starts with it.
+    CIniFile ini;
+    QCOMPARE(ini.ReadInt(qvini::kPic, qvini::kAutoMode, -1), 1);
+    QCOMPARE(ReadStoredSettings(ini).autoMode, 1);
+    QCOMPARE(dlg->AutoMode(), 1);
 
     Press(dlg.get(), 1023);
     const CDibImage& frame = dlg->WorkRegion()->GetVideoItem()->GetWorkImage();
@@ -256,6 +263,7 @@ void SettingsCommandsTest::defaultsRestoreAFirstRunAndKeepTheCounters() {
     QVERIFY(ini.WriteString(qvini::kVideo, qvini::kRecordPath, home_->Storage()));
     QVERIFY(ini.WriteString(qvini::kVideo, qvini::kRecordName, QStringLiteral("Lesson")));
     QVERIFY(ini.WriteInt(qvini::kVideo, qvini::kRecordIndex, 3));
+    QVERIFY(ini.WriteInt(qvini::kPic, qvini::kAutoMode, 1));
     auto dlg = Open();
     QVERIFY(dlg);
     dlg->SetDialogRunner([](CQVDialog& dialog) {
@@ -296,6 +304,7 @@ void SettingsCommandsTest::defaultsRestoreAFirstRunAndKeepTheCounters() {
     QCOMPARE(now.recordFormat, first.recordFormat);
     QCOMPARE(now.recordPath, first.recordPath);
     QCOMPARE(now.recordName, first.recordName);
+    QCOMPARE(now.autoMode, first.autoMode);
     QCOMPARE(now.picIndex, 7);
     QCOMPARE(now.recordIndex, 3);
     QVERIFY(QFileInfo(first.picPath).isDir());

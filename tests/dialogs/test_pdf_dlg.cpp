@@ -220,6 +220,7 @@ void PdfDlgTest::previewAndOpen() {
     Press(*dlg, CPDFDlg::kOpenId);  // nothing previewed yet: nothing opens
     Drag(dlg->FileList(), 0, 0);
     QCOMPARE(dlg->PreviewPath(), Picture(0));
+    QTRY_VERIFY(!dlg->IsPreviewLoading());
     QCOMPARE(dlg->PreviewImage().GetWidth(), 128u);
     QCOMPARE(dlg->PreviewImage().GetHeight(), 128u);
     const QImage shown = dlg->grab(CPDFDlg::kPreviewRect).toImage();
@@ -228,6 +229,7 @@ void PdfDlgTest::previewAndOpen() {
     QDesktopServices::unsetUrlHandler("file");
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(Picture(0))});
     Drag(dlg->FileList(), 1, 1);  // a file that cannot be read empties the preview
+    QTRY_VERIFY(!dlg->IsPreviewLoading());
     QVERIFY(!dlg->PreviewImage().IsValid());
 }
 

@@ -69,7 +69,7 @@ QvRect RawBox(tesseract::ResultIterator& it, tesseract::PageIteratorLevel level)
 }
 
 // The lines of the engine's last reading, boxes in the prepared picture's pixels.
-std::vector<OcrReadLine> OcrReadLines(tesseract::TessBaseAPI& engine) {
+std::vector<OcrReadLine> ReadLines(tesseract::TessBaseAPI& engine) {
     using tesseract::RIL_PARA;
     using tesseract::RIL_TEXTLINE;
     using tesseract::RIL_WORD;
@@ -132,6 +132,19 @@ OcrPage MakePage(std::vector<OcrReadLine>& lines, const OcrPicture& picture) {
     }
     page.text = text;
     return page;
+}
+
+// `area` of the prepared picture, scaled to width x height; empty when the area is too small.
+std::vector<uint8_t> EnlargedArea(const OcrPicture& picture, const QvRect& area, int width,
+                                  int height) {
+    if (area.Width() < 2 || area.Height() < 2)
+        return {};
+    std::vector<uint8_t> cut(size_t(area.Width()) * size_t(area.Height()));
+    for (int y = 0; y < area.Height(); ++y)
+        std::copy_n(
+            picture.grey.data() + size_t(area.top + y) * size_t(picture.width) + size_t(area.left),
+            area.Width(), cut.data() + size_t(y) * size_t(area.Width()));
+    return ResampleGrey(cut.data(), area.Width(), area.Height(), width, height);
 }
 
 OcrOutcome Failure(OcrStatus status, const QString& error) {
@@ -241,26 +254,19 @@ void CTextRecogniser::ReadAgainInChinese(std::vector<OcrReadLine>& lines, const 
         // Latin letters.
         const QvRect& box = read.prepared;
         const int pad = std::max(kLinePadding, box.Height() / 2);
-        const int left = std::max(0, box.left - pad);
-        const int top = std::max(0, box.top - pad);
-        const int width = std::min(picture.width, box.right + pad) - left;
-        const int height = std::min(picture.height, box.bottom + pad) - top;
-        if (width < 2 || height < 2)
+        const QvRect area{std::max(0, box.left - pad), std::max(0, box.top - pad),
+                          std::min(picture.width, box.right + pad),
+                          std::min(picture.height, box.bottom + pad)};
+        const int width = int(area.Width() * kChineseEnlargement);
+        const int height = int(area.Height() * kChineseEnlargement);
+        const std::vector<uint8_t> big = EnlargedArea(picture, area, width, height);
+        if (big.empty())
             continue;
-        std::vector<uint8_t> line(size_t(width) * size_t(height));
-        for (int y = 0; y < height; ++y)
-            std::copy_n(
-                picture.grey.data() + size_t(top + y) * size_t(picture.width) + size_t(left), width,
-                line.data() + size_t(y) * size_t(width));
-        const int bigWidth = int(width * kChineseEnlargement);
-        const int bigHeight = int(height * kChineseEnlargement);
-        const std::vector<uint8_t> big =
-            ResampleGrey(line.data(), width, height, bigWidth, bigHeight);
-        chinese_->SetImage(big.data(), bigWidth, bigHeight, 1, bigWidth);
+        chinese_->SetImage(big.data(), width, height, 1, width);
         chinese_->SetSourceResolution(kSourceDpi);
         std::vector<OcrReadLine> again;
         if (chinese_->Recognize(nullptr) == 0)
-            again = OcrReadLines(*chinese_);
+            again = ReadLines(*chinese_);
         chinese_->Clear();
         if (again.size() != 1 || !HasChinese(again[0].line.text) ||
             MeanConfidence(again[0].line) <= MeanConfidence(read.line))
@@ -268,10 +274,10 @@ void CTextRecogniser::ReadAgainInChinese(std::vector<OcrReadLine>& lines, const 
         read.line = std::move(again[0].line);
         for (OcrWord& word : read.line.words) {
             const QvRect& b = word.box;
-            word.box = QvRect{left + int(b.left / kChineseEnlargement),
-                              top + int(b.top / kChineseEnlargement),
-                              left + int(b.right / kChineseEnlargement),
-                              top + int(b.bottom / kChineseEnlargement)};
+            word.box = QvRect{area.left + int(b.left / kChineseEnlargement),
+                              area.top + int(b.top / kChineseEnlargement),
+                              area.left + int(b.right / kChineseEnlargement),
+                              area.top + int(b.bottom / kChineseEnlargement)};
         }
     }
 }
@@ -310,7 +316,7 @@ OcrOutcome CTextRecogniser::Recognise(const CDibImage& image, const QvRect& regi
         engine_->Clear();
         return Failure(OcrStatus::kEngineFailed, QStringLiteral("文字识别失败。"));
     }
-    std::vector<OcrReadLine> lines = OcrReadLines(*engine_);
+    std::vector<OcrReadLine> lines = ReadLines(*engine_);
     engine_->Clear();
     if (ReadsChinese())
         ReadAgainInChinese(lines, picture, cancel);

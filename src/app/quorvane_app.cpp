@@ -2,6 +2,9 @@
 
 #include <QTimer>
 
+#include <cstdio>
+
+#include "app/language.h"
 #include "app/quorvane_dlg.h"
 #include "app/single_instance.h"
 #include "dialogs/camera_settings_dialog.h"
@@ -10,10 +13,22 @@
 #include "media/media_platform.h"
 #include "platform/font_faces.h"
 #include "platform/message_box_dialog.h"
+#include "platform/qt_translations.h"
 
 CQuorvaneApp::CQuorvaneApp(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool CQuorvaneApp::InitInstance() {
+    // The standard dialogs and buttons speak the interface's language.
+    const bool english = QVLanguage().CurrentLanguage() == QVLanguage::kEnglish;
+    const QLocale locale =
+        english ? QLocale(QLocale::English) : QLocale(QLocale::Chinese, QLocale::China);
+    if (!InstallQtTranslations(locale)) {
+        std::fprintf(
+            stderr,
+            "quorvane: Qt's translations for %s are not installed (qt6-translations-l10n); "
+            "standard dialogs stay in English\n",
+            qPrintable(locale.name()));
+    }
     InstallFontFaces();
     InstallMessageBoxDialog();
     SetFormatChooser(RunFormatDialog);

@@ -244,6 +244,7 @@ void CQuorvaneDlg::ToggleFullScreen() {
 void CQuorvaneDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     LayOutWorkRegion();  // over WorkRegionRect, or the whole client area in full screen
+    PlaceTextBusyPanel();
 }
 
 void CQuorvaneDlg::paintEvent(QPaintEvent*) {

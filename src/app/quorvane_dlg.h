@@ -106,7 +106,8 @@ public:
     // --- "文字识别" (main_text_commands.cpp)
     // Shows recognised text: the text result dialog, run modally, unless replaced.
     using TextResultPresenter = std::function<void(const QString& text, const QString& picture)>;
-    // Recognises the text of the shown picture (or of its selection box) in the background.
+    // Recognises the text of the shown picture (or of its selection box) in the background; a
+    // press while a run is under way is told so.
     void RecogniseText();
     bool IsRecognisingText() const;
     void CancelTextRecognition();
@@ -176,6 +177,8 @@ private:
     bool CreateChildren();
     void SetUpButtons();
     void LayOutWorkRegion();
+    // The text recognition's busy panel stays over the work region as the window changes size.
+    void PlaceTextBusyPanel();
     void SetChildrenVisible(bool visible);
     bool HandleKey(const QKeyEvent& key, const QWidget* receiver);
     void ShowAbout();

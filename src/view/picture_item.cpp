@@ -103,7 +103,7 @@ bool CPicItem::SaveAs() {
         // The edits stay marked as unsaved so that the user can try another name or format.
         QvMessageBox(QStringLiteral("图片保存失败：%1\n%2")
                          .arg(path, reason + u' ' + QString::fromUtf8(displayImage.GetLastError())),
-                     QStringLiteral("Error"), MessageIcon::kError);
+                     ErrorCaption(), MessageIcon::kError);
         return false;
     }
     modified = false;
@@ -114,8 +114,10 @@ bool CPicItem::SaveAs() {
 // Printing
 
 PrintResult CPicItem::Print(const PrinterChoice& printer) {
-    const PrintResult result = PrintPicture(workImage, printer);
-    QvMessageBox(PrintResultText(result), PrintMessageCaption());
+    QString reason;
+    const PrintResult result = PrintPicture(workImage, printer, &reason);
+    QvMessageBox(PrintResultText(result, reason), PrintMessageCaption(),
+                 result == PrintResult::kFailed ? MessageIcon::kError : MessageIcon::kNone);
     return result;
 }
 

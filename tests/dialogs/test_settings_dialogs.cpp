@@ -1,8 +1,13 @@
 // The settings dialogs on their own: what each gives back for the ways it can be left, the
-// folders the new-folder dialog makes or refuses, and a layout in which every control fits.
+// folders the new-folder dialog makes or refuses, a layout in which every control fits, and the
+// window system's standard dialogs in Chinese.
 
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
@@ -14,6 +19,8 @@
 #include "dialogs/scan_size_dialog.h"
 #include "dialogs/storage_path_dialog.h"
 #include "platform/font_faces.h"
+#include "platform/message_box.h"
+#include "platform/qt_translations.h"
 #include "platform/window_messages.h"
 #include "support/dialog_skins.h"
 #include "ui/folder_browser.h"
@@ -85,6 +92,7 @@ private slots:
     void scanSizeEveryButtonCloses();
     void controlsFitAndDoNotOverlap_data();
     void controlsFitAndDoNotOverlap();
+    void standardDialogsSpeakChinese();
 
 private:
     std::unique_ptr<DialogSkins> skins_;
@@ -364,6 +372,8 @@ void SettingsDialogsTest::controlsFitAndDoNotOverlap() {
     std::unique_ptr<CQVDialog> dialog(make());
     QVERIFY(Open(*dialog));
     QCOMPARE(dialog->size(), size);
+    QVERIFY(!dialog->Title().isEmpty());
+    QCOMPARE(dialog->windowTitle(), dialog->Title());
     dialog->grab();  // paints, so the option items know their places
     QList<QRect> areas;
     for (QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -388,6 +398,23 @@ void SettingsDialogsTest::controlsFitAndDoNotOverlap() {
                      qPrintable(QStringLiteral("%1 %2").arg(i).arg(j)));
         }
     }
+}
+
+// Qt's own message box and file dialog, with the translations the program loads at start.
+void SettingsDialogsTest::standardDialogsSpeakChinese() {
+    QVERIFY(InstallQtTranslations(QLocale(QLocale::Chinese, QLocale::China)));
+    QMessageBox box(QMessageBox::Question, NoticeCaption(), QStringLiteral("?"),
+                    QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    QFileDialog files(nullptr, QStringLiteral("浏览"), QDir::homePath());
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    const auto* buttons = files.findChild<QDialogButtonBox*>();
+    QVERIFY(buttons != nullptr);
+    QStringList texts;
+    for (const QAbstractButton* button : buttons->buttons())
+        texts << button->text().remove(QLatin1Char('&'));
+    QCOMPARE(texts, (QStringList{QStringLiteral("打开(O)"), QStringLiteral("取消")}));
 }
 
 QTEST_MAIN(SettingsDialogsTest)

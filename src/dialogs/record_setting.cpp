@@ -5,6 +5,8 @@
 #include <QPainter>
 
 #include "platform/font_faces.h"
+#include "platform/message_box.h"
+#include "platform/name_rules.h"
 #include "ui/folder_browser.h"
 #include "ui/general_button.h"
 #include "ui/qv_button.h"
@@ -42,7 +44,20 @@ bool CRecordSetting::OnInitDialog() {
 
 void CRecordSetting::Apply() {
     path = pathEdit_->text();
-    name = nameEdit_->text();
+    if (NamePrefixProblem(nameEdit_->text()).isEmpty())
+        name = nameEdit_->text();
+}
+
+// The dialog stays open on a refused name, saying why, until the user mends it.
+void CRecordSetting::OnOK() {
+    const QString problem = NamePrefixProblem(nameEdit_->text());
+    if (!problem.isEmpty()) {
+        QvMessageBox(problem, Title(), MessageIcon::kError);
+        nameEdit_->setFocus();
+        nameEdit_->selectAll();
+        return;
+    }
+    CQVOptionDialog::OnOK();
 }
 
 void CRecordSetting::paintEvent(QPaintEvent* event) {

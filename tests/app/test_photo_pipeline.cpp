@@ -147,6 +147,8 @@ private slots:
     void thumbnailIsAlways55();
     void watermarkOnlyWhenAsked();
     void dateWatermarkSitsBottomLeftOfTurnedPicture();
+    void watermarkStaysWholeInsideThePicture_data();
+    void watermarkStaysWholeInsideThePicture();
     void failedSaveLeavesNothing_data();
     void failedSaveLeavesNothing();
     void existingFileIsNotReplaced();
@@ -406,6 +408,66 @@ void PhotoPipelineTest::dateWatermarkSitsBottomLeftOfTurnedPicture() {
         }
     }
     QVERIFY(inked > 50);
+}
+
+namespace {
+
+// Ink of a watermarked white picture, looked at as it was written on (turned a quarter left).
+QRect InkAsWritten(CDibImage photo, int* count) {
+    photo.RotateLeft90();
+    QRect box;
+    *count = 0;
+    for (uint32_t y = 0; y < photo.GetHeight(); ++y) {
+        for (uint32_t x = 0; x < photo.GetWidth(); ++x) {
+            if (TopDownRgb(photo, x, y) != 0xFFFFFFu) {
+                box |= QRect(int(x), int(y), 1, 1);
+                ++*count;
+            }
+        }
+    }
+    return box;
+}
+
+}  // namespace
+
+void PhotoPipelineTest::watermarkStaysWholeInsideThePicture_data() {
+    QTest::addColumn<QPointF>("ratios");
+    QTest::addColumn<QPoint>("corner");  // where the ink must start (x, y); (-1, -1): anywhere
+    QTest::newRow("a new user's: top-left corner") << QPointF(0, 0) << QPoint(0, 0);
+    QTest::newRow("bottom-right corner") << QPointF(1, 1) << QPoint(-1, -1);
+    QTest::newRow("past the right edge") << QPointF(0.95, 0.5) << QPoint(-1, -1);
+}
+
+void PhotoPipelineTest::watermarkStaysWholeInsideThePicture() {
+    QFETCH(QPointF, ratios);
+    QFETCH(QPoint, corner);
+    CDibImage frame;
+    QVERIFY(frame.Create(200, 300, 24, kDibFormatBmp));
+    for (uint32_t row = 0; row < 300; ++row) {
+        std::memset(frame.GetRow(row), 0xFF, frame.GetEffWidth());
+    }
+    PhotoSource source;
+    source.workImage = &frame;
+    PhotoOptions options;
+    options.watermarkText = QStringLiteral("Quorvane 水印");
+    options.watermarkFont.height = 24;
+    options.watermarkX = 0.2f;  // well inside: the whole text
+    options.watermarkY = 0.5f;
+    int whole = 0;
+    const QRect reference = InkAsWritten(PreparePhoto(source, options), &whole);
+    QVERIFY(whole > 100);
+    options.watermarkX = float(ratios.x());
+    options.watermarkY = float(ratios.y());
+    int inked = 0;
+    const QRect box = InkAsWritten(PreparePhoto(source, options), &inked);
+    QCOMPARE(inked, whole);
+    QCOMPARE(box.size(), reference.size());
+    if (corner.x() >= 0) {
+        // Within the glyphs' side bearing and the line's space above the capitals.
+        QVERIFY2(box.left() <= corner.x() + 3 &&
+                     box.top() <= corner.y() + options.watermarkFont.height / 2,
+                 qPrintable(QStringLiteral("ink from %1,%2").arg(box.left()).arg(box.top())));
+    }
 }
 
 void PhotoPipelineTest::failedSaveLeavesNothing_data() {

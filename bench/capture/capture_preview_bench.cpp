@@ -2,7 +2,7 @@
 // receiver on the user-interface thread, the time that thread spends per frame, and the whole
 // process's CPU use, beside the bare pipeline (the same source and conversion into fakesink,
 // as gst-launch-1.0 would run it) as the floor. The video item runs with automatic cropping
-// off and then on, to show that the detection (at the lowest priority) leaves the preview alone.
+// off, then on, then with page capture on, to show what the worker thread adds to the preview.
 // Times are CPU times (process and user-interface thread), so that other work on a shared
 // machine slows the rows down without inflating them; "ms/frame" is the process's CPU time per
 // frame shown, the figure to compare with the bare pipeline's when a loaded machine drops frames.
@@ -160,7 +160,9 @@ public:
     int frames = 0, paints = 0;
 };
 
-Rate RunVideoItem(int width, int height, int ms, bool autoCrop) {
+enum class Analysis { kNone, kAutoCrop, kPages };
+
+Rate RunVideoItem(int width, int height, int ms, Analysis analysis) {
     QWidget window;
     window.resize(1024, 768);
     auto* item = new TimedVideoItem;
@@ -173,9 +175,11 @@ Rate RunVideoItem(int width, int height, int ms, bool autoCrop) {
         delete item;
         return {};
     }
-    item->SetAutoCropMode(autoCrop ? 2 : 0);
+    item->SetAutoCropMode(analysis == Analysis::kAutoCrop ? 2 : 0);
+    item->SetPageCapture(analysis == Analysis::kPages);
     Wait(1000);
     const uint64_t detections0 = item->EdgeWorker().Results().serial;
+    const uint64_t looked0 = item->EdgeWorker().FramesTaken();
     const int frames0 = item->frames, paints0 = item->paints;
     const qint64 frameNs0 = item->frameNs, paintNs0 = item->paintNs;
     const qint64 ui0 = ThreadCpuNs();
@@ -189,13 +193,17 @@ Rate RunVideoItem(int width, int height, int ms, bool autoCrop) {
     const int frames = item->frames - frames0;
     const int paints = item->paints - paints0;
     const uint64_t detections = item->EdgeWorker().Results().serial - detections0;
+    const uint64_t looked = item->EdgeWorker().FramesTaken() - looked0;
     const double frameS = (item->frameNs - frameNs0) / 1e9;
     const double paintS = (item->paintNs - paintNs0) / 1e9;
-    const Rate rate = PrintRate(autoCrop ? "video item, auto crop on" : "video item, auto crop off",
-                                width, height, frames, seconds, cpu);
-    std::printf("  OnFrame %5.2f ms  paint %5.2f ms (%d)  UI busy %5.1f%%  detections %4.1f/s\n",
-                frames ? frameS * 1e3 / frames : 0.0, paints ? paintS * 1e3 / paints : 0.0, paints,
-                100 * ui / seconds, detections / seconds);
+    const char* labels[] = {"video item, auto crop off", "video item, auto crop on",
+                            "video item, page capture"};
+    const Rate rate = PrintRate(labels[int(analysis)], width, height, frames, seconds, cpu);
+    std::printf(
+        "  OnFrame %5.2f ms  paint %5.2f ms (%d)  UI busy %5.1f%%  worker %4.1f frames/s, "
+        "detections %4.1f/s\n",
+        frames ? frameS * 1e3 / frames : 0.0, paints ? paintS * 1e3 / paints : 0.0, paints,
+        100 * ui / seconds, looked / seconds, detections / seconds);
     item->DeviceSet().StopPreview();
     delete item;
     return rate;
@@ -258,8 +266,13 @@ int main(int argc, char** argv) {
             RunBare(w, h, ms, "image/jpeg");
             RunEngine("preview MJPG -> receiver", w, h, ms, true);
         }
-        const Rate item = RunVideoItem(w, h, ms, false);
-        RunVideoItem(w, h, ms, true);
+        const Rate item = RunVideoItem(w, h, ms, Analysis::kNone);
+        const Rate crop = RunVideoItem(w, h, ms, Analysis::kAutoCrop);
+        RunVideoItem(w, h, ms, Analysis::kPages);
+        if (item.msPerFrame > 0) {
+            std::printf("%-28s %4dx%-4d  CPU %4.2f x  per frame %4.2f x\n", "auto crop on / off", w,
+                        h, crop.cpuShare / item.cpuShare, crop.msPerFrame / item.msPerFrame);
+        }
         if (bare.cpuShare > 0 && bare.msPerFrame > 0) {
             std::printf("%-28s %4dx%-4d  CPU %4.2f x  per frame %4.2f x\n",
                         "video item / bare (YUY2)", w, h, item.cpuShare / bare.cpuShare,

@@ -21,7 +21,7 @@ namespace {
 // What "默认设置" asks before it puts everything it lists back as a first run has it.
 const QString kRestoreQuestion = QStringLiteral(
     "恢复默认设置?\n\n以下设置将恢复为首次运行时的值：\n"
-    "图片存储路径、文件命名、图片格式、连拍间隔、JPEG压缩质量、\n"
+    "图片存储路径、文件命名、图片格式、连拍方式和间隔、JPEG压缩质量、\n"
     "自动裁切、色彩模式和黑白阀值、文件保存方向、\n"
     "水印（文字、日期、位置、字体、颜色）、\n"
     "录像格式、录像路径和录像文件名。\n\n"
@@ -75,11 +75,13 @@ void CQuorvaneDlg::ChooseFileNaming() {
 }
 
 // The next photo takes the format, and continuous photos, running or started later, the
-// interval. A format number outside 0-3 keeps the extension and is not stored.
+// interval; the kind of continuous photos is taken by the next "开始连拍". All are kept in the
+// settings file; a format number outside 0-3 keeps the extension and is not stored.
 void CQuorvaneDlg::ChoosePictureFormat() {
     CPicFormatDlg dialog(this);
     dialog.SetFormat(pictureFormatNumber_);
     dialog.SetInterval(captureInterval_);
+    dialog.SetAutoMode(stored_.autoMode);
     RunSettingsDialog(dialog);
     pictureFormatNumber_ = dialog.Format();
     pictureExtension_ = CPhotoNamer::FormatExtension(pictureFormatNumber_, pictureExtension_);
@@ -90,6 +92,10 @@ void CQuorvaneDlg::ChoosePictureFormat() {
     }
     stored_.interval = captureInterval_;
     WriteSettingInt(&settings_, qvini::kPic, qvini::kInterval, stored_.interval);
+    if (dialog.AutoMode() != stored_.autoMode) {
+        stored_.autoMode = dialog.AutoMode();
+        WriteSettingInt(&settings_, qvini::kPic, qvini::kAutoMode, stored_.autoMode);
+    }
 }
 
 void CQuorvaneDlg::ShowScanSize() {

@@ -30,6 +30,7 @@
 
 class CBusyPanel;
 class CColorMode;
+class CPageCapture;
 class CPicture;
 class CQVButton;
 class CQVDialog;
@@ -64,12 +65,15 @@ public:
     virtual void TakePhoto();
     // What "拍照" says without a live picture.
     static QString NoLivePictureText() { return QStringLiteral("没有实时画面，无法拍照"); }
-    // Starts continuous photos (one at once, then one per captureInterval) or stops them.
+    // Starts continuous photos or stops them: in the timed mode one at once, then one per
+    // captureInterval; in the page mode one each time a new page lies still (page_capture.h).
     void ToggleContinuous();
     // Ends continuous photos, if running, and puts the button's text back. Leaving the live
     // picture does this: a still picture gives nothing to photograph.
     void StopContinuous();
     bool IsContinuousRunning() const { return continuousRunning_; }
+    // 0 timed continuous photos, 1 a photo on each new page ([PIC] automode).
+    int AutoMode() const { return stored_.autoMode; }
     // Period of continuous photos in seconds (the picture-format dialog's value); continuous
     // photos already running take it at once.
     void SetCaptureInterval(int seconds);
@@ -171,6 +175,7 @@ private:
     void ShowStoredPanelChoices();
     void ReloadSelectedPicture(const QString& path);
     void ReportUnsavedPhoto(const QString& path, const PhotoResult& result);
+    void StartPageCapture();
     CPicture* CurrentItem() const;
     void ToggleActualSize();
     void OpenStorageFolder();
@@ -238,7 +243,8 @@ private:
     CColorMode* colourModePanel_ = nullptr;
     CSaveOption* saveOptionPanel_ = nullptr;
     CSaveNotice* saveNotice_ = nullptr;
-    QTimer* continuousTimer_ = nullptr;  // timer 1: continuous photos
+    QTimer* continuousTimer_ = nullptr;    // timer 1: continuous photos
+    CPageCapture* pageCapture_ = nullptr;  // continuous photos in the page mode
     CPhotoNamer photoNamer_;
 
     // The settings dialogs (main_settings_commands.cpp).

@@ -1,9 +1,10 @@
 // One photograph: naming, the picture counter and the save pipeline of the work region; and
-// continuous photos on timer 1.
+// continuous photos, on timer 1 or on each new page.
 
 #include <QTimer>
 
 #include "app/continuous_period.h"
+#include "app/page_capture.h"
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
@@ -91,13 +92,18 @@ void CQuorvaneDlg::StopContinuous() {
         return;
     }
     Button(mainctl::kContinuous)->SetText(15, 15, QStringLiteral("开始连拍"));
-    continuousTimer_->stop();
+    if (continuousTimer_ != nullptr) {
+        continuousTimer_->stop();
+    }
+    if (pageCapture_ != nullptr) {
+        pageCapture_->Stop();
+    }
     continuousRunning_ = false;
 }
 
 void CQuorvaneDlg::SetCaptureInterval(int seconds) {
     captureInterval_ = seconds;
-    if (continuousRunning_) {
+    if (continuousRunning_ && continuousTimer_ != nullptr && continuousTimer_->isActive()) {
         continuousTimer_->setInterval(ContinuousPeriodMs(captureInterval_));
     }
 }
@@ -107,12 +113,28 @@ void CQuorvaneDlg::ToggleContinuous() {
         StopContinuous();
         return;
     }
+    if (stored_.autoMode == 1) {
+        StartPageCapture();
+        return;
+    }
     if (continuousTimer_ == nullptr) {
         continuousTimer_ = new QTimer(this);
         connect(continuousTimer_, &QTimer::timeout, this, &CQuorvaneDlg::TakePhoto);
     }
     TakePhoto();
     continuousTimer_->start(ContinuousPeriodMs(captureInterval_));
+    Button(mainctl::kContinuous)->SetText(15, 15, QStringLiteral("停止连拍"));
+    continuousRunning_ = true;
+}
+
+// The page lying there is photographed once it lies still, then each new page; nothing at once.
+void CQuorvaneDlg::StartPageCapture() {
+    if (pageCapture_ == nullptr) {
+        pageCapture_ = new CPageCapture([this] { TakePhoto(); }, this);
+    }
+    if (workRegion_ == nullptr || !pageCapture_->Start(workRegion_->GetVideoItem())) {
+        return;
+    }
     Button(mainctl::kContinuous)->SetText(15, 15, QStringLiteral("停止连拍"));
     continuousRunning_ = true;
 }

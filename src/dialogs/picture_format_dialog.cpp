@@ -1,19 +1,31 @@
 #include "dialogs/picture_format_dialog.h"
 
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpressionValidator>
 
 #include "platform/font_faces.h"
+#include "platform/window_messages.h"
 #include "ui/dialog_units.h"
+
+namespace {
+// The buttons' row, below "翻页拍照".
+constexpr int kButtonTop = 240;
+}  // namespace
 
 CPicFormatDlg::CPicFormatDlg(QWidget* parent)
     : CQVOptionDialog(parent, {QStringLiteral("BMP"), QStringLiteral("JPEG"),
                                QStringLiteral("TIFF"), QStringLiteral("PNG")}),
-      edit_(new QLineEdit(this)) {
+      edit_(new QLineEdit(this)),
+      modeItems_{COptionItem(this, kTimedItem, COptionItem::kRadio),
+                 COptionItem(this, kPageItem, COptionItem::kRadio)} {
     SetTitle(QStringLiteral("输出图片格式设置"));
-    setFixedSize(DialogUnitSize(316, 175));
-    edit_->setGeometry(DialogUnitRect(155, 107, 66, 14));
+    // Taller than its template by the row of "翻页拍照", with the buttons below it.
+    setFixedSize(DialogUnitSize(316, 190));
+    edit_->setGeometry(DialogUnitRect(204, 107, 50, 14));
+    modeItems_[0].SetText(QStringLiteral("定时拍照"));
+    modeItems_[1].SetText(QStringLiteral("翻页拍照"));
     edit_->setFont(dialogFont_);
     edit_->setMaxLength(kMaxIntervalDigits);
     // ASCII digits only: other scripts' digits would read as no number at all.
@@ -23,12 +35,47 @@ CPicFormatDlg::CPicFormatDlg(QWidget* parent)
 
 bool CPicFormatDlg::OnInitDialog() {
     CQVOptionDialog::OnInitDialog();
-    AddGeneralButton(kOkButtonId, QStringLiteral("确定"), 120, 220);
-    AddGeneralButton(kCancelButtonId, QStringLiteral("取消"), 220, 220);
-    AddGeneralButton(kDefaultButtonId, QStringLiteral("默认"), 320, 220);
+    AddGeneralButton(kOkButtonId, QStringLiteral("确定"), 120, kButtonTop);
+    AddGeneralButton(kCancelButtonId, QStringLiteral("取消"), 220, kButtonTop);
+    AddGeneralButton(kDefaultButtonId, QStringLiteral("默认"), 320, kButtonTop);
     CheckOnly(format_ + 1);
+    CheckMode(autoMode_ == 1 ? kPageItem : kTimedItem);
     edit_->setText(QString::number(interval_));
     return true;
+}
+
+void CPicFormatDlg::CheckMode(int itemId) {
+    for (COptionItem& item : modeItems_) {
+        item.SetCheck(item.ItemId() == itemId);
+        const QvRect& hit = item.HitRect();
+        update(hit.left, hit.top, hit.Width(), hit.Height());
+    }
+    edit_->setEnabled(itemId == kTimedItem);
+}
+
+// The items of the automatic photos are a group of their own: the base dialog's group is the
+// four formats.
+bool CPicFormatDlg::event(QEvent* event) {
+    if (event->type() == WindowMessageEvent::EventType()) {
+        auto* message = static_cast<WindowMessageEvent*>(event);
+        const int itemId = int(message->wParam);
+        if (message->message == qvmsg::kOptionChanged &&
+            (itemId == kTimedItem || itemId == kPageItem)) {
+            if (message->lParam != 0)
+                CheckMode(itemId);
+            return true;
+        }
+    }
+    return CQVOptionDialog::event(event);
+}
+
+void CPicFormatDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        const QPoint at = event->position().toPoint();
+        for (COptionItem& item : modeItems_)
+            item.Click({at.x(), at.y()});
+    }
+    CQVOptionDialog::mousePressEvent(event);
 }
 
 void CPicFormatDlg::OnOptionChanged(int itemId) {
@@ -40,6 +87,7 @@ void CPicFormatDlg::Confirm() {
     if (const int checked = CheckedItem(); checked != 0)
         format_ = checked - 1;
     interval_ = edit_->text().toInt();  // at most six digits; an empty text gives 0
+    autoMode_ = modeItems_[1].IsChecked() ? 1 : 0;
     OnOK();
 }
 
@@ -73,5 +121,7 @@ void CPicFormatDlg::paintEvent(QPaintEvent* event) {
     p.setFont(dialogFont_);
     QvTextOut(p, 40, 40, QStringLiteral("文件保存格式"));
     QvTextOut(p, 40, 160, QStringLiteral("自动拍照设置"));
-    QvTextOut(p, 60, 180, QStringLiteral("间隔时间设置(单位 秒):"));
+    modeItems_[0].Paint(p, 60, 180);
+    QvTextOut(p, 150, 180, QStringLiteral("间隔时间设置(单位 秒):"));
+    modeItems_[1].Paint(p, 60, 205);
 }

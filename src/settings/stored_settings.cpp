@@ -79,6 +79,8 @@ StoredSettings ReadStoredSettings(CIniFile& store) {
     settings.recordIndex = store.ReadInt(kVideo, kRecordIndex, 0);
     settings.picIndex = store.ReadInt(kPic, kPicIndex, 0);
     settings.nameMode = store.ReadInt(kPic, kNameMode, 0);
+    // Anything but the page mode is the timed mode, as it was before the choice existed.
+    settings.autoMode = store.ReadInt(kPic, kAutoMode, 0) == 1 ? 1 : 0;
 
     const QString documents = DocumentsFolder();
     settings.picPath = store.ReadFolder(kPic, kPicPath, documents);
@@ -113,6 +115,7 @@ bool WriteResettableSettings(CIniFile* store, const StoredSettings& settings) {
     ok = WriteSettingInt(store, kPic, kQuantity, settings.quality) && ok;
     ok = WriteSettingInt(store, kPic, kPicFormat, settings.picFormat) && ok;
     ok = WriteSettingInt(store, kPic, kInterval, settings.interval) && ok;
+    ok = WriteSettingInt(store, kPic, kAutoMode, settings.autoMode) && ok;
     ok = WriteSettingInt(store, kPic, kAutoCrop, settings.autoCrop ? 1 : 0) && ok;
     ok = WriteSettingInt(store, kPic, kColourMode, settings.colourMode) && ok;
     ok = WriteSettingInt(store, kPic, kThreshold, settings.threshold) && ok;

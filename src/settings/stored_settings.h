@@ -32,6 +32,7 @@ inline const QString kWatermarkWeight = QStringLiteral("wmweight");
 inline const QString kWatermarkItalic = QStringLiteral("wmitalic");
 inline const QString kWatermarkUnderline = QStringLiteral("wmunderline");
 inline const QString kWatermarkColour = QStringLiteral("wmcolor");
+inline const QString kAutoMode = QStringLiteral("automode");
 // [Video]
 inline const QString kVideoWidth = QStringLiteral("videowidth");
 inline const QString kVideoHeight = QStringLiteral("videoheight");
@@ -76,6 +77,7 @@ struct StoredSettings {
     int threshold = 128;                        // black-and-white threshold
     int saveTurn = 0;                           // saved photos turned: 0 not, 1 left, 2 right
     StoredWatermark watermark;
+    int autoMode = 0;  // "开始连拍": 0 photos at an interval, 1 a photo on each new page
     // [Video]
     int videoWidth = -1;  // preferred capture size; applied only when both are positive
     int videoHeight = -1;

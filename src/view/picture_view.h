@@ -105,6 +105,9 @@ protected:
     // as SetFrame does, without copying it: it is drawn from its rows, and its images are made
     // from it when read. The flip, mirror and colour settings of this moment apply to it.
     void ShowFrame(FrameRows frame);
+    // The live frame shown (empty for a file) and how it is shown.
+    const FrameRows& LiveFrameRows() const { return liveFrame_; }
+    const FrameLook& LiveFrameLook() const { return liveLook_; }
     // The size of the picture shown, whether or not its images are made yet.
     uint32_t PictureWidth() const;
     uint32_t PictureHeight() const;

@@ -3,36 +3,35 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <algorithm>
+#include <chrono>
 
 #include "capture/video_recorder.h"
+#include "platform/font_faces.h"
 #include "ui/main_window_services.h"
 
 namespace {
 CVideoItem* g_current = nullptr;
-}
+// How long a photo of page capture flashes the picture, and how long "已拍摄" stays.
+constexpr int kFlashMs = 300;
+constexpr int kTakenMs = 1200;
+}  // namespace
 
 CVideoItem::CVideoItem(QWidget* parent)
     : CPicture(parent),
       mailbox_(this),
-      // Worker thread: each new result is carried to this item's thread to be drawn.
-      edgeWorker_([this] {
-          QMetaObject::invokeMethod(
-              this,
-              [this] {
-                  if (!autoCropOn)
-                      return;
-                  const std::array<QvPoint, 4> points = edgeWorker_.Results().outlineImagePoints;
-                  const bool moved = points != GetOutlineImagePoints();
-                  SetOutlineImagePoints(points);
-                  OutlineToClient();
-                  // Every frame repaints anyway; a second paint per frame for an outline that
-                  // stayed put would double the preview's drawing cost.
-                  if (moved)
-                      update();
-              },
-              Qt::QueuedConnection);
-      }) {
+      // Worker thread: each new result and each page state is carried to this item's thread.
+      edgeWorker_(
+          [this] {
+              QMetaObject::invokeMethod(
+                  this, [this] { OnEdgesFound(); }, Qt::QueuedConnection);
+          },
+          [this](PageState state, bool newPage) {
+              QMetaObject::invokeMethod(
+                  this, [this, state, newPage] { OnPageState(state, newPage); },
+                  Qt::QueuedConnection);
+          }) {
     g_current = this;
     CFrameMailbox::SetCurrent(&mailbox_);
 }
@@ -87,6 +86,10 @@ void CVideoItem::OnCameraEvent(CDeviceSet::CameraEvent event) {
 void CVideoItem::paintEvent(QPaintEvent* event) {
     if (!deviceSet.IsCameraUnplugged()) {
         CPicture::paintEvent(event);
+        if (pageCaptureOn_ && HasImage()) {
+            QPainter painter(this);
+            DrawPageCapture(painter);
+        }
         return;
     }
     QPainter painter(this);
@@ -116,8 +119,15 @@ LParam CVideoItem::OnFrame(WParam wParam, LParam /*lParam*/) {
 }
 
 void CVideoItem::OnNewFrame() {
-    if (autoCropOn)
-        edgeWorker_.OfferFrame(GetRawImage());
+    // The worker gets the camera's frame as it is (it holds the frame, no copy is made here) and
+    // makes its picture itself, only when it detects.
+    if (autoCropOn || pageCaptureOn_) {
+        const FrameLook& look = LiveFrameLook();
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        edgeWorker_.OfferFrame(
+            LiveFrame{LiveFrameRows(), look.flipRows, look.mirror,
+                      std::chrono::duration_cast<std::chrono::milliseconds>(now).count()});
+    }
     shownFrameRecorded_ = RecordShownFrame();
 }
 
@@ -149,6 +159,88 @@ void CVideoItem::SetAutoCropMode(int mode) {
         SelectionToClient();
         update();
     }
+}
+
+void CVideoItem::OnEdgesFound() {
+    if (!autoCropOn)
+        return;
+    const std::array<QvPoint, 4> points = edgeWorker_.Results().outlineImagePoints;
+    const bool moved = points != GetOutlineImagePoints();
+    SetOutlineImagePoints(points);
+    OutlineToClient();
+    // Every frame repaints anyway; a second paint per frame for an outline that stayed put would
+    // double the preview's drawing cost.
+    if (moved)
+        update();
+}
+
+void CVideoItem::SetPageCapture(bool on) {
+    if (on == pageCaptureOn_)
+        return;
+    pageCaptureOn_ = on;
+    pageState_ = PageState::kSettling;
+    sincePhoto_.invalidate();
+    if (on)
+        edgeWorker_.StartPageWatch();
+    else
+        edgeWorker_.StopPageWatch();
+    update();
+}
+
+void CVideoItem::OnPageState(PageState state, bool newPage) {
+    if (!pageCaptureOn_)
+        return;
+    pageState_ = state;
+    update();
+    if (newPage)
+        emit pageStill();
+}
+
+void CVideoItem::ShowPhotoTaken() {
+    sincePhoto_.start();
+    update();
+    // The frames repaint the picture while the flash fades; these paints end it even when the
+    // camera has stopped sending.
+    for (const int ms : {kFlashMs, kTakenMs})
+        QTimer::singleShot(ms, this, [this] { update(); });
+}
+
+void CVideoItem::DrawPageCapture(QPainter& painter) {
+    const bool taken = sincePhoto_.isValid() && sincePhoto_.elapsed() < kTakenMs;
+    const QvRect view = ViewRect();
+    if (sincePhoto_.isValid() && sincePhoto_.elapsed() < kFlashMs) {
+        const int alpha = int(160 * (kFlashMs - sincePhoto_.elapsed()) / kFlashMs);
+        painter.fillRect(QRect(view.left, view.top, view.Width(), view.Height()) & rect(),
+                         QColor(255, 255, 255, alpha));
+    }
+    QString text;
+    QColor dot;
+    if (taken) {
+        text = QStringLiteral("已拍摄");
+        dot = QColor(60, 200, 90);
+    } else if (pageState_ == PageState::kMoving) {
+        text = QStringLiteral("检测到移动");
+        dot = QColor(240, 160, 40);
+    } else if (pageState_ == PageState::kSettling) {
+        text = QStringLiteral("保持静止");
+        dot = QColor(240, 210, 60);
+    } else {
+        text = QStringLiteral("等待翻页");
+        dot = QColor(150, 170, 200);
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(QvFont(QStringLiteral("宋体"), 12, 400));
+    const QFontMetrics metrics(painter.font());
+    // In the picture's corner, or the window's when the picture reaches past it.
+    const QRect box(std::max(view.left, 0) + 10, std::max(view.top, 0) + 10,
+                    metrics.horizontalAdvance(text) + 30, metrics.height() + 8);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 140));
+    painter.drawRoundedRect(box, 4, 4);
+    painter.setBrush(dot);
+    painter.drawEllipse(QPointF(box.left() + 11, box.center().y() + 0.5), 4, 4);
+    painter.setPen(Qt::white);
+    painter.drawText(box.adjusted(20, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
 }
 
 CVideoItem::AutoCropCut CVideoItem::AutoCrop() const {

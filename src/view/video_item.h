@@ -7,6 +7,8 @@
 // When the camera in use is unplugged, the item lets go of its picture and says so in its place
 // ("摄像头已断开") until a camera is taken up again (the device set decides which).
 
+#include <QElapsedTimer>
+
 #include "capture/device_set.h"
 #include "capture/document_edge_worker.h"
 #include "capture/frame_mailbox.h"
@@ -52,7 +54,16 @@ public:
     // The detection thread, for watching its state and results.
     const CDocumentEdgeWorker& EdgeWorker() const { return edgeWorker_; }
 
+    // Hands-free page capture: while on, the live picture shows what it is doing in its corner
+    // and pageStill() is sent each time a new page has come to lie still.
+    void SetPageCapture(bool on);
+    bool IsPageCaptureOn() const { return pageCaptureOn_; }
+    PageState PageCaptureState() const { return pageState_; }
+    // A photo of the new page was taken: the picture flashes and says so for a moment.
+    void ShowPhotoTaken();
+
 signals:
+    void pageStill();
     // The camera in use was unplugged; the list of cameras changed.
     void CameraUnplugged();
     void CamerasChanged();
@@ -68,11 +79,20 @@ private:
     void OnCameraEvent(CDeviceSet::CameraEvent event);
     // Hands the shown picture to a running recording; false when none took it.
     bool RecordShownFrame() const;
+    // User-interface thread: the worker published a detection; it outlines the page.
+    void OnEdgesFound();
+    // User-interface thread: what the worker said of the pages.
+    void OnPageState(PageState state, bool newPage);
+    // The page capture's state in the picture's corner, and the flash of a photo.
+    void DrawPageCapture(QPainter& painter);
 
     CDeviceSet deviceSet;
     CFrameMailbox mailbox_;
     bool inFrame = false;
     bool autoCropOn = false;
+    bool pageCaptureOn_ = false;
+    PageState pageState_ = PageState::kSettling;
+    QElapsedTimer sincePhoto_;  // invalid until the first photo of page capture
     // The shown frame reached the recorder. Each new frame is pushed when it is shown, so that
     // a minimised or covered window, which is not painted, keeps the recording moving; the
     // paint pushes a frame that did not get through (or was shown before the recording began).

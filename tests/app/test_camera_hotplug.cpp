@@ -1,7 +1,8 @@
 // Cameras that come and go, through the main window, with simulated cameras whose picture files
 // the test takes away and puts back: the camera chosen at start and switching in "视频设置";
-// unplugging while previewing, recording and taking continuous photos, and the live picture
-// coming back on its own; quick unplug and plug cycles leaving no thread or memory behind.
+// unplugging while previewing, recording, taking continuous photos or watching pages, and the
+// live picture coming back on its own; quick unplug and plug cycles leaving no thread or memory
+// behind.
 
 #include <QApplication>
 #include <QComboBox>
@@ -119,18 +120,23 @@ private slots:
     // recording finished into a file as long as it ran; plugged back: live again on its own.
     void unplugWhileWorking_data() {
         QTest::addColumn<int>("running");
-        QTest::newRow("previewing") << 0;
-        QTest::newRow("recording") << int(mainctl::kRecord);
-        QTest::newRow("continuous photos") << int(mainctl::kContinuous);
+        QTest::addColumn<int>("autoMode");  // [PIC] automode: 0 timed, 1 on each new page
+        QTest::newRow("previewing") << 0 << 0;
+        QTest::newRow("recording") << int(mainctl::kRecord) << 0;
+        QTest::newRow("continuous photos") << int(mainctl::kContinuous) << 0;
+        QTest::newRow("page capture") << int(mainctl::kContinuous) << 1;
     }
     void unplugWhileWorking() {
         QFETCH(int, running);
+        QFETCH(int, autoMode);
+        QVERIFY(CIniFile().WriteInt(qvini::kPic, qvini::kAutoMode, autoMode));
         auto dlg = Open();
         QVERIFY(dlg);
         CVideoItem* video = dlg->WorkRegion()->GetVideoItem();
         QElapsedTimer recorded;
         if (running != 0)
             Press(*dlg, running);
+        QCOMPARE(video->IsPageCaptureOn(), autoMode == 1);
         recorded.start();
         QTest::qWait(1500);
         QVERIFY(QFile::rename(second_, second_ + ".away"));
@@ -139,6 +145,8 @@ private slots:
         QVERIFY(!video->HasImage());
         QVERIFY(CVideoRecorder::Current() == nullptr);
         QVERIFY(!dlg->IsContinuousRunning());
+        QVERIFY(!video->IsPageCaptureOn());
+        QVERIFY(!video->EdgeWorker().IsWatchingPages());
         const QStringList photos = QDir(home_->Storage()).entryList(QDir::Files);
         Press(*dlg, mainctl::kTakePhoto);
         QCOMPARE(QDir(home_->Storage()).entryList(QDir::Files), photos);

@@ -191,6 +191,8 @@ void SettingsCommandsTest::namingAndFormatShapeTheNextPhoto() {
             QCOMPARE(format->CheckedItem(), 2);  // JPEG, as every run starts
             ClickItem(*format, 4);               // PNG
             format->IntervalEdit()->setText(QStringLiteral("5"));
+            const QvRect& page = format->ModeItem(CPicFormatDlg::kPageItem).HitRect();
+            QTest::mouseClick(format, Qt::LeftButton, {}, QPoint(page.left + 3, page.top + 3));
             Press(&dialog, CPicFormatDlg::kOkButtonId);
         }
     });
@@ -202,6 +204,11 @@ void SettingsCommandsTest::namingAndFormatShapeTheNextPhoto() {
     QCOMPARE(dlg->PictureFormatNumber(), 3);
     QCOMPARE(dlg->PictureExtension(), QStringLiteral("png"));
     QCOMPARE(dlg->CaptureInterval(), 5);
+    // The kind of continuous photos is kept, and the next run starts with it.
+    CIniFile ini;
+    QCOMPARE(ini.ReadInt(qvini::kPic, qvini::kAutoMode, -1), 1);
+    QCOMPARE(ReadStoredSettings(ini).autoMode, 1);
+    QCOMPARE(dlg->AutoMode(), 1);
 
     Press(dlg.get(), 1023);
     const CDibImage& frame = dlg->WorkRegion()->GetVideoItem()->GetWorkImage();
@@ -345,6 +352,7 @@ void SettingsCommandsTest::defaultsRestoreAFirstRunAndKeepTheCounters() {
     QVERIFY(ini.WriteString(qvini::kPic, qvini::kWatermarkX, QStringLiteral("0.5")));
     QVERIFY(ini.WriteInt(qvini::kPic, qvini::kWatermarkHeight, 40));
     QVERIFY(ini.WriteInt(qvini::kPic, qvini::kWatermarkColour, 0xFF));
+    QVERIFY(ini.WriteInt(qvini::kPic, qvini::kAutoMode, 1));
     auto dlg = Open();
     QVERIFY(dlg);
     QVERIFY(dlg->WorkRegion()->GetVideoItem()->IsAutoCropOn());
@@ -375,7 +383,7 @@ void SettingsCommandsTest::defaultsRestoreAFirstRunAndKeepTheCounters() {
     QCOMPARE(questions.size(), 1);
     // The question says what goes back, and what stays.
     for (const char* named :
-         {"图片存储路径", "文件命名", "图片格式", "连拍间隔", "JPEG压缩质量", "自动裁切",
+         {"图片存储路径", "文件命名", "图片格式", "连拍方式和间隔", "JPEG压缩质量", "自动裁切",
           "色彩模式", "黑白阀值", "文件保存方向", "水印", "录像", "编号"}) {
         QVERIFY2(questions[0].contains(QString::fromUtf8(named)), named);
     }
@@ -399,6 +407,7 @@ void SettingsCommandsTest::defaultsRestoreAFirstRunAndKeepTheCounters() {
     QCOMPARE(now.threshold, first.threshold);
     QCOMPARE(now.saveTurn, first.saveTurn);
     QVERIFY(now.watermark == first.watermark);
+    QCOMPARE(now.autoMode, first.autoMode);
     QCOMPARE(now.picIndex, 7);
     QCOMPARE(now.recordIndex, 3);
     QVERIFY(QFileInfo(first.picPath).isDir());

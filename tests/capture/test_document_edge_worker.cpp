@@ -24,6 +24,15 @@ CDibImage MakeFrame(const PageScene& scene) {
     return frame;
 }
 
+// The frame as the video item hands it over, held by its own copy of the picture. A picture's
+// rows are already stored bottom-up, so they make the same picture again unflipped.
+LiveFrame Live(const CDibImage& image) {
+    auto held = std::make_shared<CDibImage>(image);
+    return LiveFrame{
+        FrameRows{held->GetRow(0), held->GetWidth(), held->GetHeight(), held->GetEffWidth(), held},
+        false, false, 0};
+}
+
 template <typename Predicate>
 bool WaitFor(Predicate predicate, std::chrono::milliseconds timeout = 20s) {
     const auto end = std::chrono::steady_clock::now() + timeout;
@@ -223,7 +232,7 @@ TEST(DocumentEdgeWorker, BeforeTheFirstDetectionAngleIsZeroAndTheCropIsTheWholeF
     PageScene scene;
     scene.width = 640;
     scene.height = 480;
-    EXPECT_FALSE(worker.OfferFrame(MakeFrame(scene))) << "no thread takes it";
+    EXPECT_FALSE(worker.OfferFrame(Live(MakeFrame(scene)))) << "no thread takes it";
     const DocumentEdgeResults results = worker.Results();
     EXPECT_EQ(results.tiltAngle, 0);
     EXPECT_EQ(results.cropImageRect, (QvRect{0, 0, 640, 480}));
@@ -235,9 +244,9 @@ TEST(DocumentEdgeWorker, LifeStartResultsStopWhileBusyRestart) {
     CDocumentEdgeWorker worker([&notifications] { ++notifications; });
     PageScene scene;
     scene.tiltDegrees = 5.5;
-    const CDibImage turnedRight = MakeFrame(scene);
+    const LiveFrame turnedRight = Live(MakeFrame(scene));
     scene.tiltDegrees = -8.5;
-    const CDibImage turnedLeft = MakeFrame(scene);
+    const LiveFrame turnedLeft = Live(MakeFrame(scene));
 
     worker.Start();
     EXPECT_TRUE(worker.IsRunning());
@@ -263,12 +272,55 @@ TEST(DocumentEdgeWorker, LifeStartResultsStopWhileBusyRestart) {
     EXPECT_EQ(worker.Results().tiltAngle, 8);
 }
 
+// Detection runs again only when the picture changed: new noise alone keeps the last results,
+// while another look (mirror) or a turned page are detected afresh. A frame borrowed for the call
+// is copied before the call returns.
+TEST(DocumentEdgeWorker, DetectsOnlyWhenThePictureChanged) {
+    CDocumentEdgeWorker worker;
+    worker.Start();
+    SimulatedSceneSettings settings;
+    settings.width = 640;
+    settings.height = 480;
+    settings.tiltDegrees = 5;
+    const auto offerScene = [&](uint32_t noise, bool mirror) {
+        const LiveFrame frame = Live(MakeSceneFrame(settings, noise).frame);
+        const uint64_t taken = worker.FramesTaken();
+        ASSERT_TRUE(WaitFor([&] {
+            return worker.OfferFrame(LiveFrame{frame.rows, false, mirror, 0});
+        }));
+        ASSERT_TRUE(WaitFor([&] { return worker.FramesTaken() > taken; }));
+    };
+    offerScene(1, false);
+    ASSERT_TRUE(WaitFor([&] { return worker.Results().serial == 1; }));
+    for (uint32_t noise = 2; noise < 8; ++noise)
+        offerScene(noise, false);
+    offerScene(8, false);  // the thread has looked at every frame before this one
+    EXPECT_EQ(worker.Detections(), 1u);
+    EXPECT_EQ(worker.Results().serial, 1u);
+    EXPECT_NEAR(worker.Results().tiltAngle, 5, 1);
+
+    offerScene(9, true);
+    ASSERT_TRUE(WaitFor([&] { return worker.Results().serial == 2; }));
+    EXPECT_NEAR(worker.Results().tiltAngle, -5, 1) << "mirrored, the page leans the other way";
+
+    settings.tiltDegrees = -9;
+    CDibImage turned = MakeSceneFrame(settings, 10).frame;
+    const LiveFrame borrowed{FrameRows{turned.GetRow(0), turned.GetWidth(), turned.GetHeight(),
+                                       turned.GetEffWidth(), nullptr},
+                             false, false, 0};
+    ASSERT_TRUE(WaitFor([&] { return worker.OfferFrame(borrowed); }));
+    std::fill_n(turned.GetRow(0), size_t(turned.GetEffWidth()) * turned.GetHeight(), 0);
+    ASSERT_TRUE(WaitFor([&] { return worker.Results().serial == 3; }));
+    EXPECT_NEAR(worker.Results().tiltAngle, -9, 1);
+    EXPECT_EQ(worker.Detections(), 3u);
+}
+
 TEST(DocumentEdgeWorker, QuickRestartAndDestructionWhileBusyAreSafe) {
     PageScene scene;
     scene.width = 2592;
     scene.height = 1944;
     scene.tiltDegrees = 9;
-    const CDibImage frame = MakeFrame(scene);
+    const LiveFrame frame = Live(MakeFrame(scene));
     for (int round = 0; round < 3; ++round) {
         CDocumentEdgeWorker worker([] {});
         worker.Start();

@@ -35,10 +35,14 @@ void Press(CQVDialog& dialog, int id) {
     }
 }
 
-void ClickItem(CQVOptionDialog& dialog, int itemId) {
-    const QvRect& hit = dialog.Item(itemId).HitRect();
-    QTest::mouseClick(&dialog, Qt::LeftButton, {},
+void ClickItem(QWidget& owner, const COptionItem& item) {
+    const QvRect& hit = item.HitRect();
+    QTest::mouseClick(&owner, Qt::LeftButton, {},
                       QPoint((hit.left + hit.right) / 2, (hit.top + hit.bottom) / 2));
+}
+
+void ClickItem(CQVOptionDialog& dialog, int itemId) {
+    ClickItem(dialog, dialog.Item(itemId));
 }
 
 // Replaces the edit's text as typing would: characters the edit refuses are dropped. Key
@@ -146,19 +150,38 @@ void SettingsDialogsTest::pictureFormat_data() {
     QTest::addColumn<int>("formatBack");
     QTest::addColumn<int>("intervalBack");
     QTest::addColumn<bool>("stillOpen");
+    QTest::addColumn<int>("mode");       // the kind of automatic photos given
+    QTest::addColumn<int>("modeClick");  // its item clicked, 0 none
+    QTest::addColumn<int>("modeBack");
     const int ok = CPicFormatDlg::kOkButtonId;
     const int cancel = CPicFormatDlg::kCancelButtonId;
-    QTest::newRow("PNG then 取消") << 1 << 4 << QString() << cancel << 3 << 2 << false;
-    QTest::newRow("interval 10 then 取消") << 1 << 0 << "10" << cancel << 1 << 2 << false;
-    QTest::newRow("interval 10 then 确定") << 1 << 0 << "10" << ok << 1 << 10 << false;
-    QTest::newRow("empty interval then 确定") << 1 << 0 << "" << ok << 1 << 0 << false;
+    const int page = CPicFormatDlg::kPageItem;
+    const int timed = CPicFormatDlg::kTimedItem;
+    QTest::newRow("翻页拍照 then 确定")
+        << 1 << 0 << QString() << ok << 1 << 2 << false << 0 << page << 1;
+    QTest::newRow("翻页拍照 then 取消")
+        << 1 << 4 << QString() << cancel << 3 << 2 << false << 0 << page << 0;
+    QTest::newRow("定时拍照 again then Enter")
+        << 1 << 0 << "5" << kEnterKey << 1 << 5 << false << 1 << timed << 0;
+    QTest::newRow("page mode kept by the close button")
+        << 1 << 0 << QString() << kClose << 1 << 2 << false << 1 << 0 << 1;
+    QTest::newRow("PNG then 取消")
+        << 1 << 4 << QString() << cancel << 3 << 2 << false << 0 << 0 << 0;
+    QTest::newRow("interval 10 then 取消")
+        << 1 << 0 << "10" << cancel << 1 << 2 << false << 0 << 0 << 0;
+    QTest::newRow("interval 10 then 确定")
+        << 1 << 0 << "10" << ok << 1 << 10 << false << 0 << 0 << 0;
+    QTest::newRow("empty interval then 确定")
+        << 1 << 0 << "" << ok << 1 << 0 << false << 0 << 0 << 0;
     QTest::newRow("默认 does nothing")
-        << 0 << 0 << "10" << int(CPicFormatDlg::kDefaultButtonId) << 0 << 2 << true;
-    QTest::newRow("TIFF then close button") << 1 << 3 << "10" << kClose << 2 << 2 << false;
-    QTest::newRow("BMP then Enter") << 3 << 1 << "7" << kEnterKey << 0 << 7 << false;
-    QTest::newRow("unknown format kept") << 9 << 0 << QString() << ok << 9 << 2 << false;
+        << 0 << 0 << "10" << int(CPicFormatDlg::kDefaultButtonId) << 0 << 2 << true << 0 << 0 << 0;
+    QTest::newRow("TIFF then close button")
+        << 1 << 3 << "10" << kClose << 2 << 2 << false << 0 << 0 << 0;
+    QTest::newRow("BMP then Enter") << 3 << 1 << "7" << kEnterKey << 0 << 7 << false << 0 << 0 << 0;
+    QTest::newRow("unknown format kept")
+        << 9 << 0 << QString() << ok << 9 << 2 << false << 0 << 0 << 0;
     QTest::newRow("digits only, six at most")
-        << 1 << 0 << "9x8-7 654321" << ok << 1 << 987654 << false;
+        << 1 << 0 << "9x8-7 654321" << ok << 1 << 987654 << false << 0 << 0 << 0;
 }
 
 void SettingsDialogsTest::pictureFormat() {
@@ -169,16 +192,30 @@ void SettingsDialogsTest::pictureFormat() {
     QFETCH(int, formatBack);
     QFETCH(int, intervalBack);
     QFETCH(bool, stillOpen);
+    QFETCH(int, mode);
+    QFETCH(int, modeClick);
+    QFETCH(int, modeBack);
     CPicFormatDlg dialog;
     dialog.SetFormat(format);
     dialog.SetInterval(2);
+    dialog.SetAutoMode(mode);
     QVERIFY(Open(dialog));
     QCOMPARE(dialog.CheckedItem(), format >= 0 && format <= 3 ? format + 1 : 0);
     QCOMPARE(dialog.IntervalEdit()->text(), QStringLiteral("2"));
+    QCOMPARE(dialog.ModeItem(CPicFormatDlg::kPageItem).IsChecked(), mode == 1);
+    QCOMPARE(dialog.ModeItem(CPicFormatDlg::kTimedItem).IsChecked(), mode != 1);
     if (click != 0) {
         ClickItem(dialog, click);
         QCOMPARE(dialog.CheckedItem(), click);
     }
+    if (modeClick != 0) {
+        ClickItem(dialog, dialog.ModeItem(modeClick));
+        QCOMPARE(dialog.ModeItem(modeClick).IsChecked(), true);
+        QCOMPARE(dialog.CheckedItem(), click != 0 ? click : format + 1);  // the formats stay
+    }
+    // The interval belongs to the timed photos only.
+    QCOMPARE(dialog.IntervalEdit()->isEnabled(),
+             !dialog.ModeItem(CPicFormatDlg::kPageItem).IsChecked());
     if (!typed.isNull()) {
         Type(dialog.IntervalEdit(), typed);
     }
@@ -186,6 +223,7 @@ void SettingsDialogsTest::pictureFormat() {
     QCOMPARE(dialog.isVisible(), stillOpen);
     QCOMPARE(dialog.Format(), formatBack);
     QCOMPARE(dialog.Interval(), intervalBack);
+    QCOMPARE(dialog.AutoMode(), modeBack);
 }
 
 void SettingsDialogsTest::storagePathBrowse_data() {
@@ -379,7 +417,7 @@ void SettingsDialogsTest::controlsFitAndDoNotOverlap_data() {
         return new CNameFileDlg(QStringLiteral("文件命名"));
     }) << QSize(477, 185);
     QTest::newRow("picture format")
-        << DialogFactory([] { return new CPicFormatDlg; }) << QSize(474, 284);
+        << DialogFactory([] { return new CPicFormatDlg; }) << QSize(474, 309);
     QTest::newRow("scan size") << DialogFactory([] { return new CScanSizeDlg; }) << QSize(474, 215);
 }
 

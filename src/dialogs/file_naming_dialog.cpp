@@ -61,6 +61,7 @@ void CNameFileDlg::OnOK() {
     const QString problem = NamePrefixProblem(edit_->text());
     if (!problem.isEmpty()) {
         QvMessageBox(problem, Title(), MessageIcon::kError);
+        activateWindow();  // back from the message box, typing goes on in the name
         edit_->setFocus();
         edit_->selectAll();
         return;

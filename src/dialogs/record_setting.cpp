@@ -53,6 +53,7 @@ void CRecordSetting::OnOK() {
     const QString problem = NamePrefixProblem(nameEdit_->text());
     if (!problem.isEmpty()) {
         QvMessageBox(problem, Title(), MessageIcon::kError);
+        activateWindow();  // back from the message box, typing goes on in the name
         nameEdit_->setFocus();
         nameEdit_->selectAll();
         return;

@@ -337,19 +337,13 @@ void SettingsDialogsTest::namesThatLeaveTheFolderAreRefused_data() {
     QTest::addColumn<bool>("recording");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("reason");  // empty: accepted
+    const std::pair<const char*, const char*> names[] = {
+        {"../../X", "“/”"}, {"a/b", "“/”"}, {".", "“.”"}, {"..", "“..”"}, {"..Page..", ""}};
     for (const bool recording : {false, true}) {
-        const char* dialog = recording ? "recording: " : "naming: ";
-        QTest::newRow(qPrintable(dialog + QStringLiteral("out of the folder")))
-            << recording << "../../X"
-            << "“/”";
-        QTest::newRow(qPrintable(dialog + QStringLiteral("a slash"))) << recording << "a/b"
-                                                                      << "“/”";
-        QTest::newRow(qPrintable(dialog + QStringLiteral("dot"))) << recording << "."
-                                                                  << "“.”";
-        QTest::newRow(qPrintable(dialog + QStringLiteral("dot dot"))) << recording << ".."
-                                                                      << "“..”";
-        QTest::newRow(qPrintable(dialog + QStringLiteral("dots in a name")))
-            << recording << "..Page.." << QString();
+        for (const auto& [typed, reason] : names) {
+            QTest::addRow("%s%s", recording ? "recording: " : "naming: ", typed)
+                << recording << QString::fromUtf8(typed) << QString::fromUtf8(reason);
+        }
     }
 }
 

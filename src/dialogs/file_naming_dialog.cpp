@@ -4,9 +4,9 @@
 #include <QPainter>
 
 #include "platform/font_faces.h"
-#include "platform/message_box.h"
 #include "platform/name_rules.h"
 #include "ui/dialog_units.h"
+#include "ui/name_refusal.h"
 
 namespace {
 
@@ -58,12 +58,7 @@ void CNameFileDlg::Apply() {
 
 // The dialog stays open on a refused prefix, saying why, until the user mends it.
 void CNameFileDlg::OnOK() {
-    const QString problem = NamePrefixProblem(edit_->text());
-    if (!problem.isEmpty()) {
-        QvMessageBox(problem, Title(), MessageIcon::kError);
-        activateWindow();  // back from the message box, typing goes on in the name
-        edit_->setFocus();
-        edit_->selectAll();
+    if (RefuseNamePrefix(this, edit_, Title())) {
         return;
     }
     CQVOptionDialog::OnOK();

@@ -5,10 +5,10 @@
 #include <QPainter>
 
 #include "platform/font_faces.h"
-#include "platform/message_box.h"
 #include "platform/name_rules.h"
 #include "ui/folder_browser.h"
 #include "ui/general_button.h"
+#include "ui/name_refusal.h"
 #include "ui/qv_button.h"
 
 namespace {
@@ -50,12 +50,7 @@ void CRecordSetting::Apply() {
 
 // The dialog stays open on a refused name, saying why, until the user mends it.
 void CRecordSetting::OnOK() {
-    const QString problem = NamePrefixProblem(nameEdit_->text());
-    if (!problem.isEmpty()) {
-        QvMessageBox(problem, Title(), MessageIcon::kError);
-        activateWindow();  // back from the message box, typing goes on in the name
-        nameEdit_->setFocus();
-        nameEdit_->selectAll();
+    if (RefuseNamePrefix(this, nameEdit_, Title())) {
         return;
     }
     CQVOptionDialog::OnOK();

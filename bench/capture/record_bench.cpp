@@ -2,8 +2,10 @@
 // and muxer in the same run on the same picture (a shown camera frame, repeated by imagefreeze:
 // how fast JPEG encodes depends on what the picture holds). For each size and format: the preview
 // rate without and during recording, the distinct frames recorded per second, the slots skipped
-// because encoding fell behind, the file's duration against the wall time, and the process's
-// resident memory over the recording.
+// because encoding fell behind, the file's duration against the wall time from the start request
+// to the stop request, the time the start and the stop take on the window's thread and the time
+// finishing the file takes beside it, and the process's resident memory over the recording.
+// Run it offscreen and in a visible window (tests/support/with_xvfb.sh record_bench ...).
 //   record_bench [seconds per recording] [folder for the files]
 
 #include <QApplication>
@@ -80,13 +82,15 @@ double PreviewRate(CountingVideoItem& item, int ms) {
 
 void RecordRow(CountingVideoItem& item, const QString& path, int width, int height, int rate,
                int ms, double previewAlone) {
+    // The user's time: from the moment the recording is asked for to the moment its stop is.
+    QElapsedTimer wall;
+    wall.start();
     CVideoRecorder* recorder = CVideoRecorder::CreateRecorder();
     if (!recorder->StartRecording(path, width, height, rate)) {
         std::printf("recording did not start\n");
         return;
     }
-    QElapsedTimer wall;
-    wall.start();
+    const double startMs = wall.nsecsElapsed() / 1e6;
     const int frames0 = item.frames;
     std::vector<double> memory;
     for (int t = 0; t < ms; t += 1000) {
@@ -101,21 +105,29 @@ void RecordRow(CountingVideoItem& item, const QString& path, int width, int heig
     const uint64_t dropped = stream->FramesDropped();
     QElapsedTimer stop;
     stop.start();
-    CVideoRecorder::DestroyRecorder();
+    recorder->RequestStop();
     const double stopMs = stop.nsecsElapsed() / 1e6;
+    stop.restart();
+    const RecordingOutcome outcome = recorder->Finish();
+    const double finishMs = stop.nsecsElapsed() / 1e6;
+    CVideoRecorder::DestroyRecorder();
     const FileFacts file = Probe(path);
-    std::printf("  ours  %s: %.0f KiB a frame of the file\n", qPrintable(QFileInfo(path).suffix()),
-                file.bytes / 1024.0 / std::max(file.frames, 1));
+    std::printf("  ours  %s: %.0f KiB a frame of the file%s\n",
+                qPrintable(QFileInfo(path).suffix()),
+                file.bytes / 1024.0 / std::max(file.frames, 1),
+                outcome.failure.isEmpty() ? "" : qPrintable(" FAILED: " + outcome.failure));
     const double memMax = *std::max_element(memory.begin(), memory.end());
     std::printf(
         "  ours  %-4s %4dx%-4d  preview %5.1f -> %5.1f fps (%+5.1f%%)  distinct %5.1f/s  file %4d "
-        "frames %6.2f s / wall %6.2f s (%+5.2f%%)  skipped slots %4llu  dropped %3llu  stop %5.0f "
-        "ms  RSS %5.0f .. %5.0f MiB (first %5.0f, at half time %5.0f, last %5.0f)\n",
+        "frames %6.2f s / wall %6.2f s (%+5.2f%%)  skipped slots %4llu  dropped %3llu  start %4.0f "
+        "ms  stop %3.1f ms + finishing %5.0f ms off the window's thread  RSS %5.0f .. %5.0f MiB "
+        "(first %5.0f, at half time %5.0f, last %5.0f)\n",
         path.endsWith("wmv") ? "WMV" : "AVI", width, height, previewAlone, preview,
         100 * (preview / previewAlone - 1), distinct / seconds, file.frames, file.duration, seconds,
         100 * (file.duration / seconds - 1), (unsigned long long)skipped,
-        (unsigned long long)dropped, stopMs, *std::min_element(memory.begin(), memory.end()),
-        memMax, memory.front(), memory[memory.size() / 2], memory.back());
+        (unsigned long long)dropped, startMs, stopMs, finishMs,
+        *std::min_element(memory.begin(), memory.end()), memMax, memory.front(),
+        memory[memory.size() / 2], memory.back());
 }
 
 // Writes the picture's rows (4-byte aligned BGR) to a file for the peer.

@@ -24,13 +24,11 @@
 #include <string>
 #include <vector>
 
-#include "app/photo_pipeline.h"
-#include "capture/document_edge_worker.h"
 #include "image/dib_image.h"
-#include "media/simulated_scene.h"
 #include "ocr/text_recogniser.h"
 #include "platform/font_faces.h"
 #include "support/ocr_page.h"
+#include "support/photographed_sheet.h"
 
 extern char** environ;
 
@@ -139,32 +137,6 @@ double Median(const std::vector<Run>& runs, Field field) {
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
-// The sheet as the camera sees it, taken as a photo with automatic cropping.
-bool Photograph(const QImage& sheet, int width, int height, const QString& path) {
-    const QImage bgr = sheet.convertToFormat(QImage::Format_BGR888);
-    SimulatedSceneSettings settings;
-    settings.width = width;
-    settings.height = height;
-    settings.mirrored = false;  // the picture as the program shows it, after its mirror
-    settings.picture = {bgr.constBits(), bgr.width(), bgr.height(), int(bgr.bytesPerLine())};
-    SimulatedScene scene;
-    scene.Configure(settings);
-    std::vector<uint8_t> rows(size_t(scene.Stride()) * size_t(height));
-    scene.RenderFrame(rows.data(), 1);
-    CDibImage frame;
-    frame.CreateFromPixels(rows.data(), uint32_t(width), uint32_t(height), 24,
-                           uint32_t(scene.Stride()), true);
-    DocumentEdgeResults found;
-    if (!CDocumentEdgeWorker::Detect(frame, found))
-        return false;
-    PhotoSource source;
-    source.workImage = &frame;
-    source.outlineMode = 2;
-    source.tiltAngle = found.tiltAngle;
-    source.cropImageRect = found.cropImageRect;
-    return SavePhoto(source, path, PhotoOptions::WithoutMainWindow()).saved;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -185,7 +157,7 @@ int main(int argc, char** argv) {
     for (const auto& [w, h] : {std::pair{1600, 1200}, std::pair{2592, 1944}}) {
         Picture p{QStringLiteral("A4 photo %1x%2").arg(w).arg(h),
                   folder.filePath(QStringLiteral("photo%1.jpg").arg(w))};
-        if (!Photograph(sheet, w, h, p.path)) {
+        if (!PhotographSheet(sheet, w, h, p.path)) {
             std::fprintf(stderr, "the page was not found in the %dx%d frame\n", w, h);
             return 1;
         }

@@ -22,15 +22,12 @@
 #include <cstdio>
 #include <jpeglib.h>
 // clang-format on
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -39,6 +36,7 @@
 #include "image/dib_image.h"
 #include "image/pdf_maker.h"
 #include "media/simulated_scene.h"
+#include "support/child_process.h"
 
 namespace {
 
@@ -49,12 +47,6 @@ struct Size {
     int width, height;
 };
 constexpr Size kSizes[] = {{1600, 1200}, {2592, 1944}};
-
-struct Measure {
-    double seconds = 0;
-    double peakMiB = 0;
-    bool ok = false;
-};
 
 QString PhotoPath(const QString& folder, int index) {
     return QStringLiteral("%1/photo%2.jpg").arg(folder).arg(index, 3, 10, QLatin1Char('0'));
@@ -156,38 +148,6 @@ int RunOurs(const QStringList& paths, const QString& pdf) {
 
 // --- the driver
 
-// Runs argv as a process of its own; wall time and its peak resident memory.
-Measure Run(const std::vector<std::string>& argv,
-            const std::vector<std::string>& environment = {}) {
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        for (const std::string& setting : environment)
-            putenv(const_cast<char*>(setting.c_str()));
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    Measure m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakMiB = usage.ru_maxrss / 1024.0;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return m;
-}
-
-// Keeps the fastest run and the highest peak.
-void Keep(Measure& best, const Measure& run, bool first) {
-    best.ok = (first || best.ok) && run.ok;
-    best.seconds = first ? run.seconds : std::min(best.seconds, run.seconds);
-    best.peakMiB = std::max(best.peakMiB, run.peakMiB);
-}
-
 // A policy for convert that allows writing PDF and lifts the pixel cache's caps. ImageMagick
 // takes resource limits from the first policy file it finds and coder rights from the last, so
 // the same file is named both first (MAGICK_CONFIGURE_PATH) and last (HOME's .config).
@@ -207,11 +167,6 @@ std::vector<std::string> MagickEnvironment(const QString& scratch) {
         "  <policy domain=\"coder\" rights=\"read|write\" pattern=\"PDF\"/>\n"
         "</policymap>\n");
     return {"HOME=" + home.toStdString(), "MAGICK_CONFIGURE_PATH=" + folder.toStdString()};
-}
-
-std::string LoadAverage() {
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toStdString() : "?";
 }
 
 int Drive(const std::string& self, int runs) {
@@ -240,14 +195,16 @@ int Drive(const std::string& self, int runs) {
                 magickArgs.push_back(p.toStdString());
             magickArgs.push_back(scratch.filePath(QStringLiteral("magick.pdf")).toStdString());
             // The three take turns, so that a change of the machine's load meets them alike.
-            Measure ours, floor, other;
+            ChildRun ours, floor, other;
             for (int run = 0; run < runs; ++run) {
-                Keep(ours, Run({self, "ours", std::to_string(count), folder.toStdString(), pdf}),
-                     run == 0);
-                Keep(floor, Run({self, "floor", std::to_string(count), folder.toStdString()}),
-                     run == 0);
+                KeepBest(ours,
+                         RunChild({self, "ours", std::to_string(count), folder.toStdString(), pdf}),
+                         run == 0);
+                KeepBest(floor,
+                         RunChild({self, "floor", std::to_string(count), folder.toStdString()}),
+                         run == 0);
                 if (magick)
-                    Keep(other, Run(magickArgs, magickEnvironment), run == 0);
+                    KeepBest(other, RunChild(magickArgs, magickEnvironment), run == 0);
             }
             const double perPage = 1000.0 / count;
             std::printf("%4dx%-5d %5d | %9.1f %9.1f %9.1f | %7.2f %7.2f | %8.0f %8.0f %8.0f%s\n",

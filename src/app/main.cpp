@@ -3,9 +3,11 @@
 
 #include <cstdio>
 
+#include "app/make_pdf_command.h"
 #include "app/quorvane_app.h"
 #include "app/single_instance.h"
 #include "app/start_options.h"
+#include "image/pdf_making_job.h"
 #include "platform/user_folders.h"
 
 namespace {
@@ -45,6 +47,10 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const StartRequest request = ParseStartOptions(arguments);
+    // Making a PDF needs no window, no display and no other copy of the program.
+    if (request.action == StartAction::kMakePdf) {
+        return RunMakePdfCommand(request.options);
+    }
     if (request.action != StartAction::kRun) {
         return PrintStartMessage(request);
     }
@@ -72,5 +78,7 @@ int main(int argc, char* argv[]) {
     // The main window reads the stored settings as it is constructed.
     app.InitInstance();
     instance.StopListening();
+    // A PDF whose dialog was closed while it was being made is still removing its unfinished file.
+    CPdfMakingJob::WaitForAll();
     return 0;
 }

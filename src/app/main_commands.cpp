@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QUrl>
+#include <functional>
 
 #include "app/quorvane_dlg.h"
 #include "app/work_region_mgr.h"
@@ -16,6 +17,12 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
     CPicItem* still =
         WorkMode() == CWorkRegionMgr::kModePicture ? workRegion_->GetPictureItem() : nullptr;
     CPicture* video = live ? workRegion_->GetVideoItem() : nullptr;
+    // The commands that change, save, print or read the still picture work on the whole
+    // picture: while only its reduced copy is shown, they wait until the whole is read.
+    const auto onWholePicture = [still](std::function<void()> command) {
+        if (still != nullptr)
+            still->WithFullPicture(std::move(command));
+    };
     switch (id) {
         case mainctl::kMinimise:
             showMinimized();
@@ -42,28 +49,23 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
                 current->ZoomOut();
             break;
         case mainctl::kRotateRight:
-            if (still != nullptr)
-                still->RotateRight();
+            onWholePicture([still] { still->RotateRight(); });
             break;
         case mainctl::kRotateLeft:
-            if (still != nullptr)
-                still->RotateLeft();
+            onWholePicture([still] { still->RotateLeft(); });
             break;
         case mainctl::kCrop:
-            if (still != nullptr)
-                still->CropToSelection();
+            onWholePicture([still] { still->CropToSelection(); });
             break;
         case mainctl::kBoxSelect:
             if (current != nullptr)
                 current->SetBoxSelectArmed(true);
             break;
         case mainctl::kSaveAs:
-            if (still != nullptr)
-                still->SaveAs();
+            onWholePicture([still] { still->SaveAs(); });
             break;
         case mainctl::kAnnotate:
-            if (still != nullptr)
-                still->ArmAnnotation();
+            onWholePicture([still] { still->ArmAnnotation(); });
             break;
         case mainctl::kWindowSize:
             ToggleActualSize();
@@ -118,8 +120,7 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
             RestoreDefaults();
             break;
         case mainctl::kPrint:
-            if (still != nullptr)
-                PrintShownPicture();
+            onWholePicture([this] { PrintShownPicture(); });
             break;
         case mainctl::kPrintSetup:
             SetUpPrinter();
@@ -128,8 +129,7 @@ LParam CQuorvaneDlg::OnButtonClicked(WParam id) {
             ShowWatermarkDialog();
             break;
         case mainctl::kRecogniseText:
-            if (still != nullptr)
-                RecogniseText();
+            onWholePicture([this] { RecogniseText(); });
             break;
         default:
             break;

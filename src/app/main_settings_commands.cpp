@@ -24,7 +24,7 @@ const QString kRestoreQuestion = QStringLiteral(
     "图片存储路径、文件命名、图片格式、连拍方式和间隔、JPEG压缩质量、\n"
     "自动裁切、色彩模式和黑白阀值、文件保存方向、\n"
     "水印（文字、日期、位置、字体、颜色）、\n"
-    "录像格式、录像路径和录像文件名。\n\n"
+    "录像格式、录像路径和录像文件名、可搜索PDF。\n\n"
     "照片和录像的编号、所选的摄像头和分辨率不变。");
 
 }  // namespace
@@ -120,7 +120,7 @@ void CQuorvaneDlg::RestoreDefaults() {
     first.problem = stored_.problem;
     stored_ = first;
     WriteResettableSettings(&settings_, stored_);
-    EnsureDefaultStorageFolder();
+    EnsureDefaultFolder(stored_.picPath);
 
     pictureFormatNumber_ = stored_.picFormat;
     pictureExtension_ = CPhotoNamer::FormatExtension(stored_.picFormat, pictureExtension_);
@@ -129,12 +129,13 @@ void CQuorvaneDlg::RestoreDefaults() {
     ShowStoredPanelChoices();
 }
 
-// The documents folder is where photos go on a first run; on a fresh account it may not exist
-// yet, and the first photo would be lost. A folder the user chose is never made behind their
-// back: when it goes missing, the save notice names it.
-void CQuorvaneDlg::EnsureDefaultStorageFolder() const {
+// The documents folder is where photos and recordings go on a first run; on a fresh account it
+// may not exist yet, and the first photo would be lost, the first recording refused. A folder
+// the user chose is never made behind their back: when it goes missing, the save notice (or
+// the refused recording) names it.
+void CQuorvaneDlg::EnsureDefaultFolder(const QString& folder) const {
     const QString documents = DocumentsFolder();
-    if (!documents.isEmpty() && stored_.picPath == documents) {
+    if (!documents.isEmpty() && folder == documents) {
         QDir().mkpath(documents);
     }
 }

@@ -6,6 +6,7 @@
 #include "app/quorvane_dlg.h"
 #include "app/work_region_mgr.h"
 #include "dialogs/text_result_dialog.h"
+#include "ocr/ocr_pdf_text_reader.h"
 #include "ocr/text_recogniser.h"
 #include "ocr/text_recognition_job.h"
 #include "platform/message_box.h"
@@ -48,6 +49,7 @@ void CQuorvaneDlg::RecogniseText() {
                 [this] { textBusy_->SetProgress(textJob_->Progress()); });
     }
     textPicturePath_ = still->GetFilePath();
+    textPicture_ = picture;
     textJob_->Start(picture, region);
     textBusy_->SetProgress(0);
     textBusy_->ShowOver(workRegion_->geometry());
@@ -66,6 +68,7 @@ void CQuorvaneDlg::OnTextRecognised(const OcrOutcome& outcome) {
         case OcrStatus::kCancelled:
             break;
         case OcrStatus::kDone:
+            textLayer_ = COcrPdfTextReader::PageText(outcome.page);
             ShowTextResult(outcome.page.text, textPicturePath_);
             break;
         default:
@@ -80,5 +83,8 @@ void CQuorvaneDlg::ShowTextResult(const QString& text, const QString& picture) {
         return;
     }
     CTextResultDlg dialog(text, picture, this);
+    dialog.SetPdfPage(textPicture_, textLayer_);
     dialog.exec();
+    textPicture_.Destroy();
+    textLayer_.clear();
 }

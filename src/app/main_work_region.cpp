@@ -74,8 +74,10 @@ void CQuorvaneDlg::ShowPanels(bool visible) {
 }
 
 LParam CQuorvaneDlg::OnSetWorkMode(WParam mode) {
+    // A still picture gives nothing to photograph or record.
     if (mode != CWorkRegionMgr::kModeLive) {
         StopContinuous();
+        FinishRecording();
     }
     EnableForMode(int(mode));
     workMode_ = int(mode);
@@ -155,7 +157,8 @@ void CQuorvaneDlg::ShowStoredPanelChoices() {
 
 void CQuorvaneDlg::OnCameraUnplugged() {
     StopContinuous();
-    FinishRecording();
+    // The recording ends with the pictures; once its file is finished the user learns where it is.
+    FinishRecording(QStringLiteral("摄像头已断开，录像已结束。"));
 }
 
 void CQuorvaneDlg::ShowCameraSettings() {

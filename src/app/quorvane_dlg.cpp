@@ -14,6 +14,7 @@
 #include <QWindow>
 
 #include "app/about_dlg.h"
+#include "capture/recording_finisher.h"
 #include "platform/font_faces.h"
 #include "platform/window_messages.h"
 #include "ui/mem_dc.h"
@@ -47,7 +48,9 @@ bool TakesTypedText(const QWidget* widget) {
 
 CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint),
-      title_(QStringLiteral("Veltrasi 高拍仪 1.0")) {
+      title_(QStringLiteral("Veltrasi 高拍仪 1.0")),
+      recordingFinisher_(std::make_unique<CRecordingFinisher>()),
+      encoderLoader_(&CVideoRecorder::LoadEncoders) {
     for (int i = 0; i < mainui::kToolButtonCount; ++i) {
         toolButtons_[i] = new CQVButton(this, mainui::kFirstToolButton + i);
     }
@@ -72,14 +75,15 @@ CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     pictureExtension_ = CPhotoNamer::FormatExtension(stored_.picFormat, pictureExtension_);
     captureInterval_ = stored_.interval;
     WatchSettingsFile();
-    EnsureDefaultStorageFolder();
+    EnsureDefaultFolder(stored_.picPath);
 
     // Keys reach the main window before any of its children (see eventFilter).
     qApp->installEventFilter(this);
 }
 
 CQuorvaneDlg::~CQuorvaneDlg() {
-    FinishRecording();
+    WaitForRecordings();
+    encoderLoader_.join();
 }
 
 void CQuorvaneDlg::LoadSkins() {
@@ -337,15 +341,15 @@ void CQuorvaneDlg::ShowAbout() {
 bool CQuorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
-        if (HandleKey(static_cast<QKeyEvent*>(event)->key(), static_cast<QWidget*>(watched)))
+        if (HandleKey(*static_cast<QKeyEvent*>(event), static_cast<QWidget*>(watched)))
             return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-bool CQuorvaneDlg::HandleKey(int key, const QWidget* receiver) {
+bool CQuorvaneDlg::HandleKey(const QKeyEvent& key, const QWidget* receiver) {
     // Neither key may close the window, in any state.
-    switch (key) {
+    switch (key.key()) {
         case Qt::Key_Escape:
             if (fullScreen_)
                 LeaveFullScreen();
@@ -357,7 +361,10 @@ bool CQuorvaneDlg::HandleKey(int key, const QWidget* receiver) {
             // field to its parents, none of which closes the window on it.
             if (TakesTypedText(receiver) || TakesTypedText(QApplication::focusWidget()))
                 return false;
-            TakePhoto();
+            // One press, one photo: a held key (or a foot switch that holds it) repeats the
+            // press thirty times a second.
+            if (!key.isAutoRepeat())
+                TakePhoto();
             return true;
         default:
             return false;

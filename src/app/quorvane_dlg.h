@@ -14,12 +14,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "app/language.h"
 #include "app/main_layout.h"
 #include "app/photo_naming.h"
 #include "app/photo_pipeline.h"
 #include "image/dib_image.h"
+#include "image/pdf_page_text.h"
 #include "platform/win_types.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
@@ -32,14 +34,17 @@ class CBusyPanel;
 class CColorMode;
 class CPageCapture;
 class CPicture;
+class CPictureOpener;
 class CQVButton;
 class CQVDialog;
+class CRecordingFinisher;
 class CSaveNotice;
 class CSaveOption;
 class CTextRecogniser;
 class CTextRecognitionJob;
 class CThumnailView;
 class CWorkRegionMgr;
+class QKeyEvent;
 class QTimer;
 struct OcrOutcome;
 
@@ -118,9 +123,12 @@ public:
     void EnableForMode(int mode);
 
     // Files from the command line or from a later copy of the program (main_open_files.cpp):
-    // each readable picture joins the thumbnail strip and the newest is shown in picture mode;
-    // files that cannot be read are named in one message.
+    // each readable picture joins the thumbnail strip as its thumbnail is made in the
+    // background, and once the last is in, the newest is shown in picture mode; files that
+    // cannot be read are named in one message.
     void OpenFiles(const QStringList& paths);
+    // True while the thumbnails of files given to OpenFiles are being made.
+    bool IsOpeningFiles() const;
     // Restores, raises and activates the window (a later copy of the program was started).
     void BringToFront();
 
@@ -132,8 +140,15 @@ public:
     void ToggleRecording();
     // "录像设置": the recording settings dialog; the three values are stored when it closes.
     void ShowRecordSettings();
-    // Stops and finishes a running recording (the program is closing).
-    void FinishRecording();
+    // Ends the running recording, if any: the button shows "录像" again at once, and the file is
+    // finished off the user-interface thread. The user is told afterwards when the recording did
+    // not end well (why, where the file is and what it holds); with a notice (for example that
+    // the camera was unplugged), also when it did, so that they know where it is.
+    void FinishRecording(const QString& notice = {});
+    // Finishes the running recording and waits until every recording is finished (the program
+    // ends).
+    void WaitForRecordings();
+    bool IsFinishingRecordings() const;
     bool IsDragging() const { return dragging_; }
     const StoredSettings& Stored() const { return stored_; }
     const QString& Title() const { return title_; }
@@ -162,7 +177,7 @@ private:
     void SetUpButtons();
     void LayOutWorkRegion();
     void SetChildrenVisible(bool visible);
-    bool HandleKey(int key, const QWidget* receiver);
+    bool HandleKey(const QKeyEvent& key, const QWidget* receiver);
     void ShowAbout();
 
     // Window messages (main_commands.cpp for the button commands).
@@ -193,7 +208,8 @@ private:
     void ChoosePictureFormat();
     void ShowScanSize();
     void RestoreDefaults();
-    void EnsureDefaultStorageFolder() const;
+    // Makes folder when it is the default one (the documents folder) and missing.
+    void EnsureDefaultFolder(const QString& folder) const;
     void StorePicturePath(const QString& folder);
     // "PDF制作" (main_pdf_command.cpp).
     void RunPdfDialog();
@@ -245,6 +261,8 @@ private:
     CSaveNotice* saveNotice_ = nullptr;
     QTimer* continuousTimer_ = nullptr;    // timer 1: continuous photos
     CPageCapture* pageCapture_ = nullptr;  // continuous photos in the page mode
+    std::unique_ptr<CRecordingFinisher> recordingFinisher_;
+    std::thread encoderLoader_;  // CVideoRecorder::LoadEncoders, joined at the end
     CPhotoNamer photoNamer_;
 
     // The settings dialogs (main_settings_commands.cpp).
@@ -257,6 +275,10 @@ public:
     const PrinterChoice& ChosenPrinter() const { return printerChoice_; }
 
 private:
+    // Files being opened (main_open_files.cpp).
+    void OnFilesOpened(bool added, const QStringList& refused);
+    CPictureOpener* opener_ = nullptr;
+
     void PrintShownPicture();
     void SetUpPrinter();
     void ShowWatermarkDialog();
@@ -275,6 +297,8 @@ private:
     CBusyPanel* textBusy_ = nullptr;
     QTimer* textProgressTimer_ = nullptr;
     QString textPicturePath_;
+    CDibImage textPicture_;  // the picture being read, for "保存PDF"
+    PdfPageText textLayer_;  // its recognised lines, once read
     TextResultPresenter textPresenter_;
 
     // The settings file and photo names under hostile conditions (main_settings_problems.cpp,

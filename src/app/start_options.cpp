@@ -10,6 +10,8 @@ namespace {
 
 const QString kSimulatedCamera = QStringLiteral("simulated-camera");
 const QString kSimulatedWebcam = QStringLiteral("simulated-webcam");
+const QString kMakePdf = QStringLiteral("make-pdf");
+const QString kSearchable = QStringLiteral("searchable");
 
 // QCommandLineParser knows no option with an optional value, nor keeps the order of two options:
 // each "--simulated-camera[=FILE]" and "--simulated-webcam[=FILE]" is taken here, in order, and
@@ -48,16 +50,28 @@ StartRequest ParseStartOptions(const QStringList& arguments) {
         kSimulatedWebcam,
         QStringLiteral("Add a simulated laptop webcam (sizes up to 1280 x 720, listed before "
                        "every other camera); =FILE as for --simulated-camera.")));
-    parser.addPositionalArgument(QStringLiteral("files"),
-                                 QStringLiteral("Picture files to open (BMP, JPEG, PNG, TIFF)."),
-                                 QStringLiteral("[files...]"));
+    parser.addOption(QCommandLineOption(
+        kMakePdf,
+        QStringLiteral("Make OUT.pdf of the picture files given, one page each in the order "
+                       "given, and exit; no window is opened."),
+        QStringLiteral("OUT.pdf")));
+    parser.addOption(QCommandLineOption(
+        kSearchable, QStringLiteral("With --make-pdf: put the recognised text (simplified Chinese "
+                                    "and English) under every page, so the PDF can be searched.")));
+    parser.addPositionalArgument(
+        QStringLiteral("files"),
+        QStringLiteral("Picture files to open, or to make the PDF of (BMP, JPEG, PNG, TIFF)."),
+        QStringLiteral("[files...]"));
 
     StartRequest request;
     QList<SimulatedCameraOption> cameras;
-    if (!parser.parse(TakeSimulatedCameras(arguments, &cameras))) {
+    const auto fail = [&request](const QString& text) {
         request.action = StartAction::kError;
-        request.message = parser.errorText() + u"\nTry 'quorvane --help' for the options."_qs;
+        request.message = text + u"\nTry 'quorvane --help' for the options."_qs;
         return request;
+    };
+    if (!parser.parse(TakeSimulatedCameras(arguments, &cameras))) {
+        return fail(parser.errorText());
     }
     if (parser.isSet(help) || parser.isSet(u"help-all"_qs)) {
         request.action = StartAction::kShowHelp;
@@ -76,6 +90,17 @@ StartRequest ParseStartOptions(const QStringList& arguments) {
     // Absolute now: a running copy that receives them has another working folder.
     for (const QString& path : parser.positionalArguments()) {
         request.options.files << QFileInfo(path).absoluteFilePath();
+    }
+    if (parser.isSet(kSearchable) && !parser.isSet(kMakePdf)) {
+        return fail(u"--searchable goes with --make-pdf."_qs);
+    }
+    if (parser.isSet(kMakePdf)) {
+        request.options.pdfPath = parser.value(kMakePdf);
+        request.options.searchable = parser.isSet(kSearchable);
+        if (request.options.pdfPath.isEmpty() || request.options.files.isEmpty()) {
+            return fail(u"--make-pdf needs the PDF file and at least one picture."_qs);
+        }
+        request.action = StartAction::kMakePdf;
     }
     return request;
 }

@@ -2,8 +2,9 @@
 // The program's command line: --simulated-camera[=FILE] (or QUORVANE_SIMULATED_CAMERA=1 in the
 // environment) adds a simulated document camera, with FILE laid on its desk instead of the
 // built-in page; --simulated-webcam[=FILE] adds a simulated laptop webcam. Both may be given more
-// than once, one camera each. --help and --version print and end the program. Other arguments
-// are picture files to open.
+// than once, one camera each. --help and --version print and end the program; --make-pdf OUT
+// [--searchable] makes a PDF of the pictures given, without a window. Other arguments are picture
+// files to open.
 
 #include <QString>
 #include <QStringList>
@@ -16,10 +17,12 @@ struct SimulatedCameraOption {
 
 struct StartOptions {
     QList<SimulatedCameraOption> simulatedCameras;  // in the order given
-    QStringList files;                              // pictures to open, as absolute paths
+    QStringList files;        // pictures to open (or to make the PDF of), as absolute paths
+    QString pdfPath;          // --make-pdf: the PDF to make, as given
+    bool searchable = false;  // --searchable: with the recognised text of every page
 };
 
-enum class StartAction { kRun, kShowHelp, kShowVersion, kError };
+enum class StartAction { kRun, kShowHelp, kShowVersion, kError, kMakePdf };
 
 struct StartRequest {
     StartAction action = StartAction::kRun;

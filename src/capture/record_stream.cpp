@@ -153,9 +153,11 @@ void CKTRecordStream::FillBuffer(GstAppSrc* source) {
             }
         }
         // The held picture lasts up to the end of the present slot, when the recording stopped.
-        // It is sent once more in the last slot: a container of constant frame rate (AVI) is
-        // filled up to the last sample it sees, not to where that sample's duration ends.
         // The end is the moment the stop was asked for, not when encoding let us notice it.
+        // A container of constant frame rate (AVI) has each slot filled with the nearer of the two
+        // samples around it, and the last sample written once when the stream ends: the slots
+        // after the middle of the last gap would be missing. So the held picture is sent once
+        // more in each of the last two slots, which fills every slot up to the end.
         GstClockTime endAt = GST_CLOCK_TIME_NONE;
         {
             std::lock_guard<std::mutex> guard(lock_);
@@ -171,8 +173,10 @@ void CKTRecordStream::FillBuffer(GstAppSrc* source) {
             held_ = TakeNewest();
             heldSlot_ = 0;
         }
-        if (held_ && end > heldSlot_ + 1)
-            SendHeld(source, end - 1, gst_buffer_copy(held_));  // shares the pixels
+        for (uint64_t last = std::max(end, uint64_t(2)) - 2; held_ && last < end; ++last) {
+            if (last > heldSlot_)
+                SendHeld(source, last, gst_buffer_copy(held_));  // shares the pixels
+        }
         SendHeld(source, end, nullptr);
         gst_object_unref(clock);
     }

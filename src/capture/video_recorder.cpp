@@ -1,19 +1,23 @@
 #include "capture/video_recorder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 
+#include "capture/recording_repair.h"
 #include "media/media_platform.h"
 #include "platform/message_box.h"
+#include "platform/user_folders.h"
 
 namespace {
 
 CVideoRecorder* g_current = nullptr;
-
-// How long a stop waits for the end of the stream to reach the file; a frame being encoded
-// finishes well within it.
-constexpr int kEndTimeoutMs = 5000;
 
 bool Fail(const QString& text) {
     QvMessageBox(text, QStringLiteral("Error"), MessageIcon::kError);
@@ -26,12 +30,33 @@ QString ExtensionOf(const QString& fileName) {
     return dot < 0 ? upper : upper.mid(dot + 1);
 }
 
+// Copies what fd holds into a new file at path; false (and no file) when it cannot.
+bool CopyInto(int fd, const QString& path) {
+    QFile out(path);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !out.open(QIODevice::NewOnly))
+        return false;
+    std::vector<char> block(1 << 20);
+    ssize_t n = 0;
+    off_t at = 0;
+    while ((n = pread(fd, block.data(), block.size(), at)) > 0) {
+        if (out.write(block.data(), n) != n)
+            break;
+        at += n;
+    }
+    if (n == 0 && out.flush())
+        return true;
+    out.remove();
+    return false;
+}
+
 }  // namespace
 
 CVideoRecorder::CVideoRecorder() : relay_(std::make_unique<QObject>()) {}
 
 CVideoRecorder::~CVideoRecorder() {
     StopRecording();
+    if (keptFile_ >= 0)
+        close(keptFile_);
     if (g_current == this)
         g_current = nullptr;
 }
@@ -50,6 +75,10 @@ void CVideoRecorder::DestroyRecorder() {
     delete g_current;  // clears g_current
 }
 
+std::unique_ptr<CVideoRecorder> CVideoRecorder::TakeCurrent() {
+    return std::unique_ptr<CVideoRecorder>(std::exchange(g_current, nullptr));
+}
+
 bool CVideoRecorder::PushFrame(const CDibImage& picture) {
     CVideoRecorder* recorder = g_current;
     return recorder && recorder->recording_ && recorder->source_ &&
@@ -61,10 +90,29 @@ int CVideoRecorder::WmvBitRate(int width, int height, int framesPerSecond) {
     return int(std::clamp<int64_t>(bits, 500'000, 100'000'000));
 }
 
+GstClockTime CVideoRecorder::ClockNow() {
+    if (!MediaPlatformInit())
+        return GST_CLOCK_TIME_NONE;
+    GstClock* clock = gst_system_clock_obtain();
+    const GstClockTime now = gst_clock_get_time(clock);
+    gst_object_unref(clock);
+    return now;
+}
+
+void CVideoRecorder::LoadEncoders() {
+    if (!MediaPlatformInit())
+        return;
+    for (const char* factory : {"jpegenc", "avimux", "avenc_wmv2", "asfmux"}) {
+        if (GstElement* element = gst_element_factory_make(factory, nullptr))
+            gst_object_unref(gst_object_ref_sink(element));
+    }
+}
+
 bool CVideoRecorder::StartRecording(const QString& fileName, int width, int height,
-                                    int framesPerSecond) {
+                                    int framesPerSecond, GstClockTime requestedAt) {
     if (recording_ || graphReady_)
         return false;  // one recording per recorder
+    requestedAt_ = GST_CLOCK_TIME_IS_VALID(requestedAt) ? requestedAt : ClockNow();
     fileName_ = fileName;
     const bool wmv = ExtensionOf(fileName) == QLatin1String("WMV");
     if (wmv) {
@@ -82,6 +130,7 @@ bool CVideoRecorder::StartRecording(const QString& fileName, int width, int heig
         TearDown();
         return false;
     }
+    KeepFile();
     recording_ = true;
     return true;
 }
@@ -97,6 +146,13 @@ bool CVideoRecorder::CreateGraph() {
         return false;
     }
     gst_object_ref_sink(graph_);
+    // The recording's time starts when it was asked for: the pipeline's running time counts from
+    // that moment on the system clock, so the first picture lasts while the pipeline gets going.
+    GstClock* clock = gst_system_clock_obtain();
+    gst_pipeline_use_clock(GST_PIPELINE(graph_), clock);
+    gst_object_unref(clock);
+    gst_element_set_start_time(graph_, GST_CLOCK_TIME_NONE);
+    gst_element_set_base_time(graph_, requestedAt_);
     GstBus* bus = gst_element_get_bus(graph_);
     gst_bus_set_sync_handler(bus, BusSyncHandler, this, nullptr);
     gst_object_unref(bus);
@@ -118,6 +174,13 @@ GstElement* CVideoRecorder::Add(const char* factory, const char* name) {
         return nullptr;
     }
     return element;
+}
+
+void CVideoRecorder::SetOutputFile(GstElement* writer) {
+    // Unbuffered: what the muxer has written is in the file even when the recording fails and
+    // the writer is stopped without its end; the muxers write whole frames and packets anyway.
+    g_object_set(writer, "location", QFile::encodeName(fileName_).constData(), "buffer-mode", 2,
+                 nullptr);
 }
 
 bool CVideoRecorder::BuildAviChain() {
@@ -145,7 +208,7 @@ bool CVideoRecorder::BuildAviChain() {
     GstElement* writer = Add("filesink", "FileWriter");
     if (!writer)
         return Fail(QStringLiteral("Add Avi dump error"));
-    g_object_set(writer, "location", QFile::encodeName(fileName_).constData(), nullptr);
+    SetOutputFile(writer);
     if (!gst_element_link(mux, writer))
         return Fail(QStringLiteral("Connect  avi Mux to dump Error"));
     return true;
@@ -158,10 +221,10 @@ bool CVideoRecorder::BuildWmvChain(int framesPerSecond) {
     GstElement* convert = Add("videoconvert");
     GstElement* i420 = Add("capsfilter");
     GstElement* encoder = Add("avenc_wmv2");
-    GstElement* mux = Add("asfmux");
+    GstElement* mux = Add("asfmux", "WMV Mux");
     if (!writer || !convert || !i420 || !encoder || !mux)
         return Fail(QStringLiteral("Add wmv file writer error"));
-    g_object_set(writer, "location", QFile::encodeName(fileName_).constData(), nullptr);
+    SetOutputFile(writer);
     GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", nullptr);
     g_object_set(i420, "caps", caps, nullptr);
     gst_caps_unref(caps);
@@ -182,18 +245,85 @@ bool CVideoRecorder::Run() {
                 (reason.isEmpty() ? QString() : u'\n' + reason));
 }
 
-void CVideoRecorder::StopRecording() {
-    if (!graph_)
+void CVideoRecorder::RequestStop() {
+    if (stopRequested_ || !graph_)
         return;
-    const bool wasRecording = recording_;
-    if (recording_ && source_) {
-        source_->Stream().RequestEnd(RunningTime());
-        WaitForEnd(kEndTimeoutMs);
-    }
-    const QString reason = TakeErrorText();
+    stopRequested_ = true;
+    recording_ = false;
+    const GstClockTime end = RunningTime();
+    endSeconds_ = GST_CLOCK_TIME_IS_VALID(end) ? double(end) / GST_SECOND : 0;
+    if (source_)
+        source_->Stream().RequestEnd(end);
+}
+
+RecordingOutcome CVideoRecorder::Finish(int timeoutMs) {
+    RecordingOutcome outcome;
+    if (!graph_)
+        return outcome;
+    outcome.fileName = fileName_;
+    const bool ended = WaitForEnd(timeoutMs);
+    outcome.failure = TakeErrorText();
+    if (outcome.failure.isEmpty() && !ended)
+        outcome.failure = QStringLiteral("The end of the recording did not reach the file in time");
     TearDown();
-    if (wasRecording && !reason.isEmpty())
-        Fail(QStringLiteral("Recording error") + u'\n' + reason);
+    SettleFile(outcome);
+    return outcome;
+}
+
+double CVideoRecorder::ElapsedSeconds() const {
+    const GstClockTime now = ClockNow();
+    return GST_CLOCK_TIME_IS_VALID(now) && now > requestedAt_
+               ? double(now - requestedAt_) / GST_SECOND
+               : 0;
+}
+
+RecordingOutcome CVideoRecorder::StopRecording() {
+    RequestStop();
+    return Finish();
+}
+
+void CVideoRecorder::KeepFile() {
+    keptFile_ = open(QFile::encodeName(fileName_).constData(), O_RDONLY | O_CLOEXEC);
+}
+
+bool CVideoRecorder::RestoreFile(RecordingOutcome& outcome) {
+    struct stat kept = {};
+    struct stat named = {};
+    if (keptFile_ < 0 || fstat(keptFile_, &kept) != 0)
+        return true;
+    if (stat(QFile::encodeName(fileName_).constData(), &named) == 0 &&
+        named.st_ino == kept.st_ino && named.st_dev == kept.st_dev)
+        return true;
+    // Removing the folder took the name away, not the recording, which the open file still
+    // holds: it goes back under its own name, or into the documents folder.
+    outcome.moved = true;
+    const QString documents = DocumentsFolder();
+    for (const QString& path :
+         {fileName_,
+          documents.isEmpty() ? QString() : documents + u'/' + QFileInfo(fileName_).fileName()}) {
+        if (!path.isEmpty() && CopyInto(keptFile_, path)) {
+            outcome.fileName = path;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CVideoRecorder::SettleFile(RecordingOutcome& outcome) {
+    if (!RestoreFile(outcome))
+        return;
+    const bool wmv = ExtensionOf(fileName_) == QLatin1String("WMV");
+    RecordingContent content;
+    if (wmv)
+        content = RepairAsf(outcome.fileName);
+    else if (!outcome.failure.isEmpty())
+        content = RepairAvi(outcome.fileName);
+    else
+        content = {true, 0, endSeconds_};
+    outcome.kept = content.playable;
+    outcome.seconds = content.seconds;
+    if (!outcome.kept && QFileInfo(outcome.fileName).isFile())
+        QFile::remove(outcome.fileName);  // nothing in it plays
 }
 
 GstClockTime CVideoRecorder::RunningTime() const {
@@ -263,11 +393,9 @@ GstBusSyncReply CVideoRecorder::BusSyncHandler(GstBus*, GstMessage* message, gpo
 }
 
 void CVideoRecorder::OnStreamError() {
-    if (!recording_)
-        return;  // stopped meanwhile; a stop reports its own error
-    const QString reason = TakeErrorText();
-    TearDown();
+    if (stopRequested_)
+        return;  // being finished: the finishing tells the error
+    RequestStop();
     if (failed_)
         failed_();
-    Fail(QStringLiteral("Recording error") + u'\n' + reason);
 }

@@ -1,5 +1,6 @@
 #include "dialogs/pdf_dlg.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "image/pdf_making_job.h"
 #include "image/pdf_rules.h"
 #include "image/pdf_writer.h"
 #include "platform/font_faces.h"
@@ -32,8 +34,8 @@ constexpr int kClientHeight = 370;
 // row of "浏览" and "打开" beside it.
 constexpr QRect kListRect{22, 62, 417, 181};
 constexpr QRect kPathEditRect{22, 274, 301, 21};
-// Progress while making: beside "取消".
-constexpr QRect kProgressRect{370, 320, 290, 30};
+// "生成可搜索PDF", between the path edit and "确定".
+constexpr QRect kSearchableRect{22, 298, 320, 18};
 
 struct ButtonPlace {
     int id;
@@ -58,8 +60,11 @@ QString Caption() {
 // What the user is told about pictures that were left out of a PDF that was written.
 QString LeftOutText(const CPdfMaker::Result& result) {
     QStringList lines;
-    if (result.unreadable > 0)
-        lines << QStringLiteral("%1张图片无法读取，未写入PDF。").arg(result.unreadable);
+    const qsizetype tooSmall = result.tooSmallPaths.size();
+    if (result.unreadable > tooSmall)
+        lines << QStringLiteral("%1张图片无法读取，未写入PDF。").arg(result.unreadable - tooSmall);
+    if (tooSmall > 0)
+        lines << QStringLiteral("%1张图片太小（宽度不足8像素），未写入PDF。").arg(tooSmall);
     if (result.overLimit > 0) {
         lines << QStringLiteral("一个PDF文件最多%1页，后面的%2张图片未写入。")
                      .arg(kPdfMaxPages)
@@ -86,15 +91,48 @@ CPDFDlg::CPDFDlg(const QStringList& pictures, QWidget* parent)
     // Taken only by a click: focus passed on while the list is disabled would select its text.
     pathEdit_->setFocusPolicy(Qt::ClickFocus);
     pathEdit_->setFont(QvFont(QStringLiteral("宋体"), 12, 400));
+    previewLoader_ = new CPictureLoader(this);
+    connect(previewLoader_, &CPictureLoader::Loaded, this, &CPDFDlg::OnPreviewLoaded);
     // The keyboard changes the selection without a mouse release: the preview follows it too.
     connect(fileList_, &QListWidget::currentRowChanged, this, [this] {
         if (QGuiApplication::mouseButtons() == Qt::NoButton)
             ShowPreview();
     });
+    searchableBox_ = new QCheckBox(QString::fromUtf16(kSearchableText), this);
+    searchableBox_->setObjectName(QStringLiteral("searchable"));
+    searchableBox_->setGeometry(kSearchableRect);
+    searchableBox_->setFont(QvFont(QStringLiteral("宋体"), 12, 400));
+    connect(searchableBox_, &QCheckBox::toggled, this, [this](bool on) { searchable_ = on; });
+    SetTextRecognition({}, QStringLiteral("文字识别不可用。"));
+    job_ = new CPdfMakingJob(this);
+    connect(job_, &CPdfMakingJob::Progress, this, &CPDFDlg::OnProgress);
+    connect(job_, &CPdfMakingJob::Finished, this, &CPDFDlg::OnMade);
 }
 
-CPDFDlg::~CPDFDlg() {
-    StopMaking();
+// A making still under way is asked to stop and ends on its own: nothing waits for it.
+CPDFDlg::~CPDFDlg() = default;
+
+void CPDFDlg::SetTextRecognition(CPdfMaker::TextReaders readers, const QString& unavailable) {
+    textReaders_ = unavailable.isEmpty() ? std::move(readers) : CPdfMaker::TextReaders();
+    const bool available = bool(textReaders_);
+    const QSignalBlocker keepChoice(searchableBox_);
+    searchableBox_->setEnabled(available);
+    searchableBox_->setChecked(available && searchable_);
+    searchableBox_->setToolTip(available ? QString() : unavailable);
+}
+
+void CPDFDlg::SetSearchable(bool searchable) {
+    searchable_ = searchable;
+    const QSignalBlocker keepChoice(searchableBox_);
+    searchableBox_->setChecked(searchableBox_->isEnabled() && searchable);
+}
+
+bool CPDFDlg::Searchable() const {
+    return searchable_;
+}
+
+bool CPDFDlg::IsMaking() const {
+    return job_->IsRunning();
 }
 
 bool CPDFDlg::OnInitDialog() {
@@ -154,9 +192,10 @@ void CPDFDlg::OnButton(int id) {
             MakePdf();
             break;
         case kCancelId:
-            if (IsMaking())
-                cancel_ = true;
-            else
+            if (IsMaking()) {
+                job_->Cancel();
+                update(kProgressRect);  // "正在取消…" at once, not after the page being made
+            } else
                 OnOK();
             break;
         case kAddId:
@@ -187,14 +226,20 @@ void CPDFDlg::keyPressEvent(QKeyEvent* event) {
 // Escape stops the making first; once nothing is being made it closes the dialog.
 void CPDFDlg::reject() {
     if (IsMaking()) {
-        cancel_ = true;
+        job_->Cancel();
+        update(kProgressRect);
         return;
     }
     CQVDialog::reject();
 }
 
+// Closing while making stops the making without waiting for it: a huge picture may hold it for
+// seconds. It removes its unfinished file itself.
 void CPDFDlg::OnOK() {
-    StopMaking();
+    if (IsMaking()) {
+        job_->Cancel();
+        closing_ = true;
+    }
     CQVDialog::OnOK();
 }
 
@@ -208,10 +253,23 @@ void CPDFDlg::ShowPreview() {
     if (row < 0)
         return;
     previewPath_ = fileList_->item(row)->text();
+    // The previous picture goes at once: the busy mark stands in its place.
+    previewImage_.Destroy();
+    previewNote_.clear();
+    previewLoader_->Load(PictureRequest{previewPath_, PdfPreviewFormatCode(previewPath_),
+                                        uint32_t(kPreviewRect.width()),
+                                        uint32_t(kPreviewRect.height())});
+    update(kPreviewRect);
+}
+
+void CPDFDlg::OnPreviewLoaded(const PictureRequest& /*request*/, LoadedPicture& picture) {
     // A file that cannot be read shows an empty preview rather than the previous picture.
-    if (!previewImage_.Load(previewPath_, PdfPreviewFormatCode(previewPath_)) ||
-        !previewImage_.Resample(kPreviewRect.width(), kPreviewRect.height(), 1)) {
-        previewImage_.Destroy();
+    if (picture.IsLoaded() &&
+        picture.image.Resample(kPreviewRect.width(), kPreviewRect.height(), 1)) {
+        previewImage_ = std::move(picture.image);
+    } else if (picture.status == LoadedPicture::Status::kTooLarge) {
+        previewNote_ =
+            QStringLiteral("图片太大\n%1 × %2").arg(picture.fullWidth).arg(picture.fullHeight);
     }
     update(kPreviewRect);
 }
@@ -250,7 +308,9 @@ void CPDFDlg::RemoveSelected() {
     delete fileList_->takeItem(row);
     const int count = fileList_->count();
     if (count == 0) {
+        previewLoader_->Cancel();
         previewImage_.Destroy();
+        previewNote_.clear();
         previewPath_.clear();
         update(kPreviewRect);
         return;
@@ -290,42 +350,44 @@ void CPDFDlg::MakePdf() {
         QvMessageBox(QStringLiteral("列表中没有图片，没有生成PDF。"), Caption());
         return;
     }
-    cancel_ = false;
-    progressDone_ = 0;
-    progressTotal_ = int(paths_.size());
+    progress_ = CPdfMaker::Progress{0, int(paths_.size()), 0, CPdfMaker::Step::kReading};
+    closing_ = false;
     SetControlsEnabled(false);
     update(kProgressRect);
-    // Runs on the worker thread: hands each step to the dialog's thread and returns.
-    const auto progress = [this](int done, int total) {
-        QMetaObject::invokeMethod(
-            this, [this, done, total] { OnProgress(done, total); }, Qt::QueuedConnection);
-    };
-    worker_ = std::thread([this, paths = paths_, pdfPath = pdfPath_, progress] {
-        const CPdfMaker::Result result = CPdfMaker::Make(paths, pdfPath, progress, &cancel_);
-        QMetaObject::invokeMethod(
-            this, [this, result] { OnMade(result); }, Qt::QueuedConnection);
+    const CPdfMaker::TextReaders readers =
+        searchableBox_->isChecked() ? textReaders_ : CPdfMaker::TextReaders();
+    job_->Start([paths = paths_, pdfPath = pdfPath_, readers](CPdfMaker::Options options) {
+        options.textReaders = readers;
+        return CPdfMaker::Make(paths, pdfPath, options);
     });
 }
 
-void CPDFDlg::OnProgress(int done, int total) {
-    progressDone_ = done;
-    progressTotal_ = total;
+void CPDFDlg::OnProgress(const CPdfMaker::Progress& progress) {
+    // A page's being added only moves the bar; the text keeps the latest step of a page.
+    if (progress.step == CPdfMaker::Step::kAdded)
+        progress_.done = progress.done;
+    else
+        progress_ = progress;
     update(kProgressRect);
 }
 
 void CPDFDlg::OnMade(const CPdfMaker::Result& result) {
-    if (!IsMaking())
+    if (closing_)
         return;  // the dialog was closed while the PDF was being made
-    StopMaking();
     SetControlsEnabled(true);
     update(kProgressRect);
     const QString file = QDir::toNativeSeparators(pdfPath_);
     switch (result.outcome) {
-        case CPdfMaker::Outcome::kWritten:
+        case CPdfMaker::Outcome::kWritten: {
+            // Told where the PDF is, the user may open it at once.
+            QString text = QStringLiteral("已生成PDF文件：\n%1").arg(file);
             if (!LeftOutText(result).isEmpty())
-                QvMessageBox(LeftOutText(result), Caption());
+                text += QStringLiteral("\n\n") + LeftOutText(result);
+            if (QvConfirm(text + QStringLiteral("\n\n现在打开它吗？"), Caption()))
+                QDesktopServices::openUrl(QUrl::fromLocalFile(pdfPath_));
             OnOK();
             break;
+        }
         case CPdfMaker::Outcome::kNoPages:
             QvMessageBox(QStringLiteral("没有一张图片可以读取，没有生成PDF。"), Caption(),
                          MessageIcon::kError);
@@ -338,20 +400,18 @@ void CPDFDlg::OnMade(const CPdfMaker::Result& result) {
             QvMessageBox(QStringLiteral("无法写入文件：\n%1").arg(file), Caption(),
                          MessageIcon::kError);
             break;
+        case CPdfMaker::Outcome::kTextFailed:
+            QvMessageBox(QStringLiteral("文字识别失败，没有生成PDF：\n%1").arg(result.error),
+                         Caption(), MessageIcon::kError);
+            break;
         case CPdfMaker::Outcome::kCancelled:
             break;
     }
 }
 
-void CPDFDlg::StopMaking() {
-    if (!worker_.joinable())
-        return;
-    cancel_ = true;
-    worker_.join();
-}
-
 void CPDFDlg::SetControlsEnabled(bool enabled) {
     fileList_->setEnabled(enabled);
+    searchableBox_->setEnabled(enabled && textReaders_);
     for (CQVButton* button : buttons_) {
         if (button != nullptr && button->ControlId() != kCancelId)
             button->setEnabled(enabled);
@@ -369,26 +429,47 @@ void CPDFDlg::paintEvent(QPaintEvent* event) {
     QvTextOut(p, kPathEditRect.left(), kPathEditRect.top() - 16, QStringLiteral("保存为："));
     p.setPen(kFrameColour);
     p.drawRect(kPreviewRect.adjusted(-1, -1, 0, 0));
-    if (previewImage_.IsValid())
+    if (previewImage_.IsValid()) {
         previewImage_.Draw(&p, kPreviewRect.left(), kPreviewRect.top());
+    } else if (previewLoader_->IsBusy() || !previewNote_.isEmpty()) {
+        p.setPen(kLabelColour);
+        p.drawText(kPreviewRect, Qt::AlignCenter,
+                   previewLoader_->IsBusy() ? QStringLiteral("正在读取…") : previewNote_);
+    }
     if (IsMaking())
         PaintProgress(p);
 }
 
+QString CPDFDlg::ProgressText() const {
+    if (!IsMaking())
+        return {};
+    if (job_->IsCancelling())
+        return QStringLiteral("正在取消…");
+    const QString page = QStringLiteral("第%1/%2页：").arg(progress_.page).arg(progress_.total);
+    switch (progress_.step) {
+        case CPdfMaker::Step::kReading:
+            return progress_.page == 0 ? QStringLiteral("正在生成PDF…")
+                                       : page + QStringLiteral("读取图片");
+        case CPdfMaker::Step::kRecognising:
+            return page + QStringLiteral("识别文字");
+        case CPdfMaker::Step::kAdded:
+        case CPdfMaker::Step::kWriting:
+            break;
+    }
+    return QStringLiteral("正在写入PDF文件…");
+}
+
 void CPDFDlg::PaintProgress(QPainter& p) {
-    const QString text =
-        cancel_ ? QStringLiteral("正在取消…")
-                : QStringLiteral("正在生成PDF：%1/%2").arg(progressDone_).arg(progressTotal_);
     p.setPen(kLabelColour);
-    QvTextOut(p, kProgressRect.left(), kProgressRect.top(), text);
+    QvTextOut(p, kProgressRect.left(), kProgressRect.top(), ProgressText());
     const QRect track(kProgressRect.left(), kProgressRect.bottom() - 9, kProgressRect.width(), 8);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(kFrameColour);
     p.drawRoundedRect(track, 4, 4);
-    if (progressTotal_ > 0 && progressDone_ > 0) {
+    if (progress_.total > 0 && progress_.done > 0) {
         QRect done = track;
-        done.setWidth(std::max(8, track.width() * progressDone_ / progressTotal_));
+        done.setWidth(std::max(8, track.width() * progress_.done / progress_.total));
         p.setBrush(kBarColour);
         p.drawRoundedRect(done, 4, 4);
     }

@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include "image/pdf_making_job.h"
 #include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
@@ -45,7 +46,7 @@ CTextResultDlg::CTextResultDlg(const QString& text, const QString& picturePath, 
     note_ = new QLabel(this);
     note_->setFont(QvFont(QStringLiteral("宋体"), 12, 400));
     note_->setGeometry(kMargin, kHeight - kMargin - kButtonHeight,
-                       kWidth - 2 * kMargin - 2 * (kButtonWidth + kButtonGap), kButtonHeight);
+                       kWidth - 2 * kMargin - 3 * (kButtonWidth + kButtonGap), kButtonHeight);
     note_->setStyleSheet(QStringLiteral("color: #4A5566;"));
     emptyNote_ = new QLabel(kNoText, this);
     emptyNote_->setFont(QvFont(QStringLiteral("宋体"), 20, 400));
@@ -58,13 +59,16 @@ CTextResultDlg::CTextResultDlg(const QString& text, const QString& picturePath, 
 bool CTextResultDlg::OnInitDialog() {
     CQVDialog::OnInitDialog();
     const int y = kHeight - kMargin - kButtonHeight;
-    const int saveX = kWidth - kMargin - kButtonWidth;
-    CQVButton* copy = MakeGeneralButton(this, kCopyButtonId, QStringLiteral("复制"));
-    CQVButton* save = MakeGeneralButton(this, kSaveButtonId, QStringLiteral("保存"));
-    copy->MoveTo(saveX - kButtonGap - kButtonWidth, y);
-    save->MoveTo(saveX, y);
-    copy->setVisible(hasText_);
-    save->setVisible(hasText_);
+    // From the right: "保存PDF", "保存", "复制".
+    const std::pair<int, const char16_t*> buttons[] = {
+        {kSavePdfButtonId, u"保存PDF"}, {kSaveButtonId, u"保存"}, {kCopyButtonId, u"复制"}};
+    int x = kWidth - kMargin - kButtonWidth;
+    for (const auto& [id, caption] : buttons) {
+        CQVButton* button = MakeGeneralButton(this, id, QString::fromUtf16(caption));
+        button->MoveTo(x, y);
+        button->setVisible(hasText_ && (id != kSavePdfButtonId || pdfPicture_.IsValid()));
+        x -= kButtonWidth + kButtonGap;
+    }
     if (hasText_)
         textBox_->setFocus();
     return true;
@@ -75,23 +79,79 @@ QString CTextResultDlg::Text() const {
 }
 
 QString CTextResultDlg::Note() const {
-    return note_->text();
+    return note_->toolTip();
 }
 
-QString CTextResultDlg::TextFilePath() const {
+// A long path is shortened in its middle to fit beside the buttons; the tip holds it whole.
+void CTextResultDlg::SetNote(const QString& text) {
+    note_->setToolTip(text);
+    note_->setText(note_->fontMetrics().elidedText(text, Qt::ElideMiddle, note_->width()));
+}
+
+QString CTextResultDlg::BesidePicture(const QString& extension) const {
     const QFileInfo picture(picturePath_);
     if (picturePath_.isEmpty()) {
         return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(QStringLiteral("文字识别.txt"));
+            .filePath(QStringLiteral("文字识别") + extension);
     }
-    return picture.dir().filePath(picture.completeBaseName() + QStringLiteral(".txt"));
+    return picture.dir().filePath(picture.completeBaseName() + extension);
+}
+
+QString CTextResultDlg::TextFilePath() const {
+    return BesidePicture(QStringLiteral(".txt"));
+}
+
+QString CTextResultDlg::PdfFilePath() const {
+    return BesidePicture(QStringLiteral(".pdf"));
+}
+
+void CTextResultDlg::SetPdfPage(const CDibImage& picture, const PdfPageText& text) {
+    pdfPicture_ = picture;
+    pdfText_ = text;
+    for (CQVButton* button : findChildren<CQVButton*>()) {
+        if (button->ControlId() == kSavePdfButtonId)
+            button->setVisible(hasText_ && pdfPicture_.IsValid());
+    }
+}
+
+bool CTextResultDlg::IsSavingPdf() const {
+    return pdfJob_ != nullptr && pdfJob_->IsRunning();
+}
+
+bool CTextResultDlg::SavePdf() {
+    if (!hasText_ || !pdfPicture_.IsValid() || IsSavingPdf())
+        return false;
+    const QString path = PdfFilePath();
+    if (QFileInfo::exists(path) && !ConfirmReplace(path))
+        return false;
+    if (pdfJob_ == nullptr) {
+        pdfJob_ = new CPdfMakingJob(this);
+        connect(pdfJob_, &CPdfMakingJob::Finished, this, &CTextResultDlg::OnPdfMade);
+    }
+    // The page is made from copies: the dialog may close before it is written.
+    pdfJob_->Start([picture = pdfPicture_, text = pdfText_, path](const CPdfMaker::Options& o) {
+        return CPdfMaker::MakePage(picture, text, path, o);
+    });
+    SetNote(QStringLiteral("正在保存PDF…"));
+    return true;
+}
+
+void CTextResultDlg::OnPdfMade(const CPdfMaker::Result& result) {
+    const QString path = QDir::toNativeSeparators(PdfFilePath());
+    if (result.outcome == CPdfMaker::Outcome::kWritten) {
+        SetNote(QStringLiteral("已保存：%1").arg(path));
+        return;
+    }
+    SetNote(QString());
+    QvMessageBox(QStringLiteral("PDF保存失败：%1\n%2").arg(path, result.error),
+                 QStringLiteral("Error"), MessageIcon::kError);
 }
 
 bool CTextResultDlg::CopyText() {
     if (!hasText_)
         return false;
     QGuiApplication::clipboard()->setText(Text());
-    note_->setText(QStringLiteral("已复制到剪贴板"));
+    SetNote(QStringLiteral("已复制到剪贴板"));
     return true;
 }
 
@@ -120,7 +180,7 @@ bool CTextResultDlg::SaveText() {
                      QStringLiteral("Error"), MessageIcon::kError);
         return false;
     }
-    note_->setText(QStringLiteral("已保存：%1").arg(QDir::toNativeSeparators(path)));
+    SetNote(QStringLiteral("已保存：%1").arg(QDir::toNativeSeparators(path)));
     return true;
 }
 
@@ -134,6 +194,10 @@ bool CTextResultDlg::event(QEvent* event) {
             }
             if (message->wParam == kSaveButtonId) {
                 SaveText();
+                return true;
+            }
+            if (message->wParam == kSavePdfButtonId) {
+                SavePdf();
                 return true;
             }
         }

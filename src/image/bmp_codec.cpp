@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image/decode_options.h"
 #include "image/dib_image.h"
 #include "image/dib_pixels.h"
 
@@ -20,14 +21,17 @@ uint32_t Le32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-// Reads the rest of the stream, refusing more than the picture memory limit.
+// Reads the rest of the stream; false, with what fits read, when it holds more than the picture
+// memory limit.
 bool ReadAll(std::FILE* f, std::vector<uint8_t>& data) {
     uint8_t chunk[65536];
     size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-        if (data.size() + n > CDibImage::GetMaxMemory())
+        const uint64_t room =
+            CDibImage::GetMaxMemory() - std::min<uint64_t>(data.size(), CDibImage::GetMaxMemory());
+        data.insert(data.end(), chunk, chunk + std::min<uint64_t>(n, room));
+        if (n > room)
             return false;
-        data.insert(data.end(), chunk, chunk + n);
     }
     return true;
 }
@@ -226,7 +230,7 @@ bool DecodePixels(const std::vector<uint8_t>& d, const BmpInfo& info, size_t off
 
 }  // namespace
 
-bool DecodeBmp(std::FILE* stream, CDibImage& out, std::string& error) {
+bool DecodeBmp(std::FILE* stream, CDibImage& out, std::string& error, DecodeOptions* options) {
     std::vector<uint8_t> d;
     uint8_t magic[2];
     if (std::fread(magic, 1, 2, stream) != 2 || magic[0] != 'B' || magic[1] != 'M') {
@@ -234,10 +238,8 @@ bool DecodeBmp(std::FILE* stream, CDibImage& out, std::string& error) {
         return false;
     }
     d.assign(magic, magic + 2);
-    if (!ReadAll(stream, d)) {
-        error = "BMP: file too large";
-        return false;
-    }
+    // A file larger than a picture may be still has its headers in what was read.
+    const bool whole = ReadAll(stream, d);
     BmpInfo info;
     if (!ParseHeaders(d, info, error))
         return false;
@@ -251,6 +253,13 @@ bool DecodeBmp(std::FILE* stream, CDibImage& out, std::string& error) {
             info.masks[i] = Le32(d.data() + at + 4 * i);
     }
     const uint32_t bits = info.bits <= 8 ? info.bits : 24;
+    // Never reduced: the file is in memory already, and its pixels take no more.
+    if (options && !options->Admit(info.width, info.height, bits, false, error))
+        return false;
+    if (!whole) {
+        error = "BMP: file too large";
+        return false;
+    }
     if (!out.Create(info.width, info.height, bits, kDibFormatBmp)) {
         error = out.GetLastError();
         return false;

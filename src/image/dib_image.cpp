@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "image/bmp_codec.h"
+#include "image/decode_options.h"
 #include "image/dib_pixels.h"
 #include "image/jpeg_codec.h"
 #include "image/png_codec.h"
@@ -429,7 +430,7 @@ static std::FILE* OpenForLoading(const QString& path) {
     return f;
 }
 
-bool CDibImage::Load(const QString& path, uint32_t type) {
+bool CDibImage::Load(const QString& path, uint32_t type, DecodeOptions* options) {
     if (type >= 1 && type <= 17) {
         std::FILE* f = OpenForLoading(path);
         if (!f) {
@@ -437,33 +438,39 @@ bool CDibImage::Load(const QString& path, uint32_t type) {
                                                             : "Load: can't open file");
             return false;
         }
-        const bool ok = Decode(f, type);
+        const bool ok = Decode(f, type, options);
         std::fclose(f);
-        if (ok)
-            return true;
+        // A picture refused as too large, or a cancelled load, is not tried as other formats.
+        if (ok || (options && options->Final()))
+            return ok;
     }
     char kept[sizeof lastError_];
     std::memcpy(kept, lastError_, sizeof kept);
     std::FILE* f = OpenForLoading(path);
     if (!f)
         return false;
-    const bool ok = Decode(f, kDibFormatUnknown);
+    const bool ok = Decode(f, kDibFormatUnknown, options);
     std::fclose(f);
     if (!ok && type != kDibFormatUnknown)
         std::memcpy(lastError_, kept, sizeof kept);
     return ok;
 }
 
-bool CDibImage::DecodeAs(std::FILE* stream, uint32_t type, CDibImage& out, std::string& error) {
+bool CDibImage::DecodeAs(std::FILE* stream, uint32_t type, CDibImage& out, std::string& error,
+                         DecodeOptions* options) {
+    if (options) {
+        options->fullWidth = options->fullHeight = 0;
+        options->reduced = false;
+    }
     switch (type) {
         case kDibFormatBmp:
-            return DecodeBmp(stream, out, error);
+            return DecodeBmp(stream, out, error, options);
         case kDibFormatJpeg:
-            return DecodeJpeg(stream, out, error);
+            return DecodeJpeg(stream, out, error, options);
         case kDibFormatPng:
-            return DecodePng(stream, out, error);
+            return DecodePng(stream, out, error, options);
         case kDibFormatTiff:
-            return DecodeTiff(stream, out, error);
+            return DecodeTiff(stream, out, error, options);
         default:
             error = UnsupportedDecodeText(type);
             return false;
@@ -474,7 +481,7 @@ const char* CDibImage::UnsupportedDecodeText(uint32_t /*type*/) {
     return "Decode: Unknown or wrong format";
 }
 
-bool CDibImage::Decode(std::FILE* stream, uint32_t type) {
+bool CDibImage::Decode(std::FILE* stream, uint32_t type, DecodeOptions* options) {
     if (!stream) {
         SetLastError("null file handler");
         return false;
@@ -483,7 +490,7 @@ bool CDibImage::Decode(std::FILE* stream, uint32_t type) {
     CDibImage tmp;
     tmp.quality_ = quality_;
     if (type != kDibFormatUnknown) {
-        if (!DecodeAs(stream, type, tmp, error)) {
+        if (!DecodeAs(stream, type, tmp, error, options)) {
             SetLastError(error.c_str());
             return false;
         }
@@ -500,17 +507,21 @@ bool CDibImage::Decode(std::FILE* stream, uint32_t type) {
         std::clearerr(stream);
         CDibImage attempt;
         attempt.quality_ = quality_;
-        if (DecodeAs(stream, candidate, attempt, error)) {
+        if (DecodeAs(stream, candidate, attempt, error, options)) {
             attempt.type_ = candidate;
             *this = std::move(attempt);
             return true;
+        }
+        if (options && options->Final()) {
+            SetLastError(error.c_str());
+            return false;
         }
     }
     SetLastError("Decode: Unknown or wrong format");
     return false;
 }
 
-bool CDibImage::Decode(const uint8_t* data, size_t size, uint32_t type) {
+bool CDibImage::Decode(const uint8_t* data, size_t size, uint32_t type, DecodeOptions* options) {
     if (!data || size == 0) {
         SetLastError("Decode: Unknown or wrong format");
         return false;
@@ -520,7 +531,7 @@ bool CDibImage::Decode(const uint8_t* data, size_t size, uint32_t type) {
         SetLastError("null file handler");
         return false;
     }
-    const bool ok = Decode(f, type);
+    const bool ok = Decode(f, type, options);
     std::fclose(f);
     return ok;
 }

@@ -17,6 +17,7 @@
 
 class QPainter;
 class QImage;
+struct DecodeOptions;
 
 // Format type codes.
 enum : uint32_t {
@@ -52,6 +53,9 @@ public:
     // fail before anything is allocated.
     static void SetMaxMemory(uint64_t bytes);
     static uint64_t GetMaxMemory();
+    // Whether a width x height picture of `bits` per pixel (above 24: with an alpha plane) stays
+    // within those limits; false, with the reason in error, when it does not.
+    static bool CheckSize(uint64_t width, uint64_t height, uint32_t bits, std::string& error);
 
     explicit CDibImage(uint32_t type = kDibFormatUnknown);
     CDibImage(const CDibImage& source);
@@ -118,9 +122,11 @@ public:
     const char* GetLastError() const { return lastError_; }
 
     // --- files and memory
-    bool Load(const QString& path, uint32_t type);
-    bool Decode(std::FILE* stream, uint32_t type);
-    bool Decode(const uint8_t* data, size_t size, uint32_t type);
+    // With options, the picture may come out reduced, the decode can be cancelled, and a
+    // picture too large for the limits is refused as soon as its header is read (DecodeOptions).
+    bool Load(const QString& path, uint32_t type, DecodeOptions* options = nullptr);
+    bool Decode(std::FILE* stream, uint32_t type, DecodeOptions* options = nullptr);
+    bool Decode(const uint8_t* data, size_t size, uint32_t type, DecodeOptions* options = nullptr);
     bool Save(const QString& path, uint32_t type);
     bool Encode(std::FILE* stream, uint32_t type);
     // buffer must be null on entry; release it with FreeEncodedMemory.
@@ -168,7 +174,6 @@ public:
 private:
     void SetLastError(const char* text);
     void CopyInfo(const CDibImage& source);
-    static bool CheckSize(uint64_t width, uint64_t height, uint32_t bits, std::string& error);
     bool CreateLike(const CDibImage& source, uint32_t width, uint32_t height, uint32_t bits);
     bool Finish(CDibImage& result, CDibImage* destination);
     bool Fail(const CDibImage& from);
@@ -176,7 +181,8 @@ private:
     // Bilinear sample at (x, y) in storage coordinates; outside the picture the replacement
     // colour (kOverflowBackground) or the nearest edge pixel (kOverflowRepeat).
     QvColour SampleBilinear(float x, float y, Overflow overflow, QvColour replacement) const;
-    static bool DecodeAs(std::FILE* stream, uint32_t type, CDibImage& out, std::string& error);
+    static bool DecodeAs(std::FILE* stream, uint32_t type, CDibImage& out, std::string& error,
+                         DecodeOptions* options);
     static const char* UnsupportedDecodeText(uint32_t type);
 
     uint8_t* block_ = nullptr;  // header + palette + rows

@@ -1,6 +1,7 @@
 #include "image/pdf_writer.h"
 
-#include <charconv>
+#include "image/pdf_text_font.h"
+
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -55,14 +56,6 @@ int32_t InchesToPoints(double inches) {
         return 0;
     }
     return static_cast<int32_t>(points);
-}
-
-// Fixed two decimals without the C locale's help: a decimal comma from the user's locale would
-// break the content stream.
-std::string TwoDecimals(double value) {
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
-    return std::string(text, end.ec == std::errc() ? end.ptr : text);
 }
 
 uint32_t ReadBigEndian16(const uint8_t* p) {
@@ -138,6 +131,8 @@ struct PdfDocument {
     uint32_t nextObject = 2;  // object 1 is the page tree
     uint64_t totalBytes = 0;
     uint32_t imageIndex = 0;
+    CPdfTextFont font;
+    uint32_t fontObject = 0;  // the text font's first object; 0 while no page has text
 
     void SetSlot(uint32_t object, std::string line) {
         if (xrefSlots.size() <= object) {
@@ -146,40 +141,47 @@ struct PdfDocument {
         xrefSlots[object] = std::move(line);
     }
     void AddPage(const uint8_t* jpegData, size_t size, const JpegFrame& frame,
-                 const PdfPlacement& placement);
+                 const PdfPlacement& placement, const std::vector<PdfTextWord>& words);
     void Finalize();
 };
 
 namespace {
 
 PdfDocument* g_current = nullptr;
+std::FILE* g_messages = stdout;
 
 std::string ContentText(const PdfPlacement& at, uint32_t imageIndex) {
-    return "q\r\n1 0 0 1 " + TwoDecimals(at.x) + " " + TwoDecimals(at.y) + " cm\r\n" +
-           TwoDecimals(at.width) + " 0 0 " + TwoDecimals(at.height) + " 0 0 cm\r\n/I" +
+    return "q\r\n1 0 0 1 " + PdfTwoDecimals(at.x) + " " + PdfTwoDecimals(at.y) + " cm\r\n" +
+           PdfTwoDecimals(at.width) + " 0 0 " + PdfTwoDecimals(at.height) + " 0 0 cm\r\n/I" +
            std::to_string(imageIndex) + " Do\r\nQ\r\n";
 }
 
 // Checks and adds one page to the current document.
-void AddJpeg(const uint8_t* jpegData, size_t size, const PdfPlacement* placement) {
+void AddJpeg(const uint8_t* jpegData, size_t size, const PdfPlacement* placement,
+             const std::vector<PdfTextWord>& words) {
     JpegFrame frame;
     if (!ReadJpegFrame(size, jpegData, frame)) {
-        std::fputs("Warning: Can't obtain image dimension from Skipped.\n", stdout);
+        if (g_messages)
+            std::fputs("Warning: Can't obtain image dimension from Skipped.\n", g_messages);
         return;
     }
-    std::printf("Adding  (%ux%u) into PDF\n", frame.width, frame.height);
+    if (g_messages)
+        std::fprintf(g_messages, "Adding  (%ux%u) into PDF\n", frame.width, frame.height);
     if (!g_current) {
         return;
     }
     if (g_current->pages.size() >= kPdfMaxPages) {
-        std::printf(
-            "Add JPEG into PDF Skipped. Reason: Reached Max Page Number (%u) in single PDF.\n",
-            kPdfMaxPages);
+        if (g_messages) {
+            std::fprintf(
+                g_messages,
+                "Add JPEG into PDF Skipped. Reason: Reached Max Page Number (%u) in single PDF.\n",
+                kPdfMaxPages);
+        }
         return;
     }
     const PdfPlacement wholePage{0, 0, double(g_current->pageWidth), double(g_current->pageHeight)};
     try {
-        g_current->AddPage(jpegData, size, frame, placement ? *placement : wholePage);
+        g_current->AddPage(jpegData, size, frame, placement ? *placement : wholePage, words);
     } catch (const std::bad_alloc&) {
         // Out of memory: the page is dropped and the document stays as it was.
     }
@@ -188,7 +190,7 @@ void AddJpeg(const uint8_t* jpegData, size_t size, const PdfPlacement* placement
 }  // namespace
 
 void PdfDocument::AddPage(const uint8_t* jpegData, size_t size, const JpegFrame& frame,
-                          const PdfPlacement& placement) {
+                          const PdfPlacement& placement, const std::vector<PdfTextWord>& words) {
     PdfPage page;
     page.jpegData.assign(jpegData, jpegData + size);
 
@@ -202,26 +204,42 @@ void PdfDocument::AddPage(const uint8_t* jpegData, size_t size, const JpegFrame&
         k, ColourSpace(frame).c_str(), frame.width, frame.height, size);
     bytes += page.imageHeader.size() + size;
 
+    // A page with text draws it from a second content stream (object k + 5), so the picture's
+    // own stream stays as it is; the font's objects follow the first such page.
+    const std::string drawn = font.Content(words);
+    const std::string text = drawn.empty() ? std::string() : PdfDeflate(drawn);
+    const uint32_t fontFirst = text.empty() || fontObject != 0 ? fontObject : k + 6;
+    const std::string contents =
+        text.empty() ? Format("%u 0 R", k + 2) : Format("[%u 0 R %u 0 R]", k + 2, k + 5);
     const std::string content = ContentText(placement, imageIndex);
     const std::string parts[] = {
         "\r\nendstream\r\nendobj\r\n",
-        Format("%u 0 obj\r\n<</Type/Page/Parent 1 0 R/MediaBox[0 0 %d %d]/Contents %u 0 "
-               "R/Resources %u 0 R>>\r\nendobj\r\n",
-               k + 1, pageWidth, pageHeight, k + 2, k + 4),
+        Format("%u 0 obj\r\n<</Type/Page/Parent 1 0 R/MediaBox[0 0 %d %d]/Contents %s/Resources "
+               "%u 0 R>>\r\nendobj\r\n",
+               k + 1, pageWidth, pageHeight, contents.c_str(), k + 4),
         Format("%u 0 obj\r\n<</Length %u 0 R>>stream\r\n%sendstream\r\nendobj\r\n", k + 2, k + 3,
                content.c_str()),
         Format("%u 0 obj\r\n%zu\r\nendobj\r\n", k + 3, content.size()),
+        text.empty()
+            ? Format("%u 0 obj\r\n<</ProcSet[/PDF/%s]/XObject<</I%u %u 0 R>>>>\r\nendobj\r\n",
+                     k + 4, "ImageC", imageIndex, k)
+            : Format("%u 0 obj\r\n<</ProcSet[/PDF/ImageC/Text]/XObject<</I%u %u 0 R>>/Font<</%s "
+                     "%u 0 R>>>>\r\nendobj\r\n",
+                     k + 4, imageIndex, k, CPdfTextFont::kResourceName, fontFirst),
+        text.empty() ? std::string()
+                     : Format("%u 0 obj\r\n<</Filter/FlateDecode/Length %zu>>stream\r\n", k + 5,
+                              text.size()) +
+                           text + "\r\nendstream\r\nendobj\r\n",
     };
     for (const std::string& part : parts) {
+        if (part.empty())
+            continue;
         page.pageTail += part;
         bytes += part.size();
         slots.push_back(XrefLine(bytes));
     }
-    const std::string resources =
-        Format("%u 0 obj\r\n<</ProcSet[/PDF/%s]/XObject<</I%u %u 0 R>>>>\r\nendobj\r\n", k + 4,
-               "ImageC", imageIndex, k);
-    page.pageTail += resources;
-    bytes += resources.size();
+    // The last offset belongs to the next object, which the next page or the tail writes.
+    slots.pop_back();
     if (bytes > kMaxFileBytes) {
         return;  // the offsets would no longer fit the cross-reference table
     }
@@ -232,7 +250,11 @@ void PdfDocument::AddPage(const uint8_t* jpegData, size_t size, const JpegFrame&
         SetSlot(k + i, std::move(slots[i]));
     }
     totalBytes = bytes;
-    nextObject = k + 5;
+    nextObject = k + uint32_t(slots.size());
+    if (fontFirst != fontObject) {
+        fontObject = fontFirst;
+        nextObject += CPdfTextFont::kObjectCount;
+    }
     imageIndex += 1;
 }
 
@@ -240,10 +262,20 @@ void PdfDocument::Finalize() {
     if (!tailText.empty()) {
         return;  // already finalized
     }
+    if (fontObject != 0) {
+        const std::vector<std::string> objects = font.Objects(fontObject);
+        for (uint32_t i = 0; i < objects.size(); ++i) {
+            SetSlot(fontObject + i, XrefLine(totalBytes));
+            totalBytes += objects[i].size();
+            tailText += objects[i];
+        }
+    }
     const uint32_t catalog = nextObject;
     SetSlot(catalog, XrefLine(totalBytes));
-    tailText = Format("%u 0 obj\r\n<</Type/Catalog/Pages 1 0 R>>\r\nendobj\r\n", catalog);
-    totalBytes += tailText.size();
+    const std::string catalogText =
+        Format("%u 0 obj\r\n<</Type/Catalog/Pages 1 0 R>>\r\nendobj\r\n", catalog);
+    tailText += catalogText;
+    totalBytes += catalogText.size();
     SetSlot(1, XrefLine(totalBytes));
 
     std::string kids;
@@ -308,11 +340,20 @@ int JpegGetSize(size_t size, const uint8_t* data, uint32_t& width, uint32_t& hei
 }
 
 void PdfAddJpeg(const uint8_t* jpegData, size_t size) {
-    AddJpeg(jpegData, size, nullptr);
+    AddJpeg(jpegData, size, nullptr, {});
 }
 
 void PdfAddJpegPlaced(const uint8_t* jpegData, size_t size, const PdfPlacement& placement) {
-    AddJpeg(jpegData, size, &placement);
+    AddJpeg(jpegData, size, &placement, {});
+}
+
+void PdfAddJpegWithText(const uint8_t* jpegData, size_t size, const PdfPlacement& placement,
+                        const std::vector<PdfTextWord>& words) {
+    AddJpeg(jpegData, size, &placement, words);
+}
+
+void PdfSetMessageStream(std::FILE* stream) {
+    g_messages = stream;
 }
 
 size_t PdfFinalize() {

@@ -4,11 +4,16 @@
 // document, add pages, finalize to learn the file length, then write it into one buffer.
 //
 // The writer keeps one current document for the whole process. Progress and skipped pages are
-// reported as lines on standard output only.
+// reported as lines on standard output only (see PdfSetMessageStream). Pages may carry their
+// recognised text as an invisible layer (pdf_text_font.h).
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <vector>
+
+#include "image/pdf_text_font.h"
 
 struct PdfDocument;
 
@@ -41,6 +46,17 @@ struct PdfPlacement {
 // As PdfAddJpeg, with the picture drawn into the given rectangle of the page instead of over the
 // whole page (the rest of the page stays blank).
 void PdfAddJpegPlaced(const uint8_t* jpegData, size_t size, const PdfPlacement& placement);
+
+// As PdfAddJpegPlaced, with the page's words laid over the picture in invisible text: each word at
+// its box, scaled to the box's width, in the order given (reading order), so that readers find,
+// select and copy it while the page looks as it would without. The picture's content stream stays
+// as PdfAddJpegPlaced writes it; the text comes in a second one. A page whose words have no
+// character to draw has no text layer, and a document without text no text font.
+void PdfAddJpegWithText(const uint8_t* jpegData, size_t size, const PdfPlacement& placement,
+                        const std::vector<PdfTextWord>& words);
+
+// Where the writer's progress and skip lines go: standard output unless set; null silences them.
+void PdfSetMessageStream(std::FILE* stream);
 
 // Reads the pixel size of a JFIF baseline JPEG. Returns 1 and sets width and height when found,
 // 0 otherwise. Never reads outside data[0 .. size).

@@ -8,7 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "image/decode_options.h"
 #include "image/dib_image.h"
+#include "image/row_reducer.h"
 
 namespace {
 
@@ -91,11 +93,24 @@ bool PngReadRow(PngContext* c, uint8_t* row) {
     return true;
 }
 
-bool PngReadImage(PngContext* c, uint8_t** rows) {
+// Every colour type as 8-bit samples, blue before red, with tRNS as an alpha channel; each pass
+// of an interlaced picture arrives as rows of its own.
+bool PngSetSampleTransforms(PngContext* c) {
     if (setjmp(c->jump))
         return false;
-    png_read_image(c->png, rows);
+    png_set_expand(c->png);
+    png_set_scale_16(c->png);
+    png_set_bgr(c->png);
+    png_read_update_info(c->png, c->info);
     return true;
+}
+
+bool Cancelled(const DecodeOptions* options, std::string& error) {
+    if (options && options->Cancelled()) {
+        error = "PNG: cancelled";
+        return true;
+    }
+    return false;
 }
 
 PngLayout ChooseLayout(const PngHeader& h) {
@@ -215,7 +230,7 @@ void ReadResolution(PngContext* c, CDibImage& img) {
 }
 
 bool DecodeRows(PngContext* c, const PngHeader& h, PngLayout layout, CDibImage& img,
-                std::string& error) {
+                std::string& error, const DecodeOptions* options) {
     int passes = 1;
     if (!PngSetTransforms(c, layout, &passes)) {
         error = c->message;
@@ -237,6 +252,8 @@ bool DecodeRows(PngContext* c, const PngHeader& h, PngLayout layout, CDibImage& 
     if (passes == 1) {
         std::vector<uint8_t> row(rowBytes);
         for (uint32_t i = 0; i < h.height; ++i) {
+            if (Cancelled(options, error))
+                return false;
             if (!PngReadRow(c, row.data())) {
                 error = c->message;
                 return false;
@@ -259,22 +276,82 @@ bool DecodeRows(PngContext* c, const PngHeader& h, PngLayout layout, CDibImage& 
     std::vector<uint8_t*> rows(h.height);
     for (uint32_t i = 0; i < h.height; ++i)
         rows[i] = buffer + size_t(i) * rowBytes;
-    const bool ok = PngReadImage(c, rows.data());
+    bool ok = true;
+    for (int pass = 0; ok && pass < passes; ++pass) {
+        for (uint32_t i = 0; ok && i < h.height; ++i) {
+            ok = !Cancelled(options, error) && PngReadRow(c, rows[i]);
+        }
+    }
     if (ok) {
         for (uint32_t i = 0; i < h.height; ++i) {
             const uint32_t y = h.height - 1 - i;
             ConvertRow(layout, bits, rows[i], img.GetRow(y), alphaRow(y), indexAlpha, h.width);
         }
-    } else {
+    } else if (error.empty()) {
         error = c->message;
     }
     std::free(buffer);
     return ok;
 }
 
+// Averages the rows down as they are read. Of an interlaced picture only the last pass is kept:
+// every second row at full width, which the reduction by at least 2 needs no more than.
+bool DecodeReduced(PngContext* c, const PngHeader& h, CDibImage& img, std::string& error,
+                   const DecodeOptions& options) {
+    if (!PngSetSampleTransforms(c)) {
+        error = c->message;
+        return false;
+    }
+    const uint32_t channels = png_get_channels(c->png, c->info);
+    const uint32_t f = options.Factor(h.width, h.height);
+    const bool interlaced = h.interlace != PNG_INTERLACE_NONE;
+    constexpr int kLastPass = 6;
+    const uint32_t rows = interlaced ? PNG_PASS_ROWS(h.height, kLastPass) : h.height;
+    CRowReducer reducer;
+    if (!reducer.Start(h.width, rows, channels, f, interlaced ? std::max(1u, f / 2) : f,
+                       kDibFormatPng, img, error, &options)) {
+        return false;
+    }
+    std::vector<uint8_t> row(png_get_rowbytes(c->png, c->info));
+    while (!reducer.Done()) {
+        const int pass = interlaced ? png_get_current_pass_number(c->png) : kLastPass;
+        if (Cancelled(&options, error))
+            return false;
+        if (!PngReadRow(c, row.data())) {
+            error = c->message;
+            return false;
+        }
+        if (pass == kLastPass)
+            reducer.AddRow(row.data());
+    }
+    return true;
+}
+
+// The picture whose header was read, whole or reduced as the options ask.
+bool DecodePicture(PngContext* c, const PngHeader& h, CDibImage& out, std::string& error,
+                   DecodeOptions* options) {
+    const PngLayout layout = ChooseLayout(h);
+    const uint32_t bits = BitsFor(layout, h.depth);
+    const bool alpha = h.hasTrns || (h.colourType & PNG_COLOR_MASK_ALPHA) != 0;
+    if (options && !options->Admit(h.width, h.height, bits, alpha, error))
+        return false;
+    bool ok = false;
+    if (options && options->Factor(h.width, h.height) > 1) {
+        options->reduced = true;
+        ok = DecodeReduced(c, h, out, error, *options);
+    } else if (!out.Create(h.width, h.height, bits, kDibFormatPng)) {
+        error = out.GetLastError();
+    } else {
+        ok = DecodeRows(c, h, layout, out, error, options);
+    }
+    if (ok)
+        ReadResolution(c, out);
+    return ok;
+}
+
 }  // namespace
 
-bool DecodePng(std::FILE* stream, CDibImage& out, std::string& error) {
+bool DecodePng(std::FILE* stream, CDibImage& out, std::string& error, DecodeOptions* options) {
     uint8_t signature[8];
     if (std::fread(signature, 1, 8, stream) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
         error = "PNG: not a PNG file";
@@ -292,13 +369,7 @@ bool DecodePng(std::FILE* stream, CDibImage& out, std::string& error) {
         if (!PngReadHeader(&c, stream, &h)) {
             error = c.message;
         } else {
-            const PngLayout layout = ChooseLayout(h);
-            if (!out.Create(h.width, h.height, BitsFor(layout, h.depth), kDibFormatPng)) {
-                error = out.GetLastError();
-            } else {
-                ReadResolution(&c, out);
-                ok = DecodeRows(&c, h, layout, out, error);
-            }
+            ok = DecodePicture(&c, h, out, error, options);
         }
     }
     png_destroy_read_struct(&c.png, c.info ? &c.info : nullptr, nullptr);

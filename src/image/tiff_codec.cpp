@@ -8,8 +8,10 @@
 #include <cstring>
 #include <vector>
 
+#include "image/decode_options.h"
 #include "image/dib_image.h"
 #include "image/dib_pixels.h"
+#include "image/row_reducer.h"
 
 namespace {
 
@@ -158,23 +160,34 @@ Direct ChooseDirect(const TiffLayout& l) {
     return Direct::kNone;
 }
 
+// The colour map of a palette picture as (red, green, blue) per index.
+bool ReadColourMap(TIFF* tif, const TiffLayout& l, uint8_t (&map)[256][3], std::string& error) {
+    uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b)) {
+        error = "TIFF: palette picture without a colour map";
+        return false;
+    }
+    const uint32_t n = 1u << l.bits;
+    // Some writers store 8-bit colour maps; the 16-bit form always has a value above 255.
+    bool wide = false;
+    for (uint32_t i = 0; i < n; ++i)
+        wide = wide || r[i] > 255 || g[i] > 255 || b[i] > 255;
+    const int shift = wide ? 8 : 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        map[i][0] = uint8_t(r[i] >> shift);
+        map[i][1] = uint8_t(g[i] >> shift);
+        map[i][2] = uint8_t(b[i] >> shift);
+    }
+    return true;
+}
+
 bool SetUpPalette(TIFF* tif, const TiffLayout& l, Direct d, CDibImage& img, std::string& error) {
     if (d == Direct::kPalette) {
-        uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
-        if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b)) {
-            error = "TIFF: palette picture without a colour map";
+        uint8_t map[256][3];
+        if (!ReadColourMap(tif, l, map, error))
             return false;
-        }
-        const uint32_t n = 1u << l.bits;
-        // Some writers store 8-bit colour maps; the 16-bit form always has a value above 255.
-        bool wide = false;
-        for (uint32_t i = 0; i < n; ++i)
-            wide = wide || r[i] > 255 || g[i] > 255 || b[i] > 255;
-        const int shift = wide ? 8 : 0;
-        for (uint32_t i = 0; i < n && i < img.GetNumColors(); ++i) {
-            img.SetPaletteColor(i, uint8_t(r[i] >> shift), uint8_t(g[i] >> shift),
-                                uint8_t(b[i] >> shift));
-        }
+        for (uint32_t i = 0; i < (1u << l.bits) && i < img.GetNumColors(); ++i)
+            img.SetPaletteColor(i, map[i][0], map[i][1], map[i][2]);
         return true;
     }
     img.SetGreyRamp();
@@ -226,17 +239,26 @@ void ConvertRow(Direct d, const TiffLayout& l, const uint8_t* src, uint8_t* dst)
     }
 }
 
-bool ReadDirect(TIFF* tif, const TiffLayout& l, Direct d, CDibImage& img, std::string& error) {
-    const uint32_t bits = d == Direct::kBits                     ? 1
-                          : d == Direct::kPalette && l.bits <= 4 ? (l.bits == 1 ? 1 : 4)
-                          : d == Direct::kRgb                    ? 24
-                                                                 : 8;
-    if (!img.Create(l.width, l.height, bits, kDibFormatTiff)) {
-        error = img.GetLastError();
-        return false;
+uint32_t DirectBits(const TiffLayout& l, Direct d) {
+    if (d == Direct::kBits || (d == Direct::kPalette && l.bits == 1))
+        return 1;
+    if (d == Direct::kPalette && l.bits <= 4)
+        return 4;
+    return d == Direct::kRgb ? 24 : 8;
+}
+
+bool Cancelled(const DecodeOptions* options, std::string& error) {
+    if (options && options->Cancelled()) {
+        error = "TIFF: cancelled";
+        return true;
     }
-    if (!SetUpPalette(tif, l, d, img, error))
-        return false;
+    return false;
+}
+
+// Reads the scanlines in turn, top first, and hands each to `use` with its number.
+template <typename Use>
+bool ForEachScanline(TIFF* tif, const TiffLayout& l, const DecodeOptions* options,
+                     std::string& error, Use use) {
     const tmsize_t size = TIFFScanlineSize(tif);
     if (size <= 0 || uint64_t(size) < (uint64_t(l.width) * l.bits * l.samples + 7) / 8) {
         error = "TIFF: bad scanline size";
@@ -244,20 +266,74 @@ bool ReadDirect(TIFF* tif, const TiffLayout& l, Direct d, CDibImage& img, std::s
     }
     std::vector<uint8_t> line(static_cast<size_t>(size));
     for (uint32_t i = 0; i < l.height; ++i) {
+        if (Cancelled(options, error))
+            return false;
         if (TIFFReadScanline(tif, line.data(), i, 0) < 0) {
             error = "TIFF: can't read the rows";
             return false;
         }
-        uint8_t* dst = img.GetRow(l.height - 1 - i);
-        std::memset(dst, 0, img.GetEffWidth());
-        ConvertRow(d, l, line.data(), dst);
+        use(i, line.data());
     }
     return true;
 }
 
+bool ReadDirect(TIFF* tif, const TiffLayout& l, Direct d, CDibImage& img, std::string& error,
+                const DecodeOptions* options) {
+    if (!img.Create(l.width, l.height, DirectBits(l, d), kDibFormatTiff)) {
+        error = img.GetLastError();
+        return false;
+    }
+    if (!SetUpPalette(tif, l, d, img, error))
+        return false;
+    return ForEachScanline(tif, l, options, error, [&](uint32_t i, const uint8_t* line) {
+        uint8_t* dst = img.GetRow(l.height - 1 - i);
+        std::memset(dst, 0, img.GetEffWidth());
+        ConvertRow(d, l, line, dst);
+    });
+}
+
+// One scanline as 8-bit samples: grey for grey and black-and-white pictures, blue, green and red
+// for palette and colour ones.
+void SampleRow(Direct d, const TiffLayout& l, const uint8_t* src, uint8_t* dst,
+               const uint8_t (&map)[256][3]) {
+    const uint32_t w = l.width;
+    if (d == Direct::kBits) {
+        const uint8_t zero = l.photometric == PHOTOMETRIC_MINISWHITE ? 255 : 0;
+        for (uint32_t x = 0; x < w; ++x)
+            dst[x] = ((src[x >> 3] >> (7 - (x & 7))) & 1) ? uint8_t(255 - zero) : zero;
+    } else if (d == Direct::kPalette) {
+        const uint32_t perByte = 8u / l.bits, mask = (1u << l.bits) - 1;
+        for (uint32_t x = 0; x < w; ++x) {
+            const uint32_t shift = 8 - l.bits * (x % perByte + 1);
+            const uint8_t* rgb = map[(src[x / perByte] >> shift) & mask];
+            dst[3 * x] = rgb[2], dst[3 * x + 1] = rgb[1], dst[3 * x + 2] = rgb[0];
+        }
+    } else {
+        ConvertRow(d, l, src, dst);  // grey and colour rows are samples already
+    }
+}
+
+bool ReadDirectReduced(TIFF* tif, const TiffLayout& l, Direct d, CDibImage& img, std::string& error,
+                       const DecodeOptions& options) {
+    uint8_t map[256][3] = {};
+    if (d == Direct::kPalette && !ReadColourMap(tif, l, map, error))
+        return false;
+    const uint32_t channels = d == Direct::kPalette || d == Direct::kRgb ? 3 : 1;
+    const uint32_t f = options.Factor(l.width, l.height);
+    CRowReducer reducer;
+    if (!reducer.Start(l.width, l.height, channels, f, f, kDibFormatTiff, img, error, &options))
+        return false;
+    std::vector<uint8_t> row(size_t(l.width) * channels);
+    return ForEachScanline(tif, l, &options, error, [&](uint32_t, const uint8_t* line) {
+        SampleRow(d, l, line, row.data(), map);
+        reducer.AddRow(row.data());
+    });
+}
+
 // Uncompressed 8-bit tiles copied straight from the file. Some writers give such tiles a byte
 // count larger than the tile, which libtiff's tile reader refuses; the pixels are all there.
-bool ReadRawTiles(TIFF* tif, const TiffLayout& l, CDibImage& img, std::string& error) {
+bool ReadRawTiles(TIFF* tif, const TiffLayout& l, CDibImage& img, std::string& error,
+                  const DecodeOptions* options) {
     uint32_t tw = 0, th = 0;
     TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
     TIFFGetField(tif, TIFFTAG_TILELENGTH, &th);
@@ -280,6 +356,8 @@ bool ReadRawTiles(TIFF* tif, const TiffLayout& l, CDibImage& img, std::string& e
     std::vector<uint8_t> tile(static_cast<size_t>(tileBytes));
     for (uint32_t ty = 0; ty < l.height; ty += th) {
         for (uint32_t tx = 0; tx < l.width; tx += tw) {
+            if (Cancelled(options, error))
+                return false;
             const uint32_t index = TIFFComputeTile(tif, tx, ty, 0, 0);
             std::fill(tile.begin(), tile.end(), 0);
             if (TIFFReadRawTile(tif, index, tile.data(), tmsize_t(tileBytes)) < 0) {
@@ -364,6 +442,107 @@ bool ReadThroughRgba(TIFF* tif, const TiffLayout& l, CDibImage& img, std::string
     return ok;
 }
 
+// The pieces libtiff's RGBA reader delivers: whole-width strips, or tiles, `rows` high.
+struct RgbaBands {
+    uint32_t width = 0;  // of one piece
+    uint32_t rows = 0;
+};
+
+// Largest buffers one band of the reduced RGBA read may take; beyond it (a picture stored as one
+// huge strip) the picture is read whole instead.
+constexpr uint64_t kMaxBandBytes = uint64_t(64) << 20;
+
+bool BandsFit(TIFF* tif, const TiffLayout& l, RgbaBands& bands) {
+    if (l.tiled) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &bands.width);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &bands.rows);
+    } else {
+        uint32_t rowsPerStrip = 0;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        bands.width = l.width;
+        bands.rows = std::clamp(rowsPerStrip, 1u, l.height);
+    }
+    // The piece's raster and the band's rows of samples, in 64 bits: the tags are the file's.
+    const uint64_t bytes = (uint64_t(bands.width) + l.width) * bands.rows * 4;
+    return bands.width != 0 && bands.rows != 0 && bytes <= kMaxBandBytes;
+}
+
+// Through libtiff's RGBA reader piece by piece: each band of strips or tiles is turned into rows
+// of blue, green, red (and alpha) samples and averaged down before the next is read.
+bool ReadRgbaReduced(TIFF* tif, const TiffLayout& l, const RgbaBands& bands, CDibImage& img,
+                     std::string& error, const DecodeOptions& options) {
+    char why[1024] = {};
+    if (!TIFFRGBAImageOK(tif, why)) {
+        error = std::string("TIFF: ") + why;
+        return false;
+    }
+    const uint32_t channels = l.extraCount > 0 ? 4 : 3;
+    const uint32_t f = options.Factor(l.width, l.height);
+    CRowReducer reducer;
+    if (!reducer.Start(l.width, l.height, channels, f, f, kDibFormatTiff, img, error, &options))
+        return false;
+    std::vector<uint32_t> raster(size_t(bands.width) * bands.rows);
+    std::vector<uint8_t> band(size_t(l.width) * bands.rows * channels);
+    for (uint32_t top = 0; top < l.height; top += bands.rows) {
+        const uint32_t rows = std::min(bands.rows, l.height - top);
+        for (uint32_t left = 0; left < l.width; left += bands.width) {
+            if (Cancelled(&options, error))
+                return false;
+            // A piece that fails to read ends the read, as for the whole picture.
+            const int read = l.tiled ? TIFFReadRGBATileExt(tif, left, top, raster.data(), 1)
+                                     : TIFFReadRGBAStripExt(tif, top, raster.data(), 1);
+            if (!read) {
+                error = "TIFF: can't read the picture";
+                return false;
+            }
+            // The piece's rows run bottom-up: over the whole tile height, or the strip's rows.
+            const uint32_t bottom = (l.tiled ? bands.rows : rows) - 1;
+            const uint32_t columns = std::min(bands.width, l.width - left);
+            for (uint32_t i = 0; i < rows; ++i) {
+                const uint32_t* src = raster.data() + size_t(bottom - i) * bands.width;
+                uint8_t* dst = band.data() + (size_t(i) * l.width + left) * channels;
+                for (uint32_t x = 0; x < columns; ++x, dst += channels) {
+                    dst[0] = uint8_t(TIFFGetB(src[x]));
+                    dst[1] = uint8_t(TIFFGetG(src[x]));
+                    dst[2] = uint8_t(TIFFGetR(src[x]));
+                    if (channels == 4)
+                        dst[3] = uint8_t(TIFFGetA(src[x]));
+                }
+            }
+        }
+        for (uint32_t i = 0; i < rows; ++i)
+            reducer.AddRow(band.data() + size_t(i) * l.width * channels);
+    }
+    return true;
+}
+
+// The first page whole or, where the options allow and the layout can be read in parts, reduced.
+bool DecodeLayout(TIFF* tif, const TiffLayout& l, CDibImage& out, std::string& error,
+                  DecodeOptions* options) {
+    const Direct d = ChooseDirect(l);
+    const bool raw = d == Direct::kNone && IsRawTiled(l);
+    if (options) {
+        const uint32_t bits = d != Direct::kNone      ? DirectBits(l, d)
+                              : raw && l.samples == 1 ? 8
+                                                      : 24;
+        const bool alpha = d == Direct::kNone && (raw ? l.samples == 4 : l.extraCount > 0);
+        if (!options->Admit(l.width, l.height, bits, alpha, error))
+            return false;
+        RgbaBands bands;
+        if (options->Factor(l.width, l.height) > 1 &&
+            (d != Direct::kNone || (!raw && BandsFit(tif, l, bands)))) {
+            options->reduced = true;
+            return d != Direct::kNone ? ReadDirectReduced(tif, l, d, out, error, *options)
+                                      : ReadRgbaReduced(tif, l, bands, out, error, *options);
+        }
+    }
+    if (d != Direct::kNone)
+        return ReadDirect(tif, l, d, out, error, options);
+    if (raw)
+        return ReadRawTiles(tif, l, out, error, options);
+    return ReadThroughRgba(tif, l, out, error);
+}
+
 // Most decoded bytes one stored byte can give under a compression, with room to spare: a
 // CCITT row costs at least one bit whatever its width; Deflate tops out near 1032:1, PackBits
 // at 64:1 and LZW's 12-bit codes below 2731:1. Entropy coders without a useful floor (JPEG's
@@ -413,7 +592,7 @@ bool StoredDataCoversPicture(TIFF* tif, const TiffLayout& l, uint64_t fileSize) 
 
 }  // namespace
 
-bool DecodeTiff(std::FILE* stream, CDibImage& out, std::string& error) {
+bool DecodeTiff(std::FILE* stream, CDibImage& out, std::string& error, DecodeOptions* options) {
     uint8_t magic[4];
     const long base = std::ftell(stream);
     if (std::fread(magic, 1, 4, stream) != 4 ||
@@ -443,14 +622,7 @@ bool DecodeTiff(std::FILE* stream, CDibImage& out, std::string& error) {
     } else if (!StoredDataCoversPicture(tif, l, OnSize(&s))) {
         error = "TIFF: the file is too small for the picture it declares";
     } else {
-        const Direct d = ChooseDirect(l);
-        if (d != Direct::kNone) {
-            ok = ReadDirect(tif, l, d, out, error);
-        } else if (IsRawTiled(l)) {
-            ok = ReadRawTiles(tif, l, out, error);
-        } else {
-            ok = ReadThroughRgba(tif, l, out, error);
-        }
+        ok = DecodeLayout(tif, l, out, error, options);
         if (ok)
             ReadResolution(tif, out);
     }

@@ -131,18 +131,23 @@ QStringList CTextRecogniser::MissingLanguages() const {
     return missing;
 }
 
+QString CTextRecogniser::MissingLanguageText() const {
+    const QStringList missing = MissingLanguages();
+    if (missing.isEmpty())
+        return {};
+    QStringList packages;
+    for (const QString& language : missing)
+        packages << LanguagePackage(language);
+    return QStringLiteral("文字识别缺少语言数据 %1，请安装 %2。")
+        .arg(missing.join(QStringLiteral("、")), packages.join(QStringLiteral(" ")));
+}
+
 OcrStatus CTextRecogniser::Load(QString& error) {
     if (engine_)
         return OcrStatus::kDone;
-    const QStringList missing = MissingLanguages();
-    if (!missing.isEmpty()) {
-        QStringList packages;
-        for (const QString& language : missing)
-            packages << LanguagePackage(language);
-        error = QStringLiteral("文字识别缺少语言数据 %1，请安装 %2。")
-                    .arg(missing.join(QStringLiteral("、")), packages.join(QStringLiteral(" ")));
+    error = MissingLanguageText();
+    if (!error.isEmpty())
         return OcrStatus::kMissingLanguage;
-    }
     auto engine = std::make_unique<tesseract::TessBaseAPI>();
     const QByteArray path = DataPath().toLocal8Bit();
     if (engine->Init(path.constData(), languages_.toUtf8().constData()) != 0) {

@@ -37,6 +37,8 @@ public:
 
     // The languages whose data file is missing from the folder the engine would read.
     QStringList MissingLanguages() const;
+    // What the user is told of them, naming the packages to install; empty when none is missing.
+    QString MissingLanguageText() const;
     // The Debian package that brings a language's data ("chi_sim" -> "tesseract-ocr-chi-sim").
     static QString LanguagePackage(const QString& language);
     // The folder the language files are read from.

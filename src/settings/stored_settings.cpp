@@ -90,6 +90,7 @@ StoredSettings ReadStoredSettings(CIniFile& store) {
 
     settings.quality = store.ReadInt(kPic, kQuantity, 50);
     ReadPictureChoices(store, settings);
+    settings.pdfSearchable = store.ReadInt(kPdf, kPdfSearchable, 1) != 0 ? 1 : 0;
     return settings;
 }
 
@@ -123,6 +124,7 @@ bool WriteResettableSettings(CIniFile* store, const StoredSettings& settings) {
     ok = WriteWatermarkSettings(store, settings.watermark) && ok;
     ok = WriteSettingInt(store, kVideo, kRecordFormat, settings.recordFormat) && ok;
     ok = WriteSettingString(store, kVideo, kRecordPath, settings.recordPath) && ok;
+    ok = WriteSettingInt(store, kPdf, kPdfSearchable, settings.pdfSearchable) && ok;
     return WriteSettingString(store, kVideo, kRecordName, settings.recordName) && ok;
 }
 

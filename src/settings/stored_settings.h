@@ -10,6 +10,7 @@ class CIniFile;
 namespace qvini {
 inline const QString kPic = QStringLiteral("PIC");
 inline const QString kVideo = QStringLiteral("Video");
+inline const QString kPdf = QStringLiteral("PDF");
 // [PIC]
 inline const QString kPicPath = QStringLiteral("picpath");
 inline const QString kPicName = QStringLiteral("picname");
@@ -41,6 +42,8 @@ inline const QString kRecordFormat = QStringLiteral("recordformat");
 inline const QString kRecordPath = QStringLiteral("recordpath");
 inline const QString kRecordName = QStringLiteral("recordname");
 inline const QString kRecordIndex = QStringLiteral("recordindex");
+// [PDF]
+inline const QString kPdfSearchable = QStringLiteral("searchable");
 }  // namespace qvini
 
 // The watermark written onto every photo: the text, the date line, where (fractions of the
@@ -86,6 +89,8 @@ struct StoredSettings {
     QString recordPath;
     QString recordName = QStringLiteral("Record");
     int recordIndex = 0;
+    // [PDF]
+    int pdfSearchable = 1;  // 1: PDFs carry the recognised text of their pages
     // Why the file could not be used, so that these are the fall-back values; empty when it
     // could.
     QString problem;

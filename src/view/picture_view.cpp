@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
+#include <QScreen>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -12,12 +14,19 @@
 
 #include "image/dib_pixels.h"
 #include "image/frame_image.h"
+#include "platform/message_box.h"
 #include "ui/main_window_services.h"
 
 namespace {
 
 // Once per run, the first paint of any view that has a picture fits it to the window.
 bool g_refitPending = true;
+
+// A picture whose whole 24-bit copy takes at most this is read whole right after its reduced
+// copy is shown (every camera photo is), so that zooming and editing it never wait.
+constexpr uint64_t kWholeAtOnceBytes = uint64_t(128) << 20;
+// Quick loads show no busy mark, so that stepping through photos does not flicker.
+constexpr int kBusyMarkDelayMs = 300;
 
 int32_t Scaled(uint32_t size, double factor) {
     return int32_t(double(size) * factor);
@@ -99,6 +108,12 @@ CPicture::CPicture(QWidget* parent) : QWidget(parent) {
     // without a button.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    loader_ = new CPictureLoader(this);
+    connect(loader_, &CPictureLoader::Loaded, this, &CPicture::OnPictureLoaded);
+    busyDelay_ = new QTimer(this);
+    busyDelay_->setSingleShot(true);
+    busyDelay_->setInterval(kBusyMarkDelayMs);
+    connect(busyDelay_, &QTimer::timeout, this, [this] { ShowBusyMark(true); });
 }
 
 CPicture::~CPicture() = default;
@@ -175,18 +190,170 @@ int CPicture::LoadFile(const QString& path) {
     }
     filePath = path;
     fileStamp_ = stamp;
-    // rawImage keeps the last camera frame; the file replaces the other two.
+    // rawImage keeps the last camera frame; the file replaces the other two. Nothing of the
+    // previous picture stays behind under the new name, nor do commands meant for it.
     BuildRawImage();
     liveFrame_ = FrameRows();
     workStale_ = displayStale_ = false;
-    // An unreadable file leaves nothing to draw rather than the previous picture under a new name.
     workImage.Destroy();
-    workImage.Load(path, FormatFromPath(path));
-    displayImage = workImage;
-    CentreNaturalSize();
+    displayImage.Destroy();
+    preview_.Destroy();
+    fileWidth_ = fileHeight_ = 0;
+    waiting_.clear();
+    // Enough pixels for the picture fitted to the whole screen, which full screen shows, and for
+    // the smallest zoom step, however large the picture.
+    const QSize screenPixels = screen()->size() * screen()->devicePixelRatio();
+    StartLoading(Loading::kShown, uint32_t(screenPixels.width()), uint32_t(screenPixels.height()));
     hasImage = true;
-    update();
     return 1;
+}
+
+void CPicture::StartLoading(Loading stage, uint32_t needWidth, uint32_t needHeight) {
+    const auto farthest = uint32_t(1 / ZoomFactor(kMinZoomStep));
+    // A big picture fills in on the screen while it is read.
+    loader_->Load(PictureRequest{filePath, FormatFromPath(filePath), needWidth, needHeight,
+                                 farthest, stage == Loading::kShown});
+    loading_ = stage;
+    if (!busyShown_) {
+        busyDelay_->start();
+    }
+}
+
+void CPicture::OnPictureLoaded(const PictureRequest& /*request*/, LoadedPicture& picture) {
+    if (picture.status == LoadedPicture::Status::kPartial) {
+        ShowReducedCopy(picture);
+        return;
+    }
+    const Loading stage = std::exchange(loading_, Loading::kNone);
+    ShowBusyMark(false);
+    switch (picture.status) {
+        case LoadedPicture::Status::kLoaded:
+            if (stage == Loading::kShown) {
+                ShowLoaded(picture);
+            } else {
+                TakeFullPicture(picture.image);
+            }
+            return;
+        case LoadedPicture::Status::kTooLarge:
+            waiting_.clear();
+            QvMessageBox(TooLargeText(filePath, picture.fullWidth, picture.fullHeight),
+                         QStringLiteral("Error"), MessageIcon::kError);
+            return;
+        case LoadedPicture::Status::kUnreadable:
+            if (stage == Loading::kShown) {
+                // As before any file picture: the commands find nothing to work on.
+                RunWaitingCommands();
+            } else {
+                waiting_.clear();
+                QvMessageBox(QStringLiteral("无法读取图片：%1\n%2").arg(filePath, picture.error),
+                             QStringLiteral("Error"), MessageIcon::kError);
+            }
+            return;
+        case LoadedPicture::Status::kPartial:
+        case LoadedPicture::Status::kCancelled:
+            return;
+    }
+}
+
+// The first picture of a file: whole, or the reduced copy to show until the whole is read.
+void CPicture::ShowLoaded(LoadedPicture& picture) {
+    if (picture.reduced) {
+        ShowReducedCopy(picture);
+        if (!waiting_.empty() || uint64_t(fileWidth_) * fileHeight_ * 3 <= kWholeAtOnceBytes) {
+            RequestFullPicture();
+        }
+        return;
+    }
+    fileWidth_ = picture.fullWidth;
+    fileHeight_ = picture.fullHeight;
+    workImage = std::move(picture.image);
+    displayImage = workImage;
+    PlaceLoadedPicture();
+    RunWaitingCommands();
+}
+
+// The reduced copy, or as much of it as is read: placed when it first comes, then only drawn,
+// so that zooming and panning meanwhile stay as the user left them.
+void CPicture::ShowReducedCopy(LoadedPicture& picture) {
+    const bool placed = preview_.IsValid();
+    fileWidth_ = picture.fullWidth;
+    fileHeight_ = picture.fullHeight;
+    preview_ = std::move(picture.image);
+    if (placed) {
+        update();
+    } else {
+        PlaceLoadedPicture();
+    }
+}
+
+// The whole picture after its reduced copy: shown where the copy was, at the same zoom.
+void CPicture::TakeFullPicture(CDibImage& picture) {
+    // The file may have changed size since the copy was read; then it is placed anew.
+    const bool resized = picture.GetWidth() != fileWidth_ || picture.GetHeight() != fileHeight_;
+    workImage = std::move(picture);
+    displayImage = workImage;
+    preview_.Destroy();
+    fileWidth_ = workImage.GetWidth();
+    fileHeight_ = workImage.GetHeight();
+    if (resized) {
+        PlaceLoadedPicture();
+    }
+    update();
+    RunWaitingCommands();
+}
+
+void CPicture::PlaceLoadedPicture() {
+    CentreNaturalSize();
+    if (std::exchange(fitWhenShown_, false)) {
+        FitToWindow();
+    }
+    update();
+}
+
+void CPicture::RequestFullPicture() {
+    if (loading_ != Loading::kFull) {
+        StartLoading(Loading::kFull, 0, 0);
+    }
+}
+
+void CPicture::WithFullPicture(std::function<void()> command) {
+    if (!IsLoading() && !IsShowingReduced()) {
+        command();
+        return;
+    }
+    waiting_.push_back(std::move(command));
+    if (!IsLoading()) {
+        RequestFullPicture();
+    }
+}
+
+void CPicture::RunWaitingCommands() {
+    for (const std::function<void()>& command : std::exchange(waiting_, {})) {
+        command();
+    }
+}
+
+QString CPicture::TooLargeText(const QString& path, uint32_t width, uint32_t height) {
+    constexpr double kMega = 1024.0 * 1024.0;
+    return QStringLiteral(
+               "图片太大，无法打开：\n%1\n它有 %2 × %3 像素，完整读入需要 %4 MB 内存；"
+               "一张图片最多 %5 百万像素、%6 MB。")
+        .arg(path)
+        .arg(width)
+        .arg(height)
+        .arg(qRound64(double(width) * height * 3 / kMega))
+        .arg(qRound64(double(CDibImage::kMaxPixels) / 1e6))
+        .arg(qRound64(double(CDibImage::GetMaxMemory()) / kMega));
+}
+
+void CPicture::ShowBusyMark(bool shown) {
+    busyDelay_->stop();
+    if (shown == busyShown_) {
+        return;
+    }
+    busyShown_ = shown;
+    setCursor(shown ? Qt::BusyCursor : Qt::ArrowCursor);
+    update();
 }
 
 int CPicture::SetFrame(uint32_t size, const uint8_t* pixels) {
@@ -264,12 +431,19 @@ const CDibImage& CPicture::GetDisplayImage() const {
     return displayImage;
 }
 
+// A file picture's own size also while only its reduced copy is at hand.
 uint32_t CPicture::PictureWidth() const {
-    return liveFrame_.IsValid() ? liveFrame_.width : workImage.GetWidth();
+    if (liveFrame_.IsValid()) {
+        return liveFrame_.width;
+    }
+    return workImage.IsValid() ? workImage.GetWidth() : fileWidth_;
 }
 
 uint32_t CPicture::PictureHeight() const {
-    return liveFrame_.IsValid() ? liveFrame_.height : workImage.GetHeight();
+    if (liveFrame_.IsValid()) {
+        return liveFrame_.height;
+    }
+    return workImage.IsValid() ? workImage.GetHeight() : fileHeight_;
 }
 
 void CPicture::CentreNaturalSize() {
@@ -291,6 +465,11 @@ void CPicture::PlaceImageRect(int32_t w, int32_t h) {
     const int32_t cy = h < client.Height() ? (client.top + client.bottom) / 2
                                            : (imageRect.top + imageRect.bottom) / 2;
     imageRect = QvRect{cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2};
+    // Zoomed in beyond the reduced copy's own pixels: the whole picture shows what it has.
+    if (IsShowingReduced() &&
+        (w > int32_t(preview_.GetWidth()) || h > int32_t(preview_.GetHeight()))) {
+        RequestFullPicture();
+    }
 }
 
 void CPicture::ZoomTo(double factor) {
@@ -336,6 +515,10 @@ void CPicture::WheelZoom(int delta) {
 void CPicture::FitToWindow() {
     stretchToWindow = false;
     if (!hasImage) {
+        return;
+    }
+    if (IsLoading() && PictureWidth() == 0) {
+        fitWhenShown_ = true;  // the picture's size is not known yet
         return;
     }
     const QvRect client = ClientRect();
@@ -433,17 +616,20 @@ void CPicture::paintEvent(QPaintEvent* /*event*/) {
     // Qt's backing store is the off-screen buffer: what is painted here reaches the screen in one
     // piece.
     QPainter painter(this);
-    if (!(hasImage && stretchToWindow && (liveFrame_.IsValid() || displayImage.IsValid()))) {
+    const bool covered = liveFrame_.IsValid() || displayImage.IsValid() || preview_.IsValid();
+    if (!(hasImage && stretchToWindow && covered)) {
         painter.fillRect(rect(), darkBackground ? Qt::black : Qt::white);
     }
-    if (!hasImage) {
-        return;
+    if (hasImage) {
+        DrawPicture(painter);
+        if (outlineMode == 2) {
+            DrawOutline(painter);
+        } else if (!selectionRect.IsEmpty()) {
+            DrawSelection(painter);
+        }
     }
-    DrawPicture(painter);
-    if (outlineMode == 2) {
-        DrawOutline(painter);
-    } else if (!selectionRect.IsEmpty()) {
-        DrawSelection(painter);
+    if (busyShown_) {
+        DrawBusyMark(painter);
     }
 }
 
@@ -452,9 +638,27 @@ void CPicture::DrawPicture(QPainter& painter) {
     if (liveFrame_.IsValid()) {
         framePainter_.Draw(painter, liveFrame_, liveLook_,
                            ToQRect(target.left, target.top, target.right, target.bottom), rect());
-    } else {
+    } else if (displayImage.IsValid()) {
         displayImage.Stretch(&painter, target);
+    } else {
+        preview_.Stretch(&painter, target);
     }
+}
+
+// A label at the top of the view while a picture is read.
+void CPicture::DrawBusyMark(QPainter& painter) const {
+    const QString text = QStringLiteral("正在读取图片…");
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    painter.setFont(font);
+    const QRect box = painter.fontMetrics().boundingRect(text).adjusted(-12, -6, 12, 6);
+    const QRect place(QPoint((width() - box.width()) / 2, 12), box.size());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(32, 32, 32, 200));
+    painter.drawRoundedRect(place, 6, 6);
+    painter.setPen(Qt::white);
+    painter.drawText(place, Qt::AlignCenter, text);
 }
 
 void CPicture::DrawOutline(QPainter& painter) const {

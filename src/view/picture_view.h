@@ -10,17 +10,27 @@
 // A live camera frame (ShowFrame) is drawn straight from the camera's rows; its raw, work and
 // display images are made only when something reads them (a photo, the edge detection, a
 // recording), so a preview nobody photographs costs little more than drawing the window.
+//
+// A picture file is read on a thread of its own (CPictureLoader) while the window keeps painting,
+// first reduced to what the screen can show where the file has more pixels than that. That
+// reduced copy is only ever drawn: the work and display images always hold the whole picture,
+// read when something needs it (WithFullPicture, or a zoom beyond the copy's own pixels), so
+// nothing that edits, saves, prints or reads the picture can take the copy for the picture.
 
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "image/dib_image.h"
 #include "image/frame_rows.h"
+#include "image/picture_loader.h"
 #include "platform/win_types.h"
 #include "view/frame_painter.h"
+
+class QTimer;
 
 class CPicture : public QWidget {
     Q_OBJECT
@@ -34,10 +44,24 @@ public:
     explicit CPicture(QWidget* parent = nullptr);
     ~CPicture() override;
 
-    // Loads a picture file; 1 = loaded, 0 = null path or the same path (exact comparison) as last
-    // time with the file unchanged on disk since. A file that cannot be read (or is no regular
-    // file) leaves no picture to draw but is still remembered.
+    // Starts loading a picture file in the background; 1 = started, 0 = null path or the same
+    // path (exact comparison) as last time with the file unchanged on disk since. The previous
+    // picture is gone at once; the new one is placed at its natural size, centred, when it
+    // arrives (fitted instead when FitToWindow was asked for meanwhile). A file that cannot be
+    // read (or is no regular file) leaves no picture to draw but is still remembered; one too
+    // large for the picture limits is refused with a message.
     int LoadFile(const QString& path);
+    // True while a picture file is being read.
+    bool IsLoading() const { return loading_ != Loading::kNone; }
+    // True while only a reduced copy of the file's picture is at hand.
+    bool IsShowingReduced() const { return preview_.IsValid() && !workImage.IsValid(); }
+    // Runs `command` once the whole picture is at hand: at once when it is (or when there is no
+    // file picture to wait for), otherwise when it has been read; commands run in the order
+    // given. Loading another file drops the commands still waiting.
+    void WithFullPicture(std::function<void()> command);
+
+    // The message that refuses a picture too large for the picture limits.
+    static QString TooLargeText(const QString& path, uint32_t width, uint32_t height);
     // Replaces the picture with a camera frame: size = (width << 16) | height, pixels = 24-bit
     // rows, top row first, each padded to a multiple of 4 bytes. The rows are read before it
     // returns. Returns 0.
@@ -159,6 +183,18 @@ protected:
     QvPoint panOffset;
 
 private:
+    enum class Loading { kNone, kShown, kFull };
+
+    void StartLoading(Loading stage, uint32_t needWidth, uint32_t needHeight);
+    void OnPictureLoaded(const PictureRequest& request, LoadedPicture& picture);
+    void ShowLoaded(LoadedPicture& picture);
+    void ShowReducedCopy(LoadedPicture& picture);
+    void TakeFullPicture(CDibImage& picture);
+    void PlaceLoadedPicture();
+    void RequestFullPicture();
+    void RunWaitingCommands();
+    void ShowBusyMark(bool shown);
+    void DrawBusyMark(QPainter& painter) const;
     void BuildRawImage() const;
     void BuildWorkImage() const;
     void BuildDisplayImage() const;
@@ -184,4 +220,15 @@ private:
     CFramePainter framePainter_;
     mutable std::vector<uint8_t> greyRow_;  // one row of grey values for black and white
     int wheelRemainder_ = 0;                // wheel delta not yet turned into a zoom step
+
+    CPictureLoader* loader_ = nullptr;
+    Loading loading_ = Loading::kNone;
+    CDibImage preview_;  // the reduced copy shown until the whole picture is read
+    // The file picture's own size, known before the whole picture is at hand.
+    uint32_t fileWidth_ = 0;
+    uint32_t fileHeight_ = 0;
+    bool fitWhenShown_ = false;  // FitToWindow was asked for before the picture arrived
+    std::vector<std::function<void()>> waiting_;  // commands waiting for the whole picture
+    QTimer* busyDelay_ = nullptr;
+    bool busyShown_ = false;
 };

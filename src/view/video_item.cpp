@@ -90,6 +90,7 @@ void CVideoItem::paintEvent(QPaintEvent* event) {
             QPainter painter(this);
             DrawPageCapture(painter);
         }
+        DrawRecordingMark();
         return;
     }
     QPainter painter(this);
@@ -99,6 +100,35 @@ void CVideoItem::paintEvent(QPaintEvent* event) {
     painter.setFont(font);
     painter.setPen(QColor(220, 220, 220));
     painter.drawText(rect(), Qt::AlignCenter, UnpluggedText());
+}
+
+void CVideoItem::DrawRecordingMark() {
+    const CVideoRecorder* recorder = CVideoRecorder::Current();
+    if (!hasImage || !recorder || !recorder->IsRecording())
+        return;
+    // Each new frame repaints the item, which keeps the time running.
+    const int seconds = int(recorder->ElapsedSeconds());
+    const QString elapsed = QStringLiteral("%1:%2:%3")
+                                .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                                .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                                .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    const QvRect shown = ViewRect();
+    const QPoint corner(std::max(shown.left, 0) + 12, std::max(shown.top, 0) + 12);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font = painter.font();
+    font.setPixelSize(16);
+    font.setBold(true);
+    painter.setFont(font);
+    const int textWidth = painter.fontMetrics().horizontalAdvance(elapsed);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 140));  // readable over a white page and a dark desk
+    painter.drawRoundedRect(QRect(corner, QSize(textWidth + 40, 28)), 6, 6);
+    painter.setBrush(QColor(230, 0, 0));
+    painter.drawEllipse(QRect(corner + QPoint(8, 7), QSize(14, 14)));
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(corner + QPoint(30, 0), QSize(textWidth + 6, 28)), Qt::AlignVCenter,
+                     elapsed);
 }
 
 LParam CVideoItem::OnFrame(WParam wParam, LParam /*lParam*/) {

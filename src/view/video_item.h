@@ -85,6 +85,9 @@ private:
     void OnPageState(PageState state, bool newPage);
     // The page capture's state in the picture's corner, and the flash of a photo.
     void DrawPageCapture(QPainter& painter);
+    // While a recording runs: a red mark and its elapsed time at the picture's top left corner,
+    // drawn over the view only (the recording takes the picture without them).
+    void DrawRecordingMark();
 
     CDeviceSet deviceSet;
     CFrameMailbox mailbox_;

@@ -116,8 +116,9 @@ private slots:
         QCOMPARE(CIniFile().ReadFolder(qvini::kVideo, qvini::kVideoDevice, ""), Id("webcam"));
     }
 
-    // Unplugged: the stage says so, no message box, photos refused, continuous photos stopped, a
-    // recording finished into a file as long as it ran; plugged back: live again on its own.
+    // Unplugged: the stage says so, photos refused, continuous photos stopped, a recording
+    // finished into a file as long as it ran and the user told where it is, and no other message
+    // box; plugged back: live again on its own.
     void unplugWhileWorking_data() {
         QTest::addColumn<int>("running");
         QTest::addColumn<int>("autoMode");  // [PIC] automode: 0 timed, 1 on each new page
@@ -151,15 +152,21 @@ private slots:
         Press(*dlg, mainctl::kTakePhoto);
         QCOMPARE(QDir(home_->Storage()).entryList(QDir::Files), photos);
         QVERIFY(dlg->SaveNotice()->text().contains(CQuorvaneDlg::NoLivePictureText()));
+        QStringList told;
         if (running == mainctl::kRecord) {
-            const VideoProbe probe = ProbeVideo(home_->Storage() + "/Record00000d.avi");
+            const QString file = home_->Storage() + "/Record00000d.avi";
+            QTRY_VERIFY_WITH_TIMEOUT(!dlg->IsFinishingRecordings(), 20000);
+            const VideoProbe probe = ProbeVideo(file);
             QVERIFY2(
                 std::abs(probe.duration - seconds) < 0.5,
                 qPrintable(
                     QString("%1 s in the file, %2 s recorded").arg(probe.duration).arg(seconds)));
+            QCOMPARE(messages_.texts.size(), 1);  // where the recording is
+            QVERIFY2(messages_.texts[0].contains(file), qPrintable(messages_.texts[0]));
+            told = messages_.texts;
         }
         QTest::qWait(AboutDirectShow::kFailureNoticeMs + 200);
-        QVERIFY2(messages_.texts.isEmpty(), qPrintable(messages_.texts.join('\n')));
+        QCOMPARE(messages_.texts, told);
 
         QVERIFY(QFile::rename(second_ + ".away", second_));
         QTRY_VERIFY_WITH_TIMEOUT(video->HasImage() && video->GetWorkImage().GetWidth() == 640,

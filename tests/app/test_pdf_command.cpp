@@ -1,6 +1,8 @@
 // "PDF制作" from the main window: after three photos with the simulated camera the PDF dialog
-// opens with the three files, newest first.
+// opens with the three files, newest first, and "生成可搜索PDF" ticked; unticked, the choice is
+// kept in the settings file for the next time.
 
+#include <QCheckBox>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -42,12 +44,15 @@ void PdfCommandTest::listsThePhotosNewestFirst() {
 
     // The dialog is modal: it is read and closed from the event loop it runs.
     QStringList listed;
+    QList<bool> ticked;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, [&] {
         auto* pdf = qobject_cast<CPDFDlg*>(QApplication::activeModalWidget());
         if (pdf == nullptr || !pdf->isVisible())
             return;
         listed = pdf->Paths();
+        ticked << pdf->SearchableBox()->isChecked();
+        pdf->SearchableBox()->setChecked(false);
         SendWindowMessage(pdf, qvmsg::kButtonClicked, CPDFDlg::kCancelId, 0);
     });
     watcher.start(20);
@@ -55,6 +60,9 @@ void PdfCommandTest::listsThePhotosNewestFirst() {
     const QString folder = home.Storage() + u'/';
     QCOMPARE(listed,
              (QStringList{folder + "Image5.jpg", folder + "Image3.jpg", folder + "Image1.jpg"}));
+    QCOMPARE(CIniFile().ReadInt(qvini::kPdf, qvini::kPdfSearchable, -1), 0);
+    SendWindowMessage(&dlg, qvmsg::kButtonClicked, 1009, 0);
+    QCOMPARE(ticked, (QList<bool>{true, false}));
 }
 
 QTEST_MAIN(PdfCommandTest)

@@ -256,6 +256,7 @@ void PhotoCaptureTest::enterInATextFieldTypesIntoIt() {
     QWidget* edit = nullptr;
     if (field == "annotation") {
         SendWindowMessage(dlg.get(), qvmsg::kSetWorkMode, 1, 0);
+        QTRY_VERIFY(!still->IsLoading());
         Press(*dlg, 1017);
         QTest::mouseClick(still, Qt::LeftButton, {}, QPoint(40, 40));
         QCOMPARE(still->GetAnnotateState(), 2);
@@ -343,7 +344,7 @@ void PhotoCaptureTest::pictureModeShowsTheSelectedPhotoAndLiveComesBack() {
     QVERIFY(!engine->running);  // no preview behind a still picture
     CPicItem* still = dlg->WorkRegion()->GetPictureItem();
     QCOMPARE(still->GetFilePath(), storage_ + QStringLiteral("/Image1.jpg"));
-    QCOMPARE(int(still->GetWorkImage().GetWidth()), FrameSize(*dlg).width());
+    QTRY_COMPARE(int(still->GetWorkImage().GetWidth()), FrameSize(*dlg).width());
     QVERIFY(still->width() > 0);
     QCOMPARE(dlg->WorkRegion()->GetVideoItem()->width(), 0);
     QVERIFY(dlg->Button(1015)->isEnabled());
@@ -391,7 +392,7 @@ void PhotoCaptureTest::viewCommandsActOnTheShownItem() {
     Press(*dlg, 1023);
     const QSize frame = FrameSize(*dlg);
     SendWindowMessage(dlg.get(), qvmsg::kSetWorkMode, 1, 0);
-    QCOMPARE(int(still->GetWorkImage().GetWidth()), frame.width());
+    QTRY_COMPARE(int(still->GetWorkImage().GetWidth()), frame.width());
     Press(*dlg, 1007);  // live only
     QCOMPARE(live->IsNoMirror(), !mirror);
 

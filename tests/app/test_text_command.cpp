@@ -185,6 +185,8 @@ private:
         CPicItem* still = dlg_->WorkRegion()->GetPictureItem();
         still->LoadFile(path);
         still->FitToWindow();
+        [[maybe_unused]] const bool read =
+            QTest::qWaitFor([still] { return !still->IsLoading(); }, 20000);
         return still;
     }
 

@@ -140,7 +140,7 @@ void WorkRegionMgrTest::pictureModeLoadsTheSelectedFile() {
     QVERIFY(region_->SetMode(1));
     QVERIFY(item->HasImage());
     QCOMPARE(item->GetFilePath(), path);
-    QCOMPARE(item->GetWorkImage().GetWidth(), 90u);
+    QTRY_COMPARE(item->GetWorkImage().GetWidth(), 90u);
     QVERIFY(!item->IsStretchToWindow());
 }
 

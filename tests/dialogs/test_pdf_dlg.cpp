@@ -1,16 +1,21 @@
 // The PDF making dialog on the offscreen platform: the list (add unique, delete, drag into page
 // order), the preview, the ".pdf" rule, and making the file on its worker thread with progress,
-// cancel and the messages of a PDF that could not be made. Files are checked with pdftoppm.
+// cancel, closing while making, the searchable choice and the messages of a PDF that could not be
+// made. Files are checked with pdftoppm and pdftotext.
 
+#include <QCheckBox>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "dialogs/pdf_dlg.h"
 #include "image/dib_image.h"
+#include "image/pdf_making_job.h"
 #include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
@@ -41,6 +46,24 @@ public:
 
 public slots:
     void Open(const QUrl& url) { urls << url; }
+};
+
+// What the progress said each time the dialog painted it.
+class ProgressPaints : public QObject {
+public:
+    explicit ProgressPaints(CPDFDlg* dlg) : dlg_(dlg) { dlg->installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint &&
+            static_cast<QPaintEvent*>(event)->rect().intersects(CPDFDlg::kProgressRect))
+            texts << dlg_->ProgressText();
+        return false;
+    }
+
+private:
+    CPDFDlg* dlg_;
 };
 
 CDibImage Solid(uint32_t width, uint32_t height, QColor colour) {
@@ -80,6 +103,18 @@ void Drag(CKTListBox* list, int from, int to) {
 
 const QColor kColours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::magenta};
 
+// Reads one word, "Quorvane", over the middle of every picture.
+class OneWordReader : public CPdfTextReader {
+public:
+    bool Read(const CDibImage& picture, const std::atomic<bool>*, PdfPageText& text,
+              QString&) override {
+        const int32_t w = int32_t(picture.GetWidth()), h = int32_t(picture.GetHeight());
+        const QvRect box{w / 4, h / 3, 3 * w / 4, 2 * h / 3};
+        text = {PdfPictureLine{box, {PdfPictureWord{"Quorvane", box}}}};
+        return true;
+    }
+};
+
 }  // namespace
 
 class PdfDlgTest : public QObject {
@@ -97,6 +132,11 @@ private slots:
     void pdfThatCannotBeMadeKeepsTheDialogOpen_data();
     void pdfThatCannotBeMadeKeepsTheDialogOpen();
     void cancelWhileMakingLeavesNoFile();
+    void stoppingWhileMakingReturnsAtOnce_data();
+    void stoppingWhileMakingReturnsAtOnce();
+    void madePdfIsNamedAndOpens();
+    void searchableChoice_data();
+    void searchableChoice();
 
 private:
     std::unique_ptr<TestPdfDlg> Open(const QStringList& pictures);
@@ -220,6 +260,7 @@ void PdfDlgTest::previewAndOpen() {
     Press(*dlg, CPDFDlg::kOpenId);  // nothing previewed yet: nothing opens
     Drag(dlg->FileList(), 0, 0);
     QCOMPARE(dlg->PreviewPath(), Picture(0));
+    QTRY_VERIFY(!dlg->IsPreviewLoading());
     QCOMPARE(dlg->PreviewImage().GetWidth(), 128u);
     QCOMPARE(dlg->PreviewImage().GetHeight(), 128u);
     const QImage shown = dlg->grab(CPDFDlg::kPreviewRect).toImage();
@@ -228,6 +269,7 @@ void PdfDlgTest::previewAndOpen() {
     QDesktopServices::unsetUrlHandler("file");
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(Picture(0))});
     Drag(dlg->FileList(), 1, 1);  // a file that cannot be read empties the preview
+    QTRY_VERIFY(!dlg->IsPreviewLoading());
     QVERIFY(!dlg->PreviewImage().IsValid());
 }
 
@@ -312,12 +354,117 @@ void PdfDlgTest::cancelWhileMakingLeavesNoFile() {
     QVERIFY(!dlg->FileList()->isEnabled());
     QTRY_VERIFY(dlg->ProgressDone() > 0);  // progress arrives while the event loop runs
     QCOMPARE(dlg->ProgressTotal(), 200);
+    QVERIFY2(dlg->ProgressText().contains("/200页：读取图片"), qPrintable(dlg->ProgressText()));
     Press(*dlg, CPDFDlg::kCancelId);
     QTRY_VERIFY(!dlg->IsMaking());
     QVERIFY(dlg->isVisible());
     QVERIFY(dlg->FileList()->isEnabled());
     QVERIFY(messages_.isEmpty());
     QCOMPARE(Entries(), before);
+}
+
+// A huge picture holds the making for seconds in its decoding; closing the dialog then returns at
+// once, and the making removes its unfinished file on its own. "取消" says so at once.
+void PdfDlgTest::stoppingWhileMakingReturnsAtOnce_data() {
+    QTest::addColumn<int>("button");
+    QTest::newRow("close") << int(CQVDialog::kCloseButtonId);
+    QTest::newRow("cancel") << int(CPDFDlg::kCancelId);
+}
+
+void PdfDlgTest::stoppingWhileMakingReturnsAtOnce() {
+    QFETCH(int, button);
+    CDibImage huge;
+    QVERIFY(huge.Create(8000, 8000, 8, 0));
+    const QString path = dir_->filePath("huge.png");
+    QVERIFY(huge.Save(path, kDibFormatPng));
+    huge.Destroy();
+    auto dlg = Open({path});
+    QVERIFY(dlg);
+    dlg->toSave = dir_->filePath("huge.pdf");
+    Press(*dlg, CPDFDlg::kBrowseId);
+    const QStringList before = Entries();
+    Press(*dlg, CPDFDlg::kOkId);
+    QTRY_COMPARE(dlg->ProgressText(), QString("第1/1页：读取图片"));
+    QElapsedTimer clock;
+    clock.start();
+    ProgressPaints paints(dlg.get());
+    Press(*dlg, button);
+    QVERIFY2(clock.elapsed() < 500, qPrintable(QString("%1 ms").arg(clock.elapsed())));
+    if (button == CPDFDlg::kCancelId) {
+        QTRY_VERIFY(paints.texts.contains("正在取消…"));
+        QVERIFY(dlg->IsMaking());  // still in the picture's decoding
+        QTRY_VERIFY(!dlg->IsMaking());
+    }
+    QCOMPARE(dlg->isVisible(), button == CPDFDlg::kCancelId);
+    dlg.reset();
+    CPdfMakingJob::WaitForAll();
+    QCOMPARE(Entries(), before);
+    QVERIFY(messages_.isEmpty());
+}
+
+// A made PDF is named in a message that opens it; a 1 x 1 picture left out is said to be too
+// small, a broken file unreadable.
+void PdfDlgTest::madePdfIsNamedAndOpens() {
+    const QString tiny = dir_->filePath("tiny.png"), broken = dir_->filePath("broken.jpg");
+    QVERIFY(Solid(1, 1, Qt::red).Save(tiny, kDibFormatPng));
+    QFile(broken).open(QIODevice::WriteOnly);
+    auto dlg = Open({Picture(0), tiny, broken});
+    QVERIFY(dlg);
+    dlg->toSave = dir_->filePath("made.pdf");
+    Press(*dlg, CPDFDlg::kBrowseId);
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "Open");
+    answer_ = true;
+    Press(*dlg, CPDFDlg::kOkId);
+    QTRY_VERIFY(!dlg->isVisible());
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(questions_.size(), 1);
+    for (const QString& part : {dlg->PdfPath(), QString("1张图片无法读取"), QString("1张图片太小")})
+        QVERIFY2(questions_[0].contains(part), qPrintable(questions_[0]));
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(dlg->PdfPath())});
+}
+
+// The check box follows the stored choice where text can be read, and is greyed with a tip
+// naming the missing package where it cannot; the PDF has a text layer only when it is ticked.
+void PdfDlgTest::searchableChoice_data() {
+    QTest::addColumn<bool>("available");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("click");
+    QTest::addColumn<bool>("textLayer");
+    QTest::newRow("stored on") << true << true << false << true;
+    QTest::newRow("stored off, ticked") << true << false << true << true;
+    QTest::newRow("unticked") << true << true << true << false;
+    QTest::newRow("languages missing") << false << true << false << false;
+}
+
+void PdfDlgTest::searchableChoice() {
+    QFETCH(bool, available);
+    QFETCH(bool, stored);
+    QFETCH(bool, click);
+    QFETCH(bool, textLayer);
+    auto dlg = Open({Picture(0)});
+    QVERIFY(dlg);
+    const QString missing = "文字识别缺少语言数据 chi_sim，请安装 tesseract-ocr-chi-sim。";
+    dlg->SetTextRecognition([] { return std::make_unique<OneWordReader>(); },
+                            available ? QString() : missing);
+    dlg->SetSearchable(stored);
+    QCheckBox* box = dlg->SearchableBox();
+    QCOMPARE(box->text(), QString::fromUtf16(CPDFDlg::kSearchableText));
+    QCOMPARE(box->isEnabled(), available);
+    QCOMPARE(box->toolTip(), available ? QString() : missing);
+    if (click)
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    QCOMPARE(box->isChecked(), textLayer);
+    QCOMPARE(dlg->Searchable(), available ? textLayer : stored);
+
+    dlg->toSave = dir_->filePath("choice.pdf");
+    Press(*dlg, CPDFDlg::kBrowseId);
+    Press(*dlg, CPDFDlg::kOkId);
+    QTRY_VERIFY(!dlg->isVisible());
+    QProcess text;
+    text.start("pdftotext", {dlg->PdfPath(), "-"});
+    QVERIFY(text.waitForFinished(30000) && text.exitCode() == 0);
+    QCOMPARE(text.readAll().contains("Quorvane"), textLayer);
 }
 
 QTEST_MAIN(PdfDlgTest)

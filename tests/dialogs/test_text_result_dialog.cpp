@@ -1,6 +1,7 @@
 // The text result dialog "文字识别": the text is editable and selectable (Ctrl+A, Ctrl+C),
 // "复制" copies all of it, "保存" writes UTF-8 beside the picture after asking before it
-// replaces a file, a failed save is reported, and a picture without text says so.
+// replaces a file, "保存PDF" writes the picture with its text as a searchable PDF, a failed save
+// is reported, and a picture without text says so.
 
 #include <QClipboard>
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -97,6 +99,37 @@ private slots:
         QCOMPARE(Contents(target), written ? (kText + "\n").toUtf8() : QByteArray("old"));
         QCOMPARE(dialog.Note().startsWith(QStringLiteral("已保存")), written);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 1);  // no temporary left
+        QVERIFY(messages_.texts.isEmpty());
+    }
+
+    // The picture that was read becomes one page whose text readers find at the word's place.
+    void savePdfWritesTheSearchablePage() {
+        QTemporaryDir folder;
+        CDibImage picture;
+        QVERIFY(picture.Create(403, 300, 24, 0));  // a width the page cuts to 400
+        const QvRect word{100, 120, 300, 180};
+        CTextResultDlg dialog(kText, folder.filePath(QStringLiteral("扫描 2.png")));
+        dialog.SetPdfPage(picture, {PdfPictureLine{word, {PdfPictureWord{"Quorvane", word}}}});
+        dialog.show();
+        QVERIFY(Button(dialog, CTextResultDlg::kSavePdfButtonId)->isVisible());
+        QTest::mouseClick(Button(dialog, CTextResultDlg::kSavePdfButtonId), Qt::LeftButton);
+        QVERIFY(dialog.IsSavingPdf());
+        QTRY_VERIFY(dialog.Note().startsWith(QStringLiteral("已保存")));
+        const QString pdf = folder.filePath(QStringLiteral("扫描 2.pdf"));
+        QCOMPARE(dialog.PdfFilePath(), pdf);
+        QProcess text;
+        text.start("pdftotext", {"-bbox", pdf, "-"});
+        QVERIFY(text.waitForFinished(30000) && text.exitCode() == 0);
+        const QString boxes = QString::fromUtf8(text.readAll());
+        // 0.96 point a pixel; the 403 pixels were cut to 400, so the word stretches with them.
+        const QRegularExpression box(
+            R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">Quorvane<)re");
+        const auto m = box.match(boxes);
+        QVERIFY2(m.hasMatch(), qPrintable(boxes));
+        const double expected[] = {100 * 0.96 * 400 / 403, 120 * 0.96, 300 * 0.96 * 400 / 403,
+                                   180 * 0.96};
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(qAbs(m.captured(i + 1).toDouble() - expected[i]) < 1, qPrintable(boxes));
         QVERIFY(messages_.texts.isEmpty());
     }
 

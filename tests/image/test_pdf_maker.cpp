@@ -1,5 +1,5 @@
 // Making a PDF from picture files: the page rules, and whole files checked by real readers
-// (qpdf, pdfinfo, pdftoppm renders compared with the pictures they came from).
+// (qpdf, pdfinfo, pdftoppm renders compared with the pictures they came from, pdftotext).
 
 #include <gtest/gtest.h>
 
@@ -232,12 +232,24 @@ TEST_F(PdfMakerTest, PagesShowTheirPicturesInOrder) {
     QStringList paths;
     for (const Page& p : pages)
         paths << p.path;
-    std::vector<std::pair<int, int>> steps;
-    const CPdfMaker::Result result = CPdfMaker::Make(
-        paths, Pdf(), [&](int done, int total) { steps.emplace_back(done, total); });
+    std::vector<CPdfMaker::Progress> steps;
+    CPdfMaker::Options options;
+    options.progress = [&](const CPdfMaker::Progress& p) { steps.push_back(p); };
+    const CPdfMaker::Result result = CPdfMaker::Make(paths, Pdf(), options);
     ASSERT_EQ(result.outcome, CPdfMaker::Outcome::kWritten);
     EXPECT_EQ(result.pages, int(pages.size()));
-    EXPECT_EQ(steps.back(), std::make_pair(int(pages.size()), int(pages.size())));
+    // Every page is read and then added, in list order; the file is written last.
+    const int n = int(pages.size());
+    ASSERT_EQ(steps.size(), size_t(2 * n + 1));
+    int added = 0;
+    for (const CPdfMaker::Progress& p : steps) {
+        EXPECT_EQ(p.total, n);
+        if (p.step == CPdfMaker::Step::kAdded) {
+            EXPECT_EQ(p.page, ++added);
+        }
+        EXPECT_EQ(p.done, added);
+    }
+    EXPECT_EQ(steps.back().step, CPdfMaker::Step::kWriting);
 
     // Pages of the first picture's proportions are laid out as ever; the turned one (cut to
     // 744 x 1000) is fitted and centred.
@@ -279,7 +291,7 @@ TEST_F(PdfMakerTest, PageSizeFromTheFirstPictureThatLoads) {
         const QString first = Save("first.png", Blocks(c.width, c.height, 24, 6), kDibFormatPng);
         const CPdfMaker::Result result = CPdfMaker::Make({broken, narrow, first}, Pdf());
         ASSERT_EQ(result.outcome, CPdfMaker::Outcome::kWritten);
-        EXPECT_EQ(result.unreadable, 2);
+        EXPECT_EQ(result.unreadablePaths, QStringList({broken, narrow}));
         const PdfFacts facts = ReadFacts(Pdf());
         EXPECT_EQ(facts.pages, 1);
         ASSERT_EQ(facts.sizes.size(), 1u);
@@ -334,7 +346,9 @@ TEST_F(PdfMakerTest, FailuresLeaveNoFileAndKeepTheOldOne) {
     const QStringList before = Entries();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const CPdfMaker::Result result = CPdfMaker::Make(c.pictures, c.pdf, {}, c.cancel);
+        CPdfMaker::Options options;
+        options.cancel = c.cancel;
+        const CPdfMaker::Result result = CPdfMaker::Make(c.pictures, c.pdf, options);
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_EQ(result.pages, 0);
         EXPECT_EQ(Entries(), before);
@@ -342,6 +356,24 @@ TEST_F(PdfMakerTest, FailuresLeaveNoFileAndKeepTheOldOne) {
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), QByteArray("old contents"));
     }
+}
+
+// A line of a slanted photo is much taller than its letters: its words still reach readers with
+// a space between English words and none between Chinese ones.
+TEST_F(PdfMakerTest, ReadersFindTheSpacesOfATallLine) {
+    CDibImage picture;
+    ASSERT_TRUE(picture.Create(400, 200, 24, 0));
+    const auto word = [](const char* text, int32_t left, int32_t right) {
+        return PdfPictureWord{QString::fromUtf8(text), QvRect{left, 90, right, 120}};
+    };
+    const PdfPageText text = {
+        PdfPictureLine{QvRect{20, 20, 380, 180},
+                       {word("quick", 20, 100), word("brown", 108, 190), word("\u53D1", 200, 230),
+                        word("\u7968", 232, 262), word("2024", 272, 330)}}};
+    ASSERT_EQ(CPdfMaker::MakePage(picture, text, Pdf(), {}).outcome, CPdfMaker::Outcome::kWritten);
+    QString output;
+    ASSERT_EQ(RunProgram("pdftotext", {Pdf(), "-"}, &output), 0) << output.toStdString();
+    EXPECT_EQ(output.simplified(), QString::fromUtf8("quick brown \u53D1\u7968 2024"));
 }
 
 }  // namespace

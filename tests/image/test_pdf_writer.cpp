@@ -454,4 +454,76 @@ TEST(PdfWriterCorpus, RealReadersAcceptTheFile) {
     fs::remove_all(dir);
 }
 
+// Words laid over a real picture in invisible text: qpdf accepts the file, the font is embedded
+// and maps to Unicode, pdftotext finds each word (English, Chinese, a character beyond the basic
+// plane) at its box, and the page renders exactly as it does without them. Words with nothing to
+// draw give the image-only page byte for byte, without a font.
+TEST(PdfWriterText, InvisibleWordsLieAtTheirBoxes) {
+    const Bytes jpeg = ReadFile(kJpegDir / "valid" / "flower.jpg");  // 480 x 360
+    const PdfPlacement page{0, 0, 480, 360};
+    const auto make = [&](const std::vector<PdfTextWord>& words) {
+        EXPECT_NE(PdfBegin(480 / 72.0, 360 / 72.0), nullptr);
+        PdfSetMessageStream(nullptr);
+        PdfAddJpegWithText(jpeg.data(), jpeg.size(), page, words);
+        PdfAddJpegWithText(jpeg.data(), jpeg.size(), page, words);
+        PdfSetMessageStream(stdout);
+        return FinishDocument();
+    };
+    const std::vector<PdfTextWord> words = {{U"Invoice", 40, 300, 120, 24},
+                                            {U"2024-117", 175, 300, 110, 24},
+                                            {U"\u53D1\u7968", 40, 200, 60, 30},
+                                            {U"\U00020000\u5B57", 120, 200, 60, 30}};
+    const std::string plain = make({});
+    EXPECT_EQ(make({{U"\t\n", 10, 10, 50, 20}, {U"x", 10, 10, 0, 20}}), plain);
+    EXPECT_EQ(plain.find("/Font"), std::string::npos);
+    const std::string text = make(words);
+    EXPECT_EQ(CountOf(text, "/Subtype/Type0"), 1);  // one font for the document
+    EXPECT_EQ(CountOf(text, "/Contents [4 0 R 7 0 R]/"), 1);
+
+    const fs::path dir = fs::temp_directory_path() / ("pdf_text_test_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const auto save = [&](const std::string& name, const std::string& file) {
+        std::ofstream(dir / name, std::ios::binary)
+            .write(file.data(), static_cast<std::streamsize>(file.size()));
+        return (dir / name).string();
+    };
+    const std::string textPdf = save("text.pdf", text), plainPdf = save("plain.pdf", plain);
+    std::string output;
+    EXPECT_EQ(RunCommand("qpdf --check " + textPdf, &output), 0) << output;
+    EXPECT_NE(output.find("No syntax or stream encoding errors found"), std::string::npos);
+    ASSERT_EQ(RunCommand("pdffonts " + textPdf, &output), 0) << output;
+    EXPECT_TRUE(std::regex_search(output, std::regex("CID TrueType +Identity-H +yes +no +yes")))
+        << output;
+    EXPECT_EQ(CountOf(output, "\n"), 3) << output;  // the heading, its rule and one font
+
+    ASSERT_EQ(RunCommand("pdftotext -f 2 -l 2 -bbox " + textPdf + " -", &output), 0) << output;
+    const std::regex word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    std::map<std::string, std::vector<double>> boxes;
+    for (auto it = std::sregex_iterator(output.begin(), output.end(), word);
+         it != std::sregex_iterator(); ++it) {
+        boxes[(*it)[5]] = {std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
+                           std::stod((*it)[4])};
+    }
+    const std::map<std::string, std::vector<double>> expected = {
+        {"Invoice", {40, 36, 160, 60}},
+        {"2024-117", {175, 36, 285, 60}},
+        {"\u53D1\u7968", {40, 130, 100, 160}},
+        {"\U00020000\u5B57", {120, 130, 180, 160}}};
+    ASSERT_EQ(boxes.size(), expected.size()) << output;
+    for (const auto& [name, box] : expected) {
+        ASSERT_EQ(boxes.count(name), 1u) << name << "\n" << output;
+        for (size_t i = 0; i < 4; ++i)
+            EXPECT_NEAR(boxes[name][i], box[i], 1.0) << name << " edge " << i;
+    }
+    ASSERT_EQ(RunCommand("pdftoppm -r 72 " + textPdf + " " + (dir / "text").string(), &output), 0);
+    EXPECT_TRUE(output.empty()) << output;
+    ASSERT_EQ(RunCommand("pdftoppm -r 72 " + plainPdf + " " + (dir / "plain").string(), &output),
+              0);
+    for (const char* n : {"-1.ppm", "-2.ppm"})
+        EXPECT_EQ(ReadFile(dir / ("text" + std::string(n))),
+                  ReadFile(dir / ("plain" + std::string(n))));
+    fs::remove_all(dir);
+}
+
 }  // namespace

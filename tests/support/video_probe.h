@@ -3,6 +3,7 @@
 // duration, gst-discoverer-1.0 for whether GStreamer plays it, ffmpeg for the pixels of a frame.
 
 #include <QProcess>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -67,4 +68,18 @@ inline QByteArray DecodeFrame(const QString& path, double second) {
                   "rawvideo", "-pix_fmt", "rgb24", "-"});
     decode.waitForFinished(60000);
     return decode.readAllStandardOutput();
+}
+
+// How many different pictures the file holds, at most: its video packets compared by checksum
+// (a picture repeated is the same packet; decoding every frame of a large recording would take
+// many times longer).
+inline int DistinctFrames(const QString& path) {
+    const QString out = RunTool(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-map", "0:v",
+                                                           "-c", "copy", "-f", "framemd5", "-"});
+    QSet<QString> sums;
+    for (const QString& line : out.split(u'\n')) {
+        if (!line.isEmpty() && !line.startsWith(u'#'))
+            sums.insert(line.section(u',', -1).trimmed());
+    }
+    return int(sums.size());
 }

@@ -9,6 +9,7 @@
 
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
+#include "support/big_picture.h"
 #include "ui/input_edit.h"
 #include "view/picture_item.h"
 
@@ -99,6 +100,7 @@ class TestPictureItem : public QObject {
         item.resize(cw, ch);
         item.show();
         QCOMPARE(item.LoadFile(path), 1);
+        QTRY_VERIFY(!item.IsLoading());
         item.ActualSize();
     }
 
@@ -335,6 +337,99 @@ private slots:
         QVERIFY(messages_[0].contains(path));
         QVERIFY(item.IsModified());
         QVERIFY(!QFile::exists(path));
+    }
+
+    // A picture with more pixels than the screen is shown from a reduced copy; a command that
+    // changes the picture waits for the whole picture, and what is saved is the whole picture.
+    void bigPictureIsShownReducedAndEditedWhole() {
+        const QString big = dir_.filePath(QStringLiteral("big.png"));
+        QVERIFY(big_picture::WritePng(big, 8000, 6000, 1));
+        Item item;
+        item.resize(400, 300);
+        item.show();
+        QCOMPARE(item.LoadFile(big), 1);
+        item.FitToWindow();  // before the picture is there: it is fitted once it is
+        QTRY_VERIFY_WITH_TIMEOUT(!item.IsLoading(), 30000);
+        QVERIFY(item.IsShowingReduced());
+        QVERIFY(!item.GetWorkImage().IsValid());
+        QVERIFY(item.GetImageRect().Width() < 1000);  // fitted, not at its 8000 pixels
+        // The copy is drawn where the whole picture would be: on a grid over the window, the
+        // points where the whole picture has ink are dark. Its blocks are 4 x 2.5 pixels here, so
+        // points on their edges miss; a picture upside down matches half the points.
+        const QImage shot = item.grab().toImage();
+        const QvRect r = item.GetImageRect();
+        int ink = 0, dark = 0;
+        for (int y = 0; y < 300; y += 6) {
+            for (int x = 0; x < 400; x += 8) {
+                const uint32_t wx = uint32_t((x - r.left) * 8000 / r.Width());
+                const uint32_t wy = uint32_t((y - r.top) * 6000 / r.Height());
+                if (big_picture::Sample(wx, wy, 0) < 100) {
+                    ++ink;
+                    dark += qGray(shot.pixel(x, y)) < 100;
+                }
+            }
+        }
+        QVERIFY2(dark > ink * 2 / 3, qPrintable(QStringLiteral("%1 of %2").arg(dark).arg(ink)));
+
+        bool turned = false;
+        item.WithFullPicture([&] {
+            item.RotateRight();
+            turned = true;
+        });
+        QVERIFY(!turned && item.IsLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(turned, 30000);
+        QCOMPARE(item.GetWorkImage().GetWidth(), 6000u);
+        QVERIFY(!item.IsShowingReduced());
+        const QString saved = dir_.filePath(QStringLiteral("turned.bmp"));
+        item.SetSavePathChooser([&](QWidget*) { return saved; });
+        QVERIFY(item.SaveAs());
+        CDibImage written;
+        QVERIFY(written.Load(saved, kDibFormatBmp));
+        QCOMPARE(written.GetWidth(), 6000u);
+        QCOMPARE(written.GetHeight(), 8000u);
+    }
+
+    // Zooming in past the reduced copy's own pixels reads the whole picture; a newer file read
+    // meanwhile supersedes it.
+    void zoomReadsTheWholePictureAndNewerFileWins() {
+        const QString big = dir_.filePath(QStringLiteral("zoom.png"));
+        QVERIFY(big_picture::WritePng(big, 8000, 6000, 1));
+        Item item;
+        item.resize(400, 300);
+        item.show();
+        item.LoadFile(big);
+        item.FitToWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(!item.IsLoading(), 30000);
+        while (item.IsShowingReduced() && !item.IsLoading())
+            item.ZoomIn();
+        QVERIFY(item.GetZoomStep() < CPicture::kActualSizeStep);
+        QTRY_VERIFY_WITH_TIMEOUT(!item.IsShowingReduced(), 30000);
+        QCOMPARE(item.GetDisplayImage().GetWidth(), 8000u);
+
+        const QString small = dir_.filePath(QStringLiteral("small.bmp"));
+        QVERIFY(WritePicture(small, 30, 20));
+        item.LoadFile(small);
+        item.LoadFile(big);
+        item.LoadFile(small);
+        QTRY_VERIFY(!item.IsLoading());
+        QCOMPARE(item.GetWorkImage().GetWidth(), 30u);
+        QVERIFY(!item.IsShowingReduced());
+    }
+
+    void pictureBeyondTheLimitIsRefusedWithAMessage() {
+        const QString path = dir_.filePath(QStringLiteral("limit.bmp"));
+        QVERIFY(WritePicture(path, 600, 500));
+        const uint64_t limit = CDibImage::GetMaxMemory();
+        CDibImage::SetMaxMemory(512 << 10);
+        Item item;
+        item.LoadFile(path);
+        QTRY_VERIFY(!item.IsLoading());
+        CDibImage::SetMaxMemory(limit);
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains(QStringLiteral("图片太大")) &&
+                     messages_[0].contains(QStringLiteral("600 × 500")),
+                 qPrintable(messages_[0]));
+        QVERIFY(!item.GetWorkImage().IsValid() && !item.IsShowingReduced());
     }
 };
 

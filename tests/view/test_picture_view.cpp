@@ -457,10 +457,12 @@ private slots:
         QCOMPARE(view.LoadFile(QString()), 0);
         QVERIFY(!view.HasImage());
         QCOMPARE(view.LoadFile(lower), 1);
+        QTRY_VERIFY(!view.IsLoading());
         QCOMPARE(view.GetWorkImage().GetWidth(), 8u);
         QCOMPARE(view.GetImageRect(), (QvRect{46, 47, 54, 53}));
         QCOMPARE(view.LoadFile(lower), 0);
         QCOMPARE(view.LoadFile(upper), 1);
+        QTRY_VERIFY(!view.IsLoading());
         QCOMPARE(view.GetWorkImage().GetWidth(), 12u);
         QCOMPARE(TopDown(view.GetDisplayImage(), 0, 0), QvRgb(0, 0, 255));
         QCOMPARE(view.GetFilePath(), upper);
@@ -468,6 +470,7 @@ private slots:
         // The same path again shows the file as it is now when another program changed it.
         QVERIFY(red.Save(upper, kDibFormatBmp));
         QCOMPARE(view.LoadFile(upper), 1);
+        QTRY_VERIFY(!view.IsLoading());
         QCOMPARE(TopDown(view.GetDisplayImage(), 0, 0), QvRgb(255, 0, 0));
         QCOMPARE(view.LoadFile(upper), 0);
     }
@@ -486,7 +489,9 @@ private slots:
         Probe view;
         view.resize(50, 40);
         QCOMPARE(view.LoadFile(good), 1);
+        QTRY_VERIFY(!view.IsLoading());
         QCOMPARE(view.LoadFile(bad), 1);
+        QTRY_VERIFY(!view.IsLoading());
         QVERIFY(!view.GetWorkImage().IsValid());
         QVERIFY(!view.GetDisplayImage().IsValid());
         view.FitToWindow();
@@ -502,7 +507,7 @@ private slots:
         QVERIFY(MakeSolid(picture, 3, 2, QvRgb(10, 20, 30)).Save(path, kDibFormatBmp));
         Probe view;
         QCOMPARE(view.LoadFile(path), 1);
-        QCOMPARE(view.GetWorkImage().GetWidth(), 3u);
+        QTRY_COMPARE(view.GetWorkImage().GetWidth(), 3u);
     }
 
     void formatFromPath_data() {

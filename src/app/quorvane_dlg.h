@@ -190,6 +190,7 @@ private:
 
     // The work region and the photos (main_work_region.cpp, take_photo.cpp).
     void ShowPanels(bool visible);
+    void ShowStoredPanelChoices();
     void ReloadSelectedPicture(const QString& path);
     void ReportUnsavedPhoto(const QString& path, const PhotoResult& result);
     void StartPageCapture();
@@ -284,6 +285,9 @@ private:
     void PrintShownPicture();
     void SetUpPrinter();
     void ShowWatermarkDialog();
+    // The watermark values from the settings file's, and stored there when they changed.
+    void TakeStoredWatermark(const StoredWatermark& mark);
+    void StoreWatermark();
 
     PrinterChoice printerChoice_;
 

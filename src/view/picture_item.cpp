@@ -167,7 +167,7 @@ void CPicItem::CommitAnnotation() {
     if (x >= 0 && y >= 0 && !text.isEmpty()) {
         const QString face = QStringLiteral("宋体");
         const int32_t height = textEdit->font().pixelSize();
-        const int32_t bottom = y + CDibImage::TextBoxHeight(text, face, height, 400, false, false);
+        const int32_t bottom = y + CDibImage::TextExtent(text, face, height, 400, false, false).y;
         QImage scratch(1, 1, QImage::Format_RGB32);
         QPainter device(&scratch);
         if (displayImage.WriteText(&device, x, bottom, text, AnnotationColour(x, y, bottom), face,

@@ -16,6 +16,7 @@
 #include "dialogs/file_naming_dialog.h"
 #include "dialogs/new_folder_dialog.h"
 #include "dialogs/picture_format_dialog.h"
+#include "dialogs/record_setting.h"
 #include "dialogs/scan_size_dialog.h"
 #include "dialogs/storage_path_dialog.h"
 #include "platform/font_faces.h"
@@ -23,6 +24,7 @@
 #include "platform/qt_translations.h"
 #include "platform/window_messages.h"
 #include "support/dialog_skins.h"
+#include "support/recorded_messages.h"
 #include "ui/folder_browser.h"
 #include "ui/qv_button.h"
 
@@ -88,6 +90,8 @@ private slots:
     void storagePathBrowse();
     void newFolder_data();
     void newFolder();
+    void namesThatLeaveTheFolderAreRefused_data();
+    void namesThatLeaveTheFolderAreRefused();
     void scanSizeEveryButtonCloses_data();
     void scanSizeEveryButtonCloses();
     void controlsFitAndDoNotOverlap_data();
@@ -296,6 +300,14 @@ void SettingsDialogsTest::newFolder_data() {
                                     << "不存在";
     QTest::newRow("closed without 确定") << "Scans" << kClose << "."
                                          << "";
+    QTest::newRow("spaces around: made trimmed") << "  Scans  " << ok << "Scans"
+                                                 << "";
+    QTest::newRow("parent folder") << " .. " << ok << ""
+                                   << "“..”";
+    QTest::newRow("parent inside the name") << "old/../x" << ok << ""
+                                            << "“..”";
+    QTest::newRow("empty part") << "old//x" << ok << ""
+                                << "不能为空";
 }
 
 void SettingsDialogsTest::newFolder() {
@@ -325,6 +337,53 @@ void SettingsDialogsTest::newFolder() {
         return;
     }
     QCOMPARE(QDir(current).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+}
+
+// A photo or recording name is joined to the chosen folder: one that would lead out of it is
+// refused, the dialog stays open and says why; mended, it closes with the new name.
+void SettingsDialogsTest::namesThatLeaveTheFolderAreRefused_data() {
+    QTest::addColumn<bool>("recording");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("reason");  // empty: accepted
+    const std::pair<const char*, const char*> names[] = {
+        {"../../X", "“/”"}, {"a/b", "“/”"}, {".", "“.”"}, {"..", "“..”"}, {"..Page..", ""}};
+    for (const bool recording : {false, true}) {
+        for (const auto& [typed, reason] : names) {
+            QTest::addRow("%s%s", recording ? "recording: " : "naming: ", typed)
+                << recording << QString::fromUtf8(typed) << QString::fromUtf8(reason);
+        }
+    }
+}
+
+void SettingsDialogsTest::namesThatLeaveTheFolderAreRefused() {
+    QFETCH(bool, recording);
+    QFETCH(QString, typed);
+    QFETCH(QString, reason);
+    RecordedMessages messages;
+    CNameFileDlg naming(QStringLiteral("文件命名"));
+    CRecordSetting record;
+    naming.SetPrefix(QStringLiteral("Image"));
+    record.name = QStringLiteral("Image");
+    CQVDialog& dialog = recording ? static_cast<CQVDialog&>(record) : naming;
+    QVERIFY(Open(dialog));
+    QLineEdit* edit = recording ? record.NameEdit() : naming.PrefixEdit();
+    const auto name = [&] { return recording ? record.name : naming.Prefix(); };
+    Type(edit, typed);
+    Press(dialog, kClose);
+    if (reason.isEmpty()) {
+        QVERIFY(ClosedWithOk(dialog));
+        QCOMPARE(name(), typed);
+        QVERIFY(messages.texts.isEmpty());
+        return;
+    }
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(messages.texts.size(), 1);
+    QVERIFY2(messages.texts[0].contains(reason), qPrintable(messages.texts[0]));
+    QCOMPARE(name(), QStringLiteral("Image"));
+    Type(edit, QStringLiteral("Page"));
+    Press(dialog, recording ? kClose : kEnterKey);
+    QVERIFY(ClosedWithOk(dialog));
+    QCOMPARE(name(), QStringLiteral("Page"));
 }
 
 void SettingsDialogsTest::scanSizeEveryButtonCloses_data() {

@@ -121,6 +121,7 @@ private slots:
         CPicItem item;
         item.resize(400, 300);
         item.LoadFile(bmp);
+        QTRY_VERIFY(!item.IsLoading());
         const PrinterChoice choice = PdfChoice(pdf);
         QVERIFY(choice.IsPdfOutput());
         QCOMPARE(item.Print(choice), PrintResult::kPrinted);
@@ -189,6 +190,7 @@ private slots:
         }
         CPicItem item;
         item.LoadFile(bmp);
+        QTRY_VERIFY(!item.IsLoading());
         QVERIFY(item.Print(choice) != PrintResult::kPrinted);
         QCOMPARE(messages_.size(), 1u);
         QCOMPARE(messages_[0].text, message);

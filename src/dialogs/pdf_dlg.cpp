@@ -66,6 +66,11 @@ QString LeftOutText(const CPdfMaker::Result& result) {
         lines << QStringLiteral("%1张图片无法读取，未写入PDF。").arg(result.unreadable - tooSmall);
     if (tooSmall > 0)
         lines << QStringLiteral("%1张图片太小（宽度不足8像素），未写入PDF。").arg(tooSmall);
+    // Kept: the part that is there may be all the user has of the page.
+    for (const QString& path : result.damagedPaths) {
+        lines << QStringLiteral("图片已损坏（文件不完整），只写入了能读取的部分：%1")
+                     .arg(QDir::toNativeSeparators(path));
+    }
     if (result.overLimit > 0) {
         lines << QStringLiteral("一个PDF文件最多%1页，后面的%2张图片未写入。")
                      .arg(kPdfMaxPages)

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "app/end_signals.h"
 #include "app/quorvane_dlg.h"
 #include "app/single_instance.h"
 #include "dialogs/camera_settings_dialog.h"
@@ -10,8 +11,23 @@
 #include "media/media_platform.h"
 #include "platform/font_faces.h"
 #include "platform/message_box_dialog.h"
+#include "platform/window_messages.h"
 
 CQuorvaneApp::CQuorvaneApp(int& argc, char** argv) : QApplication(argc, argv) {}
+
+namespace {
+
+// Asked by a signal to end: the dialogs open over the window are cancelled, then the window is
+// closed as by its close button, which finishes a recording and keeps the photos.
+void EndAsIfClosed(CQuorvaneDlg& dialog) {
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (modal == &dialog || !modal->close())
+            break;  // one that will not close now (a PDF being cancelled) is left to its owner
+    }
+    PostWindowMessage(&dialog, qvmsg::kButtonClicked, mainctl::kClose, 0);
+}
+
+}  // namespace
 
 bool CQuorvaneApp::InitInstance() {
     InstallFontFaces();
@@ -37,6 +53,8 @@ bool CQuorvaneApp::InitInstance() {
         QTimer::singleShot(0, &dialog,
                            [&dialog, files = options_.files] { dialog.OpenFiles(files); });
     }
+    CEndSignals endSignals;
+    connect(&endSignals, &CEndSignals::Requested, &dialog, [&dialog] { EndAsIfClosed(dialog); });
     dialog.exec();
     return false;
 }

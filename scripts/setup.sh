@@ -9,6 +9,8 @@ packages=(
   clang-format
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev
+  # Qt's own translations (the standard dialogs in Chinese); following print jobs through CUPS
+  qt6-translations-l10n libcups2-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad

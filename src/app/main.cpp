@@ -2,12 +2,14 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/make_pdf_command.h"
 #include "app/quorvane_app.h"
 #include "app/single_instance.h"
 #include "app/start_options.h"
 #include "image/pdf_making_job.h"
+#include "ocr/text_recognition_job.h"
 #include "platform/user_folders.h"
 
 namespace {
@@ -80,5 +82,11 @@ int main(int argc, char* argv[]) {
     instance.StopListening();
     // A PDF whose dialog was closed while it was being made is still removing its unfinished file.
     CPdfMakingJob::WaitForAll();
+    // A recognition still loading its languages cannot be stopped, and would run on into the
+    // program's teardown; everything is saved by now, so the program ends without it.
+    if (CTextRecognitionJob::RunsLeft() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }

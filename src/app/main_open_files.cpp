@@ -43,8 +43,7 @@ void CQuorvaneDlg::OnFilesOpened(bool added, const QStringList& refused) {
         }
     }
     if (!refused.isEmpty()) {
-        QvMessageBox(QStringLiteral("无法打开以下文件:\n") + refused.join(u'\n'),
-                     QStringLiteral("Quorvane"));
+        QvMessageBox(QStringLiteral("无法打开以下文件:\n") + refused.join(u'\n'), NoticeCaption());
     }
 }
 

@@ -1,10 +1,9 @@
 // The main window's settings commands: the storage folder, a new folder, file naming, picture
 // format and interval, scan size, and "默认设置". Each dialog is given the main window's values
-// before it runs and gives them back after, however it was closed; the stored ones are written
-// to the settings file at once.
+// before it runs and gives them back after, however it was closed; they are written to the
+// settings file at once.
 
 #include <QDir>
-#include <iterator>
 
 #include "app/quorvane_dlg.h"
 #include "dialogs/file_naming_dialog.h"
@@ -19,17 +18,14 @@
 
 namespace {
 
-// What a run starts with for the values the settings file does not keep.
-constexpr int kFirstPictureFormat = 1;  // JPEG
-constexpr int kFirstCaptureInterval = 2;
-
-// The extension of photo files for a picture format number; another number keeps the current.
-QString ExtensionOf(int format, const QString& current) {
-    static constexpr const char16_t* kExtensions[] = {u"bmp", u"jpg", u"tif", u"png"};
-    return format >= 0 && format < int(std::size(kExtensions))
-               ? QString::fromUtf16(kExtensions[format])
-               : current;
-}
+// What "默认设置" asks before it puts everything it lists back as a first run has it.
+const QString kRestoreQuestion = QStringLiteral(
+    "恢复默认设置?\n\n以下设置将恢复为首次运行时的值：\n"
+    "图片存储路径、文件命名、图片格式、连拍方式和间隔、JPEG压缩质量、\n"
+    "自动裁切、色彩模式和黑白阀值、文件保存方向、\n"
+    "水印（文字、日期、位置、字体、颜色）、\n"
+    "录像格式、录像路径和录像文件名、可搜索PDF。\n\n"
+    "照片和录像的编号、所选的摄像头和分辨率不变。");
 
 }  // namespace
 
@@ -78,9 +74,9 @@ void CQuorvaneDlg::ChooseFileNaming() {
     WriteSettingInt(&settings_, qvini::kPic, qvini::kNameMode, stored_.nameMode);
 }
 
-// The format and the interval live for this run only; the next photo uses them, and continuous
-// photos, running or started later, the interval. The kind of continuous photos is kept in the
-// settings file and taken by the next "开始连拍".
+// The next photo takes the format, and continuous photos, running or started later, the
+// interval; the kind of continuous photos is taken by the next "开始连拍". All are kept in the
+// settings file; a format number outside 0-3 keeps the extension and is not stored.
 void CQuorvaneDlg::ChoosePictureFormat() {
     CPicFormatDlg dialog(this);
     dialog.SetFormat(pictureFormatNumber_);
@@ -88,8 +84,14 @@ void CQuorvaneDlg::ChoosePictureFormat() {
     dialog.SetAutoMode(stored_.autoMode);
     RunSettingsDialog(dialog);
     pictureFormatNumber_ = dialog.Format();
-    pictureExtension_ = ExtensionOf(pictureFormatNumber_, pictureExtension_);
+    pictureExtension_ = CPhotoNamer::FormatExtension(pictureFormatNumber_, pictureExtension_);
     SetCaptureInterval(dialog.Interval());
+    if (pictureFormatNumber_ >= 0 && pictureFormatNumber_ <= 3) {
+        stored_.picFormat = pictureFormatNumber_;
+        WriteSettingInt(&settings_, qvini::kPic, qvini::kPicFormat, stored_.picFormat);
+    }
+    stored_.interval = captureInterval_;
+    WriteSettingInt(&settings_, qvini::kPic, qvini::kInterval, stored_.interval);
     if (dialog.AutoMode() != stored_.autoMode) {
         stored_.autoMode = dialog.AutoMode();
         WriteSettingInt(&settings_, qvini::kPic, qvini::kAutoMode, stored_.autoMode);
@@ -102,42 +104,29 @@ void CQuorvaneDlg::ShowScanSize() {
 }
 
 // Every setting as a first run has it, in the settings file and the panels at once. The photo
-// and recording counters stay, so no earlier file name comes round again.
+// and recording counters stay, so no earlier file name comes round again; so do the camera and
+// its size.
 void CQuorvaneDlg::RestoreDefaults() {
-    if (!QvConfirm(QStringLiteral("恢复默认设置?"), QStringLiteral("默认设置"))) {
+    if (!QvConfirm(kRestoreQuestion, QStringLiteral("默认设置"))) {
         return;
     }
-    const StoredSettings first;
-    const QString documents = DocumentsFolder();
-    StorePicturePath(documents);
-    stored_.picName = first.picName;
-    stored_.nameMode = first.nameMode;
-    stored_.quality = first.quality;
-    stored_.recordFormat = first.recordFormat;
-    stored_.recordPath = documents;
-    stored_.recordName = first.recordName;
-    stored_.autoMode = first.autoMode;
-    stored_.pdfSearchable = first.pdfSearchable;
-    WriteSettingString(&settings_, qvini::kPic, qvini::kPicName, stored_.picName);
-    WriteSettingInt(&settings_, qvini::kPic, qvini::kNameMode, stored_.nameMode);
-    WriteSettingInt(&settings_, qvini::kPic, qvini::kQuantity, stored_.quality);
-    WriteSettingInt(&settings_, qvini::kVideo, qvini::kRecordFormat, stored_.recordFormat);
-    WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordPath, stored_.recordPath);
-    WriteSettingString(&settings_, qvini::kVideo, qvini::kRecordName, stored_.recordName);
-    WriteSettingInt(&settings_, qvini::kPic, qvini::kAutoMode, stored_.autoMode);
-    WriteSettingInt(&settings_, qvini::kPdf, qvini::kPdfSearchable, stored_.pdfSearchable);
+    StoredSettings first;
+    first.picPath = first.recordPath = DocumentsFolder();
+    first.picIndex = stored_.picIndex;
+    first.recordIndex = stored_.recordIndex;
+    first.videoWidth = stored_.videoWidth;
+    first.videoHeight = stored_.videoHeight;
+    first.videoDevice = stored_.videoDevice;
+    first.problem = stored_.problem;
+    stored_ = first;
+    WriteResettableSettings(&settings_, stored_);
     EnsureDefaultFolder(stored_.picPath);
 
-    pictureFormatNumber_ = kFirstPictureFormat;
-    pictureExtension_ = ExtensionOf(kFirstPictureFormat, pictureExtension_);
-    SetCaptureInterval(kFirstCaptureInterval);
-    if (saveOptionPanel_ != nullptr) {
-        saveOptionPanel_->SetQuality(stored_.quality);
-        saveOptionPanel_->ClearSaveTurn();
-    }
-    if (colourModePanel_ != nullptr) {
-        colourModePanel_->Reset();
-    }
+    pictureFormatNumber_ = stored_.picFormat;
+    pictureExtension_ = CPhotoNamer::FormatExtension(stored_.picFormat, pictureExtension_);
+    SetCaptureInterval(stored_.interval);
+    TakeStoredWatermark(stored_.watermark);
+    ShowStoredPanelChoices();
 }
 
 // The documents folder is where photos and recordings go on a first run; on a fresh account it

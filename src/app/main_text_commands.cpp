@@ -22,14 +22,20 @@ bool CQuorvaneDlg::IsRecognisingText() const {
 }
 
 void CQuorvaneDlg::RecogniseText() {
-    if (IsRecognisingText() || WorkMode() != CWorkRegionMgr::kModePicture)
+    if (IsRecognisingText()) {
+        textBusy_->raise();
+        QvMessageBox(QStringLiteral("正在识别文字，请等待识别完成，或按“取消”结束。"),
+                     NoticeCaption());
+        return;
+    }
+    if (WorkMode() != CWorkRegionMgr::kModePicture)
         return;
     CPicItem* still = workRegion_->GetPictureItem();
     // The picture as the user sees it: turned, cropped and written on.
     const CDibImage& picture = still->GetDisplayImage();
     if (!picture.IsValid()) {
-        QvMessageBox(QStringLiteral("无法读取图片：%1").arg(still->GetFilePath()),
-                     QStringLiteral("Error"), MessageIcon::kError);
+        QvMessageBox(QStringLiteral("无法读取图片：%1").arg(still->GetFilePath()), ErrorCaption(),
+                     MessageIcon::kError);
         return;
     }
     still->SelectionToImage();
@@ -56,6 +62,11 @@ void CQuorvaneDlg::RecogniseText() {
     textProgressTimer_->start();
 }
 
+void CQuorvaneDlg::PlaceTextBusyPanel() {
+    if (textBusy_ != nullptr && textBusy_->isVisible())
+        textBusy_->ShowOver(workRegion_->geometry());
+}
+
 void CQuorvaneDlg::CancelTextRecognition() {
     if (IsRecognisingText())
         textJob_->Cancel();
@@ -72,7 +83,7 @@ void CQuorvaneDlg::OnTextRecognised(const OcrOutcome& outcome) {
             ShowTextResult(outcome.page.text, textPicturePath_);
             break;
         default:
-            QvMessageBox(outcome.error, QStringLiteral("Error"), MessageIcon::kError);
+            QvMessageBox(outcome.error, ErrorCaption(), MessageIcon::kError);
             break;
     }
 }

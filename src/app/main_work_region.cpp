@@ -41,12 +41,12 @@ bool CQuorvaneDlg::CreateChildren() {
                                   100)) {
         return false;
     }
-    saveOptionPanel_->SetQuality(stored_.quality);
     colourModePanel_ = new CColorMode(this);
     if (!colourModePanel_->Create(this, ColourModePanelRect(width()), QStringLiteral("colormode"),
                                   100)) {
         return false;
     }
+    ShowStoredPanelChoices();
 
     saveNotice_ = new CSaveNotice(this);
     return true;
@@ -127,11 +127,33 @@ CPicture* CQuorvaneDlg::LivePicture() {
     return workRegion_ != nullptr ? workRegion_->GetVideoItem() : nullptr;
 }
 
+// The panels store what the user changes in them through here.
 bool CQuorvaneDlg::WriteSetting(const QString& section, const QString& key, int value) {
-    if (section == qvini::kPic && key == qvini::kQuantity) {
-        stored_.quality = value;
+    if (section == qvini::kPic) {
+        if (key == qvini::kQuantity) {
+            stored_.quality = value;
+        } else if (key == qvini::kSaveTurn) {
+            stored_.saveTurn = value;
+        } else if (key == qvini::kColourMode) {
+            stored_.colourMode = value;
+        } else if (key == qvini::kThreshold) {
+            stored_.threshold = value;
+        }
     }
     return WriteSettingInt(&settings_, section, key, value);
+}
+
+// The panels and automatic cropping as stored: at start, and after "默认设置".
+void CQuorvaneDlg::ShowStoredPanelChoices() {
+    if (saveOptionPanel_ != nullptr) {
+        saveOptionPanel_->ShowChoices(stored_.quality, stored_.saveTurn, stored_.autoCrop);
+    }
+    if (colourModePanel_ != nullptr) {
+        colourModePanel_->ShowChoice(stored_.colourMode, stored_.threshold);
+    }
+    if (workRegion_ != nullptr) {
+        workRegion_->GetVideoItem()->SetAutoCropMode(stored_.autoCrop ? 2 : 0);
+    }
 }
 
 void CQuorvaneDlg::OnCameraUnplugged() {
@@ -158,5 +180,7 @@ LParam CQuorvaneDlg::OnAutoCropChanged(WParam on) {
     if (workRegion_ != nullptr) {
         workRegion_->GetVideoItem()->SetAutoCropMode(on != 0 ? 2 : 0);
     }
+    stored_.autoCrop = on != 0;
+    WriteSettingInt(&settings_, qvini::kPic, qvini::kAutoCrop, stored_.autoCrop ? 1 : 0);
     return 0;
 }

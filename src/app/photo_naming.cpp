@@ -1,6 +1,7 @@
 #include "app/photo_naming.h"
 
 #include <QFileInfo>
+#include <iterator>
 #include <limits>
 
 CPhotoNamer::CPhotoNamer(Clock clock, ExistsCheck exists)
@@ -9,6 +10,13 @@ CPhotoNamer::CPhotoNamer(Clock clock, ExistsCheck exists)
           const QFileInfo info(path);
           return info.exists() || info.isSymLink();  // a dangling link is taken too
       })) {}
+
+QString CPhotoNamer::FormatExtension(int32_t format, const QString& current) {
+    static constexpr const char16_t* kExtensions[] = {u"bmp", u"jpg", u"tif", u"png"};
+    return format >= 0 && format < int32_t(std::size(kExtensions))
+               ? QString::fromUtf16(kExtensions[format])
+               : current;
+}
 
 QString CPhotoNamer::PhotoExtension(const QString& extension, int32_t colourMode) {
     if (colourMode == kColourModeBlackWhite && extension == QLatin1String("jpg")) {

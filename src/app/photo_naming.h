@@ -22,6 +22,9 @@ public:
     // whether a path is taken (a file, folder or link on disk when empty).
     explicit CPhotoNamer(Clock clock = {}, ExistsCheck exists = {});
 
+    // The extension of a picture format number (0 "bmp", 1 "jpg", 2 "tif", 3 "png"); another
+    // number keeps the current one.
+    static QString FormatExtension(int32_t format, const QString& current);
     // The extension a photo is saved with: black-and-white pictures chosen as "jpg" go to TIFF.
     static QString PhotoExtension(const QString& extension, int32_t colourMode);
 

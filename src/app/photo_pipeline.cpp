@@ -40,30 +40,52 @@ void CropPhoto(CDibImage& working, const PhotoSource& source) {
     }
 }
 
+// Where a text goes so that all of it lies inside a picture of width x height: x is its left
+// edge, y its bottom edge (WriteText's convention). A place that would put some of it outside
+// moves it in, so a new user's watermark at (0, 0) shows in the top-left corner rather than
+// above the picture; a text larger than the picture starts at its top-left corner.
+QvPoint PlaceInside(QvPoint at, const QString& text, const WatermarkFont& font, int32_t width,
+                    int32_t height) {
+    const QvPoint extent = CDibImage::TextExtent(text, font.face, font.height, font.weight,
+                                                 font.italic, font.underline);
+    return {std::clamp(at.x, 0, std::max(0, width - extent.x)),
+            std::clamp(at.y, std::min(extent.y, height), height)};
+}
+
 // The text is written on the picture turned a quarter to the left, so that it reads along the
-// page's long side once the picture is turned back.
+// page's long side once the picture is turned back. The turns go through copies: should either
+// fail, the photo is saved as it was, never turned by a quarter.
 void Watermark(CDibImage& working, const PhotoOptions& options) {
     if (options.watermarkText.isEmpty() && !options.dateWatermark) {
         return;
     }
-    working.RotateLeft90();
-    const auto width = static_cast<int32_t>(working.GetWidth());
-    const auto height = static_cast<int32_t>(working.GetHeight());
-    const auto x = static_cast<int32_t>(static_cast<float>(width) * options.watermarkX);
-    const auto y = static_cast<int32_t>(static_cast<float>(height) * options.watermarkY);
+    CDibImage turned;
+    if (!working.RotateLeft90(&turned)) {
+        return;
+    }
+    const auto width = static_cast<int32_t>(turned.GetWidth());
+    const auto height = static_cast<int32_t>(turned.GetHeight());
     QImage scratch(1, 1, QImage::Format_RGB32);
     QPainter device(&scratch);
     const WatermarkFont& font = options.watermarkFont;
+    const auto write = [&](QvPoint at, const QString& text) {
+        at = PlaceInside(at, text, font, width, height);
+        turned.WriteText(&device, at.x, at.y, text, options.watermarkColour, font.face, font.height,
+                         font.weight, font.italic, font.underline, false);
+    };
     if (!options.watermarkText.isEmpty()) {
-        working.WriteText(&device, x, y, options.watermarkText, options.watermarkColour, font.face,
-                          font.height, font.weight, font.italic, font.underline, false);
+        write({static_cast<int32_t>(static_cast<float>(width) * options.watermarkX),
+               static_cast<int32_t>(static_cast<float>(height) * options.watermarkY)},
+              options.watermarkText);
     }
     if (options.dateWatermark) {
         const QDateTime now = options.clock ? options.clock() : QDateTime::currentDateTime();
-        working.WriteText(&device, 20, height - 60, DateWatermarkText(now), options.watermarkColour,
-                          font.face, font.height, font.weight, font.italic, font.underline, false);
+        write({20, height - 60}, DateWatermarkText(now));
     }
-    working.RotateRight90();
+    CDibImage back;
+    if (turned.RotateRight90(&back)) {
+        working = std::move(back);
+    }
 }
 
 void TurnForSaving(CDibImage& working, const PhotoOptions& options) {

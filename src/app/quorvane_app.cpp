@@ -2,7 +2,10 @@
 
 #include <QTimer>
 
+#include <cstdio>
+
 #include "app/end_signals.h"
+#include "app/language.h"
 #include "app/quorvane_dlg.h"
 #include "app/single_instance.h"
 #include "dialogs/camera_settings_dialog.h"
@@ -11,6 +14,7 @@
 #include "media/media_platform.h"
 #include "platform/font_faces.h"
 #include "platform/message_box_dialog.h"
+#include "platform/qt_translations.h"
 #include "platform/window_messages.h"
 
 CQuorvaneApp::CQuorvaneApp(int& argc, char** argv) : QApplication(argc, argv) {}
@@ -30,6 +34,17 @@ void EndAsIfClosed(CQuorvaneDlg& dialog) {
 }  // namespace
 
 bool CQuorvaneApp::InitInstance() {
+    // The standard dialogs and buttons speak the interface's language.
+    const bool english = QVLanguage().CurrentLanguage() == QVLanguage::kEnglish;
+    const QLocale locale =
+        english ? QLocale(QLocale::English) : QLocale(QLocale::Chinese, QLocale::China);
+    if (!InstallQtTranslations(locale)) {
+        std::fprintf(
+            stderr,
+            "quorvane: Qt's translations for %s are not installed (qt6-translations-l10n); "
+            "standard dialogs stay in English\n",
+            qPrintable(locale.name()));
+    }
     InstallFontFaces();
     InstallMessageBoxDialog();
     SetFormatChooser(RunFormatDialog);

@@ -72,6 +72,10 @@ CQuorvaneDlg::CQuorvaneDlg(QWidget* parent)
     CreateFonts();
     setWindowTitle(title_);
     stored_ = ReadStoredSettings(settings_);
+    TakeStoredWatermark(stored_.watermark);
+    pictureFormatNumber_ = stored_.picFormat;
+    pictureExtension_ = CPhotoNamer::FormatExtension(stored_.picFormat, pictureExtension_);
+    captureInterval_ = stored_.interval;
     WatchSettingsFile();
     EnsureDefaultFolder(stored_.picPath);
 
@@ -120,7 +124,6 @@ void CQuorvaneDlg::CreateFonts() {
     titleFont_ = QvFont(QStringLiteral("幼圆"), 16, 400);
     headingFont_ = QvFont(QStringLiteral("黑体"), 16, 400);
     linkFont_ = QvFont(QStringLiteral("宋体"), 16, 400, true);
-    watermarkFont_ = QvFont(QStringLiteral("宋体"), 16, 400);
 }
 
 CQVButton* CQuorvaneDlg::Button(int id) const {
@@ -244,6 +247,7 @@ void CQuorvaneDlg::ToggleFullScreen() {
 void CQuorvaneDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     LayOutWorkRegion();  // over WorkRegionRect, or the whole client area in full screen
+    PlaceTextBusyPanel();
 }
 
 void CQuorvaneDlg::paintEvent(QPaintEvent*) {

@@ -106,7 +106,8 @@ public:
     // --- "文字识别" (main_text_commands.cpp)
     // Shows recognised text: the text result dialog, run modally, unless replaced.
     using TextResultPresenter = std::function<void(const QString& text, const QString& picture)>;
-    // Recognises the text of the shown picture (or of its selection box) in the background.
+    // Recognises the text of the shown picture (or of its selection box) in the background; a
+    // press while a run is under way is told so.
     void RecogniseText();
     bool IsRecognisingText() const;
     void CancelTextRecognition();
@@ -176,6 +177,8 @@ private:
     bool CreateChildren();
     void SetUpButtons();
     void LayOutWorkRegion();
+    // The text recognition's busy panel stays over the work region as the window changes size.
+    void PlaceTextBusyPanel();
     void SetChildrenVisible(bool visible);
     bool HandleKey(const QKeyEvent& key, const QWidget* receiver);
     void ShowAbout();
@@ -187,6 +190,7 @@ private:
 
     // The work region and the photos (main_work_region.cpp, take_photo.cpp).
     void ShowPanels(bool visible);
+    void ShowStoredPanelChoices();
     void ReloadSelectedPicture(const QString& path);
     void ReportUnsavedPhoto(const QString& path, const PhotoResult& result);
     void StartPageCapture();
@@ -281,6 +285,9 @@ private:
     void PrintShownPicture();
     void SetUpPrinter();
     void ShowWatermarkDialog();
+    // The watermark values from the settings file's, and stored there when they changed.
+    void TakeStoredWatermark(const StoredWatermark& mark);
+    void StoreWatermark();
 
     PrinterChoice printerChoice_;
 

@@ -29,7 +29,8 @@ PhotoOptions CQuorvaneDlg::CurrentPhotoOptions() const {
     options.watermarkX = watermarkX_;
     options.watermarkY = watermarkY_;
     options.watermarkFont.face = watermarkFont_.family();
-    options.watermarkFont.height = watermarkFont_.pixelSize() > 0 ? watermarkFont_.pixelSize() : 16;
+    options.watermarkFont.height =
+        watermarkFont_.pixelSize() > 0 ? watermarkFont_.pixelSize() : stored_.watermark.height;
     options.watermarkFont.weight = watermarkFont_.weight();
     options.watermarkFont.italic = watermarkFont_.italic();
     options.watermarkFont.underline = watermarkFont_.underline();

@@ -159,8 +159,7 @@ bool AboutDirectShow::BuildPreview() {
     }
     nullRenderer = Make("fakesink", "RenderNULL");
     if (!nullRenderer) {
-        QvMessageBox(QStringLiteral("Add No render fail"), QStringLiteral("Error"),
-                     MessageIcon::kError);
+        QvMessageBox(QStringLiteral("Add No render fail"), ErrorCaption(), MessageIcon::kError);
         TearDownPreview();
         return false;
     }
@@ -170,7 +169,7 @@ bool AboutDirectShow::BuildPreview() {
     const bool ok = LinkPreview(caps);
     gst_caps_unref(caps);
     if (!ok) {
-        QvMessageBox(QStringLiteral("Connect Render Filter error"), QStringLiteral("Error"),
+        QvMessageBox(QStringLiteral("Connect Render Filter error"), ErrorCaption(),
                      MessageIcon::kError);
         TearDownPreview();
         return false;

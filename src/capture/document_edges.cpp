@@ -901,6 +901,12 @@ bool FindDocumentEdges(const FrameGrid& frame, bool slopeMode, DocumentEdges& re
     const int32_t bottom = grid.height - GridToPixels(box.r1, grid.height, grid.ch) + margin;
     found.points = {QvPoint{left, top}, QvPoint{right, top}, QvPoint{right, bottom},
                     QvPoint{left, bottom}};
+    // A box side's cell is at least half document, so the document's edge lies within the half
+    // cell outside the next cell line.
+    found.inside = {GridToPixels(box.c1 + 1, grid.width, grid.cw),
+                    grid.height - GridToPixels(box.r2, grid.height, grid.ch),
+                    GridToPixels(box.c2, grid.width, grid.cw),
+                    grid.height - GridToPixels(box.r1 + 1, grid.height, grid.ch)};
     if (slopeMode) {
         MeasureTilt(grid, box, found);
     }

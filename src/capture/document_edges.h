@@ -38,6 +38,9 @@ struct DocumentEdges {
     // corner, in the order (left, top), (right, top), (right, bottom), (left, bottom). The
     // values may lie outside the picture.
     std::array<QvPoint, 4> points{};
+    // The part of the box that is surely document: without the margin and the cells the
+    // document's edges fell in (left, top, right, bottom; picture pixels from the top-left).
+    QvRect inside;
     // Every side of the box met a band of qualifying lines inside the picture; otherwise at
     // least one side fell back to, or ran past, the picture's edge, and the box holds no whole
     // page.

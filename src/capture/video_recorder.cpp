@@ -20,7 +20,7 @@ namespace {
 CVideoRecorder* g_current = nullptr;
 
 bool Fail(const QString& text) {
-    QvMessageBox(text, QStringLiteral("Error"), MessageIcon::kError);
+    QvMessageBox(text, ErrorCaption(), MessageIcon::kError);
     return false;
 }
 
@@ -141,8 +141,7 @@ bool CVideoRecorder::CreateGraph() {
     if (MediaPlatformInit())
         graph_ = gst_pipeline_new("record graph");
     if (!graph_) {
-        QvMessageBox(QStringLiteral("Create Video graph Fail"),
-                     QCoreApplication::applicationName());
+        QvMessageBox(QStringLiteral("Create Video graph Fail"), ErrorCaption());
         return false;
     }
     gst_object_ref_sink(graph_);

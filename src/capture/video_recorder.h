@@ -77,7 +77,7 @@ public:
     // Records width x height pictures into fileName at framesPerSecond: WMV when the
     // upper-cased extension is "WMV", AVI otherwise. WMV sizes are cut to even numbers. The
     // recording's time starts at requestedAt (a ClockNow() taken when the user asked for it),
-    // or now. Every failure is told to the user (caption "Error") and leaves nothing running:
+    // or now. Every failure is told to the user (caption "错误") and leaves nothing running:
     // false.
     bool StartRecording(const QString& fileName, int width, int height,
                         int framesPerSecond = kDefaultFramesPerSecond,

@@ -4,7 +4,9 @@
 #include <QPainter>
 
 #include "platform/font_faces.h"
+#include "platform/name_rules.h"
 #include "ui/dialog_units.h"
+#include "ui/name_refusal.h"
 
 namespace {
 
@@ -42,7 +44,7 @@ bool CNameFileDlg::OnInitDialog() {
     return true;
 }
 
-// With no item checked the mode stays as it was given.
+// With no item checked the mode stays as it was given; a prefix the rules refuse is not taken.
 void CNameFileDlg::Apply() {
     if (Item(kTimeItem).IsChecked())
         mode_ = 0;
@@ -50,7 +52,16 @@ void CNameFileDlg::Apply() {
         mode_ = 1;
     if (Item(kEvenItem).IsChecked())
         mode_ = 2;
-    prefix_ = edit_->text();
+    if (NamePrefixProblem(edit_->text()).isEmpty())
+        prefix_ = edit_->text();
+}
+
+// The dialog stays open on a refused prefix, saying why, until the user mends it.
+void CNameFileDlg::OnOK() {
+    if (RefuseNamePrefix(this, edit_, Title())) {
+        return;
+    }
+    CQVOptionDialog::OnOK();
 }
 
 bool CNameFileDlg::OnEnterKey() {

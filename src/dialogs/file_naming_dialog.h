@@ -3,7 +3,8 @@
 // the capture time or odd or even page numbers. The main window sets both before the dialog
 // runs and reads them back after; closing the dialog takes the edit's prefix and the checked
 // suffix. A mode that names no suffix (an edited settings file) checks no item and comes back
-// unchanged unless the user picks one.
+// unchanged unless the user picks one. A prefix that would lead outside the storage folder
+// (name_rules.h) is refused with a message, and the dialog stays open.
 
 #include <QString>
 
@@ -31,6 +32,7 @@ public:
 protected:
     bool OnInitDialog() override;
     void Apply() override;
+    void OnOK() override;
     bool OnEnterKey() override;
     void paintEvent(QPaintEvent* event) override;
 

@@ -2,6 +2,7 @@
 
 #include <gst/gst.h>
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QListWidget>
 #include <QVBoxLayout>
@@ -9,7 +10,7 @@
 FormatDialog::FormatDialog(const std::vector<StreamCapability>& capabilities, int current,
                            QWidget* parent)
     : QDialog(parent), list_(new QListWidget(this)) {
-    setWindowTitle(tr("Video format"));
+    setWindowTitle(QStringLiteral("视频格式"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_);
     for (const StreamCapability& c : capabilities)
@@ -50,7 +51,7 @@ QString FormatDialog::Describe(const StreamCapability& c) {
 }
 
 int RunFormatDialog(const std::vector<StreamCapability>& capabilities, int current) {
-    FormatDialog dialog(capabilities, current);
-    dialog.move(30, 30);
+    // Opened from the main window, which is then the active one: the dialog opens centred on it.
+    FormatDialog dialog(capabilities, current, QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted ? dialog.Chosen() : -1;
 }

@@ -24,6 +24,6 @@ private:
     QListWidget* list_;
 };
 
-// Runs the dialog modally at (30, 30): the index of the chosen capability, or -1 when
-// cancelled. The program installs it as the engine's format chooser.
+// Runs the dialog modally, centred on the active window: the index of the chosen capability, or -1
+// when cancelled. The program installs it as the engine's format chooser.
 int RunFormatDialog(const std::vector<StreamCapability>& capabilities, int current);

@@ -5,8 +5,10 @@
 #include <QPainter>
 
 #include "platform/font_faces.h"
+#include "platform/name_rules.h"
 #include "ui/folder_browser.h"
 #include "ui/general_button.h"
+#include "ui/name_refusal.h"
 #include "ui/qv_button.h"
 
 namespace {
@@ -42,7 +44,16 @@ bool CRecordSetting::OnInitDialog() {
 
 void CRecordSetting::Apply() {
     path = pathEdit_->text();
-    name = nameEdit_->text();
+    if (NamePrefixProblem(nameEdit_->text()).isEmpty())
+        name = nameEdit_->text();
+}
+
+// The dialog stays open on a refused name, saying why, until the user mends it.
+void CRecordSetting::OnOK() {
+    if (RefuseNamePrefix(this, nameEdit_, Title())) {
+        return;
+    }
+    CQVOptionDialog::OnOK();
 }
 
 void CRecordSetting::paintEvent(QPaintEvent* event) {

@@ -1,7 +1,9 @@
 #pragma once
 // CRecordSetting: the recording settings dialog ("录像参数设置"). The recording format (WMV or
 // AVI), the folder recordings are written to and the file name prefix. The main window fills the
-// three values in, runs the dialog and reads them back; the close button confirms.
+// three values in, runs the dialog and reads them back; the close button confirms. A name that
+// would lead outside the recording folder (name_rules.h) is refused with a message, and the
+// dialog stays open.
 
 #include <QString>
 
@@ -32,6 +34,7 @@ public:
 protected:
     bool OnInitDialog() override;
     void Apply() override;
+    void OnOK() override;
     void OnOptionChanged(int itemId) override;
     bool OnButtonClicked(int controlId) override;
     void paintEvent(QPaintEvent* event) override;

@@ -144,7 +144,7 @@ void CTextResultDlg::OnPdfMade(const CPdfMaker::Result& result) {
     }
     SetNote(QString());
     QvMessageBox(QStringLiteral("PDF保存失败：%1\n%2").arg(path, result.error),
-                 QStringLiteral("Error"), MessageIcon::kError);
+                 ErrorCaption(), MessageIcon::kError);
 }
 
 bool CTextResultDlg::CopyText() {
@@ -177,7 +177,7 @@ bool CTextResultDlg::SaveText() {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
         QvMessageBox(QStringLiteral("文本保存失败：%1\n%2").arg(path, file.errorString()),
-                     QStringLiteral("Error"), MessageIcon::kError);
+                     ErrorCaption(), MessageIcon::kError);
         return false;
     }
     SetNote(QStringLiteral("已保存：%1").arg(QDir::toNativeSeparators(path)));

@@ -125,7 +125,12 @@ bool CShuiYinDlg::OnInitDialog() {
     return true;
 }
 
+// The text in the edit is the watermark's once the dialog closes, confirmed with "输入" or not:
+// a text the user sees in the edit and then never finds on a photo would be a silent loss.
 void CShuiYinDlg::Apply() {
+    if (textEdit_ != nullptr) {
+        text_ = textEdit_->text();
+    }
     if (!markerPlaced_) {
         return;
     }
@@ -133,6 +138,11 @@ void CShuiYinDlg::Apply() {
                        static_cast<float>(kPositionArea.Width());
     verticalRatio_ = static_cast<float>(marker_.y - kPositionArea.top) /
                      static_cast<float>(kPositionArea.Height());
+}
+
+void CShuiYinDlg::done(int result) {
+    Apply();
+    CQVDialog::done(result);
 }
 
 bool CShuiYinDlg::event(QEvent* event) {

@@ -5,7 +5,8 @@
 // The white positioning area on the left stands for the picture turned a quarter to the left:
 // after "定位" a click in it places the red marker, whose place in the area gives the two
 // ratios. The main window sets the values before running the dialog and reads them back after
-// it, whichever way it was closed; a confirmed font and colour reach the main window at once.
+// it, whichever way it was closed; closing takes the edit's text as "输入" does. A confirmed
+// font and colour reach the main window at once.
 
 #include <QFont>
 #include <QString>
@@ -65,6 +66,8 @@ public:
 protected:
     bool OnInitDialog() override;
     void Apply() override;
+    // However the dialog is closed (the close button, Escape, the window manager).
+    void done(int result) override;
 
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

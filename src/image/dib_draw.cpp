@@ -74,6 +74,18 @@ QRect PaintedBox(QPainter* painter, const QRect& target) {
     return box;
 }
 
+QFont TextFont(const QString& face, int32_t height, int32_t weight, bool italic, bool underline) {
+    QFont font(face.left(31));
+    if (height != 0)
+        font.setPixelSize(std::abs(height));
+    if (weight > 0)
+        font.setWeight(QFont::Weight(std::clamp(weight, 100, 900)));
+    font.setItalic(italic);
+    font.setUnderline(underline);
+    font.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoSubpixelAntialias));
+    return font;
+}
+
 }  // namespace
 
 int CDibImage::Draw(QPainter* device, const QvRect& rect, const QvRect* clip, bool smooth) const {
@@ -215,26 +227,11 @@ int CDibImage::Stretch(QPainter* device, int32_t x, int32_t y, int32_t width,
     return 1;
 }
 
-namespace {
-
-QFont TextFont(const QString& face, int32_t height, int32_t weight, bool italic, bool underline) {
-    QFont font(face.left(31));
-    if (height != 0)
-        font.setPixelSize(std::abs(height));
-    if (weight > 0)
-        font.setWeight(QFont::Weight(std::clamp(weight, 100, 900)));
-    font.setItalic(italic);
-    font.setUnderline(underline);
-    font.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoSubpixelAntialias));
-    return font;
-}
-
-}  // namespace
-
-int32_t CDibImage::TextBoxHeight(const QString& text, const QString& face, int32_t height,
-                                 int32_t weight, bool italic, bool underline) {
-    const QFont font = TextFont(face, height, weight, italic, underline);
-    return QFontMetrics(font).boundingRect(QRect(0, 0, 0, 0), 0, text).height();
+QvPoint CDibImage::TextExtent(const QString& text, const QString& face, int32_t height,
+                              int32_t weight, bool italic, bool underline) {
+    const QFontMetrics metrics(TextFont(face, height, weight, italic, underline));
+    const QRect measured = metrics.boundingRect(QRect(0, 0, 0, 0), 0, text);
+    return {measured.width(), measured.height()};
 }
 
 bool CDibImage::WriteText(QPainter* /*device*/, int32_t x, int32_t y, const QString& text,
@@ -243,7 +240,8 @@ bool CDibImage::WriteText(QPainter* /*device*/, int32_t x, int32_t y, const QStr
     if (!IsValid() || text.isEmpty())
         return false;
     const QFont font = TextFont(face, height, weight, italic, underline);
-    const QRect measured = QFontMetrics(font).boundingRect(QRect(0, 0, 0, 0), 0, text);
+    const QFontMetrics metrics(font);
+    const QRect measured = metrics.boundingRect(QRect(0, 0, 0, 0), 0, text);
     // The extra height's worth of width leaves room for an italic overhang.
     const int boxW = measured.width() + measured.height(), boxH = measured.height();
     if (boxW <= 0 || boxH <= 0)

@@ -169,9 +169,10 @@ public:
     bool WriteText(QPainter* device, int32_t x, int32_t y, const QString& text, QvColour colour,
                    const QString& face, int32_t height, int32_t weight, bool italic, bool underline,
                    bool setAlpha);
-    // Height of the box WriteText fills for this text and font.
-    static int32_t TextBoxHeight(const QString& text, const QString& face, int32_t height,
-                                 int32_t weight, bool italic, bool underline);
+    // The width (x) and height (y) in pixels the text WriteText writes with that font takes in
+    // the picture.
+    static QvPoint TextExtent(const QString& text, const QString& face, int32_t height,
+                              int32_t weight, bool italic, bool underline);
 
 private:
     void SetLastError(const char* text);

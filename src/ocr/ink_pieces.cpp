@@ -13,6 +13,9 @@ constexpr int32_t kMaxGlyphHeight = 400;
 constexpr int32_t kMaxWidthPerHeight = 3;
 // A piece on the edge that reaches along a quarter of a side is frame, not text.
 constexpr int32_t kFrameFraction = 4;
+// A piece whose box covers a sixteenth of the picture is a page (a quarter of it both ways, or
+// a narrow page at the end of a wide picture), never a letter.
+constexpr int64_t kLargeFraction = 16;
 
 }  // namespace
 
@@ -46,19 +49,23 @@ uint8_t InkLevel(const uint8_t* grey, int32_t width, int32_t height, int32_t str
     return level;
 }
 
-CInkPieces::CInkPieces(const uint8_t* grey, int32_t width, int32_t height, int32_t stride)
+CInkPieces::CInkPieces(const uint8_t* grey, int32_t width, int32_t height, int32_t stride, Ink ink)
     : width_(std::max(width, 0)), height_(std::max(height, 0)), stride_(stride) {
     rowFirst_.assign(size_t(height_) + 1, 0);
     if (grey == nullptr || width_ == 0 || height_ == 0)
         return;
-    const uint8_t level = InkLevel(grey, width_, height_, stride_);
-    uint64_t dark = 0;
-    for (int32_t y = 0; y < height_; ++y) {
-        const uint8_t* row = grey + size_t(y) * size_t(stride_);
-        for (int32_t x = 0; x < width_; ++x)
-            dark += row[x] <= level;
+    level_ = InkLevel(grey, width_, height_, stride_);
+    bool darkInk = ink == Ink::kDark;
+    if (ink == Ink::kRarer) {
+        uint64_t dark = 0;
+        for (int32_t y = 0; y < height_; ++y) {
+            const uint8_t* row = grey + size_t(y) * size_t(stride_);
+            for (int32_t x = 0; x < width_; ++x)
+                dark += row[x] <= level_;
+        }
+        darkInk = dark * 2 <= uint64_t(width_) * uint64_t(height_);
     }
-    FindRuns(grey, dark * 2 <= uint64_t(width_) * uint64_t(height_), level);
+    FindRuns(grey, darkInk, level_);
     Measure();
 }
 
@@ -132,6 +139,14 @@ bool CInkPieces::IsFrame(const Extent& e) const {
     return e.used && e.touchesEdge &&
            (kFrameFraction * (e.bottom - e.top + 1) > height_ ||
             kFrameFraction * (e.right - e.left + 1) > width_);
+}
+
+bool CInkPieces::HasLargePiece() const {
+    const int64_t area = int64_t(width_) * height_;
+    return std::any_of(extents_.begin(), extents_.end(), [area](const Extent& e) {
+        return e.used &&
+               kLargeFraction * int64_t(e.bottom - e.top + 1) * (e.right - e.left + 1) >= area;
+    });
 }
 
 int32_t CInkPieces::GlyphHeight() const {

@@ -14,13 +14,21 @@
 
 class CInkPieces {
 public:
+    // Which side of the level is ink: the rarer one, or the one asked for.
+    enum class Ink { kRarer, kDark, kLight };
+
     // Rows top first, `stride` bytes apart.
-    CInkPieces(const uint8_t* grey, int32_t width, int32_t height, int32_t stride);
+    CInkPieces(const uint8_t* grey, int32_t width, int32_t height, int32_t stride,
+               Ink ink = Ink::kRarer);
 
     // 0 when fewer than kMinGlyphs letter-sized pieces exist.
     int32_t GlyphHeight() const;
     // Paints the frame's pieces in `paper`; returns how many pieces were cleared.
     int ClearFrame(uint8_t* grey, uint8_t paper) const;
+    // True when one piece's box covers a sixteenth of the picture (a page, with light ink; the
+    // letters of a page never do).
+    bool HasLargePiece() const;
+    uint8_t Level() const { return level_; }
 
     static constexpr int kMinGlyphs = 8;
 
@@ -44,6 +52,7 @@ private:
 
     int32_t width_;
     int32_t height_;
+    uint8_t level_ = 127;
     int32_t stride_;
     std::vector<Run> runs_;
     std::vector<int32_t> rowFirst_;  // index of each row's first run; one more at the end

@@ -76,12 +76,17 @@ std::vector<uint8_t> GreyOf(const CDibImage& image, const QvRect& area, int32_t 
     return grey;
 }
 
-// The paper's grey: the most frequent value.
-uint8_t PaperLevel(const std::vector<uint8_t>& grey) {
+// The paper's grey: the most frequent value from `lightest` up.
+uint8_t PaperLevel(const std::vector<uint8_t>& grey, int lightest) {
     std::array<uint64_t, 256> histogram{};
     for (uint8_t v : grey)
         ++histogram[v];
-    return uint8_t(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
+    const auto from = histogram.begin() + std::clamp(lightest, 0, 255);
+    return uint8_t(std::max_element(from, histogram.end()) - histogram.begin());
+}
+
+bool Cancelled(const std::atomic<bool>* cancel) {
+    return cancel != nullptr && cancel->load();
 }
 
 // A margin of paper around the page: text that touches the picture's edge (a tight selection
@@ -122,7 +127,8 @@ double OcrScaleForGlyphs(int32_t glyphHeight) {
     return 1.0;
 }
 
-OcrPicture PrepareOcrPicture(const CDibImage& image, const QvRect& region) {
+OcrPicture PrepareOcrPicture(const CDibImage& image, const QvRect& region,
+                             const std::atomic<bool>* cancel) {
     OcrPicture picture;
     if (!image.IsValid())
         return picture;
@@ -134,13 +140,25 @@ OcrPicture PrepareOcrPicture(const CDibImage& image, const QvRect& region) {
     const int32_t step =
         pixels > kOcrMaxPixels ? int32_t(std::ceil(std::sqrt(double(pixels) / kOcrMaxPixels))) : 1;
     std::vector<uint8_t> grey = GreyOf(image, area, step);
+    if (Cancelled(cancel))
+        return picture;
     const int32_t w = (area.Width() + step - 1) / step;
     const int32_t h = (area.Height() + step - 1) / step;
 
-    // The dark desk around a photographed page goes; what is left is measured.
+    // The dark desk around a photographed page goes, wherever the page lies (also against an
+    // edge, where the page itself would count as the frame of light print on a dark ground);
+    // what is left is measured.
+    uint8_t paper = PaperLevel(grey, 0);
+    const CInkPieces light(grey.data(), w, h, w, CInkPieces::Ink::kLight);
+    if (light.HasLargePiece()) {
+        paper = PaperLevel(grey, light.Level() + 1);
+        CInkPieces(grey.data(), w, h, w, CInkPieces::Ink::kDark).ClearFrame(grey.data(), paper);
+    } else {
+        CInkPieces(grey.data(), w, h, w).ClearFrame(grey.data(), paper);
+    }
+    if (Cancelled(cancel))
+        return picture;
     const CInkPieces ink(grey.data(), w, h, w);
-    const uint8_t paper = PaperLevel(grey);
-    ink.ClearFrame(grey.data(), paper);
     double scale = OcrScaleForGlyphs(ink.GlyphHeight());
     const double scaled = double(w) * h * scale * scale;
     if (scaled > double(kOcrMaxPixels))
@@ -148,6 +166,8 @@ OcrPicture PrepareOcrPicture(const CDibImage& image, const QvRect& region) {
     scale = std::min(scale, double(kOcrMaxSide) / std::max(w, h));
     const int32_t newWidth = std::max(1, int32_t(std::lround(w * scale)));
     const int32_t newHeight = std::max(1, int32_t(std::lround(h * scale)));
+    if (Cancelled(cancel))
+        return picture;
     if (newWidth != w || newHeight != h)
         grey = ResampleGrey(grey.data(), w, h, newWidth, newHeight);
 

@@ -6,6 +6,7 @@
 // noise of a photograph. Pictures of any depth come in; huge ones are reduced to a size the
 // engine can hold.
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -45,5 +46,6 @@ std::vector<uint8_t> OcrGreyPixels(const CDibImage& image);
 double OcrScaleForGlyphs(int32_t glyphHeight);
 
 // Prepares `image`, or only `region` of it when that is not empty (clipped to the picture).
-// Empty when there is nothing to read.
-OcrPicture PrepareOcrPicture(const CDibImage& image, const QvRect& region = QvRect());
+// Empty when there is nothing to read, or when `cancel` (may be null) was set while it worked.
+OcrPicture PrepareOcrPicture(const CDibImage& image, const QvRect& region = QvRect(),
+                             const std::atomic<bool>* cancel = nullptr);

@@ -6,9 +6,18 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "image/dib_image.h"
+#include "ocr/grey_resample.h"
 #include "ocr/ocr_picture.h"
+
+// A line as the engine read it, with its box in the prepared picture's pixels.
+struct OcrReadLine {
+    OcrLine line;
+    QvRect prepared;
+    bool paragraphStart = false;
+};
 
 namespace {
 
@@ -39,58 +48,103 @@ bool Cancelled(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load();
 }
 
+// Words the mixed-language engine reads below this confidence, none of them Chinese, may be a
+// Chinese line taken for Latin letters: such a line is read again with the Chinese model alone.
+constexpr float kDoubtfulLatin = 75;
+constexpr const char* kChinese = "chi_sim";
+constexpr double kChineseEnlargement = 2.0;
+// Room left around a line read again, so that its strokes do not touch the edge.
+constexpr int kLinePadding = 6;
+
 QString TakeText(char* text) {
     const QString result = QString::fromUtf8(text).trimmed();
     delete[] text;
     return result;
 }
 
-QvRect Box(tesseract::ResultIterator& it, tesseract::PageIteratorLevel level,
-           const OcrPicture& picture) {
+QvRect RawBox(tesseract::ResultIterator& it, tesseract::PageIteratorLevel level) {
     int left = 0, top = 0, right = 0, bottom = 0;
     it.BoundingBox(level, &left, &top, &right, &bottom);
-    return picture.ToPicture(QvRect{left, top, right, bottom});
+    return QvRect{left, top, right, bottom};
 }
 
-// The page's lines with their words, and its text: lines joined by line breaks, paragraphs by
-// an empty line.
-OcrPage ReadPage(tesseract::TessBaseAPI& engine, const OcrPicture& picture) {
+// The lines of the engine's last reading, boxes in the prepared picture's pixels.
+std::vector<OcrReadLine> ReadLines(tesseract::TessBaseAPI& engine) {
     using tesseract::RIL_PARA;
     using tesseract::RIL_TEXTLINE;
     using tesseract::RIL_WORD;
-    OcrPage page;
+    std::vector<OcrReadLine> lines;
     std::unique_ptr<tesseract::ResultIterator> it(engine.GetIterator());
     if (!it)
-        return page;
-    QStringList paragraphs;
-    QStringList current;
+        return lines;
+    bool paragraphStart = false;
     do {
+        paragraphStart = paragraphStart || it->IsAtBeginningOf(RIL_PARA);
         if (it->Empty(RIL_TEXTLINE))
             continue;
-        if (it->IsAtBeginningOf(RIL_PARA) && !current.isEmpty()) {
-            paragraphs << current.join(QLatin1Char('\n'));
-            current.clear();
-        }
-        OcrLine line;
-        line.text = TakeText(it->GetUTF8Text(RIL_TEXTLINE));
-        line.box = Box(*it, RIL_TEXTLINE, picture);
+        OcrReadLine read;
+        read.paragraphStart = paragraphStart;
+        read.line.text = TakeText(it->GetUTF8Text(RIL_TEXTLINE));
+        read.prepared = RawBox(*it, RIL_TEXTLINE);
         do {
             OcrWord word;
             word.text = TakeText(it->GetUTF8Text(RIL_WORD));
-            word.box = Box(*it, RIL_WORD, picture);
+            word.box = RawBox(*it, RIL_WORD);
             word.confidence = it->Confidence(RIL_WORD);
             if (!word.text.isEmpty())
-                line.words.push_back(std::move(word));
+                read.line.words.push_back(std::move(word));
         } while (!it->IsAtFinalElement(RIL_TEXTLINE, RIL_WORD) && it->Next(RIL_WORD));
-        if (line.text.isEmpty())
+        if (read.line.text.isEmpty())
             continue;
-        current << line.text;
-        page.lines.push_back(std::move(line));
+        paragraphStart = false;
+        lines.push_back(std::move(read));
     } while (it->Next(RIL_TEXTLINE));
-    if (!current.isEmpty())
-        paragraphs << current.join(QLatin1Char('\n'));
-    page.text = paragraphs.join(QStringLiteral("\n\n"));
+    return lines;
+}
+
+bool HasChinese(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() >= 0x3400 && c.unicode() <= 0x9FFF; });
+}
+
+float MeanConfidence(const OcrLine& line) {
+    if (line.words.empty())
+        return 0;
+    float sum = 0;
+    for (const OcrWord& word : line.words)
+        sum += word.confidence;
+    return sum / float(line.words.size());
+}
+
+// The page from its lines, boxes in the given picture's pixels: lines joined by line breaks,
+// paragraphs by an empty line.
+OcrPage MakePage(std::vector<OcrReadLine>& lines, const OcrPicture& picture) {
+    OcrPage page;
+    QString text;
+    for (OcrReadLine& read : lines) {
+        if (!text.isEmpty())
+            text += read.paragraphStart ? QStringLiteral("\n\n") : QStringLiteral("\n");
+        text += read.line.text;
+        read.line.box = picture.ToPicture(read.prepared);
+        for (OcrWord& word : read.line.words)
+            word.box = picture.ToPicture(word.box);
+        page.lines.push_back(std::move(read.line));
+    }
+    page.text = text;
     return page;
+}
+
+// `area` of the prepared picture, scaled to width x height; empty when the area is too small.
+std::vector<uint8_t> EnlargedArea(const OcrPicture& picture, const QvRect& area, int width,
+                                  int height) {
+    if (area.Width() < 2 || area.Height() < 2)
+        return {};
+    std::vector<uint8_t> cut(size_t(area.Width()) * size_t(area.Height()));
+    for (int y = 0; y < area.Height(); ++y)
+        std::copy_n(
+            picture.grey.data() + size_t(area.top + y) * size_t(picture.width) + size_t(area.left),
+            area.Width(), cut.data() + size_t(y) * size_t(area.Width()));
+    return ResampleGrey(cut.data(), area.Width(), area.Height(), width, height);
 }
 
 OcrOutcome Failure(OcrStatus status, const QString& error) {
@@ -142,22 +196,95 @@ QString CTextRecogniser::MissingLanguageText() const {
         .arg(missing.join(QStringLiteral("、")), packages.join(QStringLiteral(" ")));
 }
 
+std::unique_ptr<tesseract::TessBaseAPI> CTextRecogniser::StartEngine(const QString& languages,
+                                                                     QString& error) const {
+    auto engine = std::make_unique<tesseract::TessBaseAPI>();
+    const QByteArray path = DataPath().toLocal8Bit();
+    const int failed = engine->Init(path.constData(), languages.toUtf8().constData());
+    // A damaged language file is left out by the engine without a word: each language asked
+    // for must be among those loaded.
+    std::vector<std::string> loaded;
+    if (failed == 0)
+        engine->GetLoadedLanguagesAsVector(&loaded);
+    QStringList damaged, packages;
+    for (const QString& language : languages.split(QLatin1Char('+'), Qt::SkipEmptyParts)) {
+        if (std::find(loaded.begin(), loaded.end(), language.toStdString()) == loaded.end()) {
+            damaged << language;
+            packages << LanguagePackage(language);
+        }
+    }
+    if (damaged.isEmpty())
+        return engine;
+    error = QStringLiteral("文字识别无法加载语言数据 %1（%2 中的文件已损坏），请重新安装 %3。")
+                .arg(damaged.join(QStringLiteral("、")), DataPath(),
+                     packages.join(QStringLiteral(" ")));
+    return nullptr;
+}
+
 OcrStatus CTextRecogniser::Load(QString& error) {
     if (engine_)
         return OcrStatus::kDone;
     error = MissingLanguageText();
     if (!error.isEmpty())
         return OcrStatus::kMissingLanguage;
-    auto engine = std::make_unique<tesseract::TessBaseAPI>();
-    const QByteArray path = DataPath().toLocal8Bit();
-    if (engine->Init(path.constData(), languages_.toUtf8().constData()) != 0) {
-        error = QStringLiteral("文字识别引擎无法加载语言数据（%1）。").arg(DataPath());
-        return OcrStatus::kEngineFailed;
-    }
+    engine_ = StartEngine(languages_, error);
+    if (!engine_)
+        return OcrStatus::kMissingLanguage;
     // The engine would otherwise complain about every picture whose resolution it must guess.
-    engine->SetVariable("debug_file", "/dev/null");
-    engine_ = std::move(engine);
+    engine_->SetVariable("debug_file", "/dev/null");
     return OcrStatus::kDone;
+}
+
+bool CTextRecogniser::ReadsChinese() const {
+    return languages_.split(QLatin1Char('+')).contains(QLatin1String(kChinese)) &&
+           languages_ != QLatin1String(kChinese);
+}
+
+void CTextRecogniser::ReadAgainInChinese(std::vector<OcrReadLine>& lines, const OcrPicture& picture,
+                                         const std::atomic<bool>* cancel) {
+    for (OcrReadLine& read : lines) {
+        if (Cancelled(cancel))
+            return;
+        if (HasChinese(read.line.text) || MeanConfidence(read.line) >= kDoubtfulLatin)
+            continue;
+        if (!chinese_) {
+            QString error;
+            chinese_ = StartEngine(QString::fromLatin1(kChinese), error);
+            if (!chinese_)
+                return;
+            chinese_->SetVariable("debug_file", "/dev/null");
+            chinese_->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+        }
+        // The line alone, with room around it, enlarged: Chinese strokes need more pixels than
+        // Latin letters.
+        const QvRect& box = read.prepared;
+        const int pad = std::max(kLinePadding, box.Height() / 2);
+        const QvRect area{std::max(0, box.left - pad), std::max(0, box.top - pad),
+                          std::min(picture.width, box.right + pad),
+                          std::min(picture.height, box.bottom + pad)};
+        const int width = int(area.Width() * kChineseEnlargement);
+        const int height = int(area.Height() * kChineseEnlargement);
+        const std::vector<uint8_t> big = EnlargedArea(picture, area, width, height);
+        if (big.empty())
+            continue;
+        chinese_->SetImage(big.data(), width, height, 1, width);
+        chinese_->SetSourceResolution(kSourceDpi);
+        std::vector<OcrReadLine> again;
+        if (chinese_->Recognize(nullptr) == 0)
+            again = ReadLines(*chinese_);
+        chinese_->Clear();
+        if (again.size() != 1 || !HasChinese(again[0].line.text) ||
+            MeanConfidence(again[0].line) <= MeanConfidence(read.line))
+            continue;
+        read.line = std::move(again[0].line);
+        for (OcrWord& word : read.line.words) {
+            const QvRect& b = word.box;
+            word.box = QvRect{area.left + int(b.left / kChineseEnlargement),
+                              area.top + int(b.top / kChineseEnlargement),
+                              area.left + int(b.right / kChineseEnlargement),
+                              area.top + int(b.bottom / kChineseEnlargement)};
+        }
+    }
 }
 
 OcrOutcome CTextRecogniser::Recognise(const CDibImage& image, const QvRect& region,
@@ -168,7 +295,9 @@ OcrOutcome CTextRecogniser::Recognise(const CDibImage& image, const QvRect& regi
     const OcrStatus loaded = Load(error);
     if (loaded != OcrStatus::kDone)
         return Failure(loaded, error);
-    const OcrPicture picture = PrepareOcrPicture(image, region);
+    if (Cancelled(cancel))
+        return Failure(OcrStatus::kCancelled, QString());
+    const OcrPicture picture = PrepareOcrPicture(image, region, cancel);
     if (Cancelled(cancel))
         return Failure(OcrStatus::kCancelled, QString());
     OcrOutcome outcome;
@@ -192,8 +321,13 @@ OcrOutcome CTextRecogniser::Recognise(const CDibImage& image, const QvRect& regi
         engine_->Clear();
         return Failure(OcrStatus::kEngineFailed, QStringLiteral("文字识别失败。"));
     }
-    outcome.page = ReadPage(*engine_, picture);
+    std::vector<OcrReadLine> lines = ReadLines(*engine_);
     engine_->Clear();
+    if (ReadsChinese())
+        ReadAgainInChinese(lines, picture, cancel);
+    if (Cancelled(cancel))
+        return Failure(OcrStatus::kCancelled, QString());
+    outcome.page = MakePage(lines, picture);
     if (progress != nullptr)
         progress->store(100);
     return outcome;

@@ -8,11 +8,14 @@
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <vector>
 
 #include "ocr/ocr_result.h"
 #include "platform/win_types.h"
 
 class CDibImage;
+struct OcrPicture;
+struct OcrReadLine;
 namespace tesseract {
 class TessBaseAPI;
 }
@@ -47,8 +50,19 @@ public:
 private:
     // kDone when the engine is ready; otherwise why not, in `error`.
     OcrStatus Load(QString& error);
+    // An engine with every one of `languages` loaded; null, with the damaged ones named in
+    // `error`, otherwise.
+    std::unique_ptr<tesseract::TessBaseAPI> StartEngine(const QString& languages,
+                                                        QString& error) const;
+    // Chinese among several languages: lines may come out in the wrong script.
+    bool ReadsChinese() const;
+    // Lines read as doubtful Latin words are read again with the Chinese model alone; its
+    // reading is kept when it is Chinese and surer.
+    void ReadAgainInChinese(std::vector<OcrReadLine>& lines, const OcrPicture& picture,
+                            const std::atomic<bool>* cancel);
 
     QString languages_;
     QString dataPath_;
     std::unique_ptr<tesseract::TessBaseAPI> engine_;
+    std::unique_ptr<tesseract::TessBaseAPI> chinese_;  // loaded when first needed
 };

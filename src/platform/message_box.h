@@ -8,6 +8,14 @@
 
 enum class MessageIcon { kNone, kError };
 
+// The captions of the program's own errors and notices.
+inline QString ErrorCaption() {
+    return QStringLiteral("错误");
+}
+inline QString NoticeCaption() {
+    return QStringLiteral("提示");
+}
+
 using MessageBoxHandler =
     std::function<void(const QString& text, const QString& caption, MessageIcon icon)>;
 

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/name_rules.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -40,9 +42,10 @@ QString Reason(int error, const QString& path) {
 
 }  // namespace
 
-NewFolderResult MakeNewFolder(const QString& parent, const QString& name) {
-    if (name.trimmed().isEmpty()) {
-        return {QString(), QStringLiteral("没有输入新文件夹名。")};
+NewFolderResult MakeNewFolder(const QString& parent, const QString& typed) {
+    const QString name = NewFolderName(typed);
+    if (const QString problem = NewFolderNameProblem(name); !problem.isEmpty()) {
+        return {QString(), problem};
     }
     const QString path = parent.endsWith(u'/') ? parent + name : parent + u'/' + name;
     if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0) {

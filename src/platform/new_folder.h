@@ -10,5 +10,6 @@ struct NewFolderResult {
     QString failure;  // why none was made; empty when one was
 };
 
-// The name may hold "/" to make a folder inside an existing sub-folder.
-NewFolderResult MakeNewFolder(const QString& parent, const QString& name);
+// The name is trimmed and checked as name_rules.h says; it may hold "/" to make a folder inside
+// an existing sub-folder.
+NewFolderResult MakeNewFolder(const QString& parent, const QString& typed);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/font_faces.h"
+#include "settings/stored_settings.h"
 #include "ui/main_window_services.h"
 #include "ui/mem_dc.h"
 #include "ui/number_edit.h"
@@ -24,6 +25,8 @@ CColorMode::CColorMode(QWidget* parent)
 bool CColorMode::Create(QWidget* parent, const QvRect& rect, const QString& windowName, int id) {
     Place(parent, rect, windowName, id);
     if (CreateEdit(kEditRect, 0, 255)) {
+        // Showing the value is no change by the user: it must not overwrite the stored one.
+        const QSignalBlocker quiet(ThresholdEdit());
         ThresholdEdit()->setText(QString::number(threshold_));
     }
     for (int itemId = 1; itemId <= 3; ++itemId) {
@@ -70,12 +73,20 @@ void CColorMode::OnOptionChanged(int itemId, int) {
     mode_ = itemId - 1;
     threshold_ = threshold;
     HandOver(mode_, threshold);
+    Store(qvini::kColourMode, mode_);
 }
 
 void CColorMode::OnEditChanged() {
     threshold_ = EditValue();
     if (mode_ == kBlackWhite) {
         HandOver(kBlackWhite, threshold_);
+    }
+    Store(qvini::kThreshold, threshold_);
+}
+
+void CColorMode::Store(const QString& key, int value) {
+    if (MainWindowServices* main = TheMainWindow()) {
+        main->WriteSetting(qvini::kPic, key, value);
     }
 }
 
@@ -87,9 +98,9 @@ void CColorMode::ApplyToLivePicture() {
     HandOver(mode_, threshold_);
 }
 
-void CColorMode::Reset() {
-    mode_ = kColour;
-    threshold_ = kDefaultThreshold;
+void CColorMode::ShowChoice(int mode, int threshold) {
+    mode_ = mode;
+    threshold_ = threshold;
     for (int itemId = 1; itemId <= 3; ++itemId) {
         ItemRef(itemId).SetCheck(itemId == mode_ + 1);
     }

@@ -3,7 +3,8 @@
 // and the photographs are coloured ("彩色", "灰度", "黑白") and the black-and-white threshold.
 // A choice takes effect at once: the panel writes the mode and threshold into the live picture
 // view, whose frame handler applies them to every frame; nothing is changed there while the
-// main window shows a still picture. Each run starts in colour with threshold 128.
+// main window shows a still picture. The user's choices are written to the settings file; a
+// first run starts in colour with threshold 128.
 
 #include "ui/option_panel.h"
 
@@ -23,8 +24,9 @@ public:
     // Hands the panel's mode and threshold to the live picture view again: a choice made while a
     // still picture was shown reaches the live picture when the main window returns to it.
     void ApplyToLivePicture();
-    // Back to colour and the default threshold, shown at once and handed to the live picture.
-    void Reset();
+    // Shows the mode and threshold and hands them to the live picture, without writing them back
+    // (the stored ones at start, the first-run ones after "默认设置").
+    void ShowChoice(int mode, int threshold);
 
     int Mode() const { return mode_; }
     int Threshold() const { return threshold_; }
@@ -38,6 +40,7 @@ protected:
 private:
     int EditValue() const;
     void HandOver(int mode, int threshold);
+    void Store(const QString& key, int value);
 
     int mode_ = kColour;
     int threshold_ = kDefaultThreshold;

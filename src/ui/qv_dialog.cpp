@@ -35,6 +35,8 @@ CQVDialog::~CQVDialog() = default;
 
 void CQVDialog::SetTitle(const QString& title) {
     title_ = title;
+    // The skin paints the title; the window system shows it in task lists and switchers.
+    setWindowTitle(title);
     update();
 }
 

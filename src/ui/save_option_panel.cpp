@@ -41,9 +41,12 @@ void CSaveOption::ShowQuality() {
     }
 }
 
-void CSaveOption::ClearSaveTurn() {
-    Uncheck(kTurnLeft);
-    Uncheck(kTurnRight);
+void CSaveOption::ShowChoices(int quality, int saveTurn, bool autoCrop) {
+    SetQuality(quality);
+    ItemRef(kTurnLeft).SetCheck(saveTurn == 1);
+    ItemRef(kTurnRight).SetCheck(saveTurn == 2);
+    ItemRef(kAutoCrop).SetCheck(autoCrop);
+    update();
 }
 
 void CSaveOption::paintEvent(QPaintEvent*) {
@@ -67,13 +70,16 @@ void CSaveOption::OnOptionChanged(int itemId, int state) {
             SendWindowMessage(main->MessageTarget(), qvmsg::kAutoCropChanged, WParam(state), 0);
         }
     }
-    if (state == 0) {
+    if (itemId == kAutoCrop) {
         return;
     }
-    if (itemId == kTurnLeft) {
+    if (state != 0 && itemId == kTurnLeft) {
         Uncheck(kTurnRight);
-    } else if (itemId == kTurnRight) {
+    } else if (state != 0 && itemId == kTurnRight) {
         Uncheck(kTurnLeft);
+    }
+    if (MainWindowServices* main = TheMainWindow()) {
+        main->WriteSetting(qvini::kPic, qvini::kSaveTurn, SaveTurn());
     }
 }
 

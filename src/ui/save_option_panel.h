@@ -2,8 +2,8 @@
 // CSaveOption: the panel of the main window's right-hand column with the options applied when a
 // photograph is saved: automatic cropping ("自动裁切", reported to the main window at once as
 // message 1232), a turn of the saved file by 90 degrees left or right (never both; the photo
-// pipeline reads them when it saves) and the JPEG quality, written to the settings file on every
-// change the user makes.
+// pipeline reads them when it saves) and the JPEG quality. The quality and the turn are written to
+// the settings file on every change the user makes; automatic cropping by the main window.
 
 #include "ui/option_panel.h"
 
@@ -27,8 +27,10 @@ public:
     bool IsTurnRight() const { return Item(kTurnRight).IsChecked(); }
     bool IsAutoCrop() const { return Item(kAutoCrop).IsChecked(); }
     CNumberEdit* QualityEdit() const { return Edit(); }
-    // Saved photographs are not turned any more.
-    void ClearSaveTurn();
+    // 0 not turned, 1 left, 2 right ([PIC] saveturn).
+    int SaveTurn() const { return IsTurnLeft() ? 1 : IsTurnRight() ? 2 : 0; }
+    // Shows the stored choices without writing them back or reporting them.
+    void ShowChoices(int quality, int saveTurn, bool autoCrop);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

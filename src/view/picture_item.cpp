@@ -103,7 +103,7 @@ bool CPicItem::SaveAs() {
         // The edits stay marked as unsaved so that the user can try another name or format.
         QvMessageBox(QStringLiteral("图片保存失败：%1\n%2")
                          .arg(path, reason + u' ' + QString::fromUtf8(displayImage.GetLastError())),
-                     QStringLiteral("Error"), MessageIcon::kError);
+                     ErrorCaption(), MessageIcon::kError);
         return false;
     }
     modified = false;
@@ -114,8 +114,10 @@ bool CPicItem::SaveAs() {
 // Printing
 
 PrintResult CPicItem::Print(const PrinterChoice& printer) {
-    const PrintResult result = PrintPicture(workImage, printer);
-    QvMessageBox(PrintResultText(result), PrintMessageCaption());
+    QString reason;
+    const PrintResult result = PrintPicture(workImage, printer, &reason);
+    QvMessageBox(PrintResultText(result, reason), PrintMessageCaption(),
+                 result == PrintResult::kFailed ? MessageIcon::kError : MessageIcon::kNone);
     return result;
 }
 
@@ -165,7 +167,7 @@ void CPicItem::CommitAnnotation() {
     if (x >= 0 && y >= 0 && !text.isEmpty()) {
         const QString face = QStringLiteral("宋体");
         const int32_t height = textEdit->font().pixelSize();
-        const int32_t bottom = y + CDibImage::TextBoxHeight(text, face, height, 400, false, false);
+        const int32_t bottom = y + CDibImage::TextExtent(text, face, height, 400, false, false).y;
         QImage scratch(1, 1, QImage::Format_RGB32);
         QPainter device(&scratch);
         if (displayImage.WriteText(&device, x, bottom, text, AnnotationColour(x, y, bottom), face,

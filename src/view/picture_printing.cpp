@@ -4,8 +4,10 @@
 #include <QPrintDialog>
 #include <QPrinterInfo>
 #include <memory>
+#include <optional>
 
 #include "image/dib_image.h"
+#include "view/print_job_watch.h"
 
 namespace {
 
@@ -118,7 +120,7 @@ PrinterChoice ChoosePrinter(const PrinterChoice& current, QWidget* parent) {
     return ChoiceFrom(*printer);
 }
 
-PrintResult PrintPicture(const CDibImage& picture, const PrinterChoice& choice) {
+PrintResult PrintPicture(const CDibImage& picture, const PrinterChoice& choice, QString* reason) {
     const auto width = static_cast<int32_t>(picture.GetWidth());
     const auto height = static_cast<int32_t>(picture.GetHeight());
     if (!picture.IsValid() || width == 0 || height == 0) {
@@ -131,18 +133,38 @@ PrintResult PrintPicture(const CDibImage& picture, const PrinterChoice& choice) 
     printer->setDocName(QString::fromUtf16(kPrintJobName));
     printer->setFullPage(false);  // (0, 0) is the printable area's top-left corner
     printer->setPrintRange(QPrinter::AllPages);
+    std::optional<CPrintJobWatch> watch;
+    if (printer->outputFormat() == QPrinter::NativeFormat)
+        watch.emplace(printer->printerName(), printer->docName());
     QPainter painter;
     if (!painter.begin(printer.get())) {
         return PrintResult::kFailed;
     }
     picture.Stretch(&painter, PrintPageRect(width, height, printer->width(), printer->height()));
-    return painter.end() ? PrintResult::kPrinted : PrintResult::kFailed;
+    if (!painter.end())
+        return PrintResult::kFailed;
+    switch (watch ? watch->Check(reason) : CPrintJobWatch::State::kUnknown) {
+        case CPrintJobWatch::State::kRefused:
+        case CPrintJobWatch::State::kFailed:
+            return PrintResult::kFailed;
+        case CPrintJobWatch::State::kWaiting:
+            return PrintResult::kWaiting;
+        case CPrintJobWatch::State::kUnknown:
+        case CPrintJobWatch::State::kAccepted:
+            break;
+    }
+    return PrintResult::kPrinted;
 }
 
-QString PrintResultText(PrintResult result) {
+QString PrintResultText(PrintResult result, const QString& reason) {
+    const auto because = [&reason] {
+        return reason.isEmpty() ? QString() : QStringLiteral("：") + reason;
+    };
     switch (result) {
         case PrintResult::kPrinted:
             return QStringLiteral("打印完成");
+        case PrintResult::kWaiting:
+            return QStringLiteral("打印任务正在等待") + because();
         case PrintResult::kNoPicture:
             return QStringLiteral("没有可打印的图片");
         case PrintResult::kNoPrinter:
@@ -150,7 +172,7 @@ QString PrintResultText(PrintResult result) {
         case PrintResult::kFailed:
             break;
     }
-    return QStringLiteral("打印失败");
+    return QStringLiteral("打印失败") + because();
 }
 
 QString PrintMessageCaption() {

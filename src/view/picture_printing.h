@@ -59,13 +59,18 @@ enum class PrintResult {
     kPrinted,
     kNoPicture,  // nothing to print: the picture could not be read
     kNoPrinter,  // the chosen printer is gone, or there is no printer at all
-    kFailed,     // the printer refused the job
+    kFailed,     // the printer refused, stopped or aborted the job
+    kWaiting,    // the queue holds the job but is paused (or holds the job back)
 };
 
 // Prints picture on one page of the chosen printer (the default printer when none is chosen).
-// Never sends a job to any other printer than the one asked for.
-PrintResult PrintPicture(const CDibImage& picture, const PrinterChoice& choice);
+// Never sends a job to any other printer than the one asked for. A job handed to a CUPS queue
+// is followed to see whether the queue took it; `reason` (may be null) receives the queue's
+// reason when it did not, or holds it back.
+PrintResult PrintPicture(const CDibImage& picture, const PrinterChoice& choice,
+                         QString* reason = nullptr);
 
-// The message a print ends with, and its caption "打印机".
-QString PrintResultText(PrintResult result);
+// The message a print ends with ("打印完成", "打印失败：<the queue's reason>" ...), and its
+// caption "打印机".
+QString PrintResultText(PrintResult result, const QString& reason = QString());
 QString PrintMessageCaption();

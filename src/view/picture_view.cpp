@@ -237,7 +237,7 @@ void CPicture::OnPictureLoaded(const PictureRequest& /*request*/, LoadedPicture&
         case LoadedPicture::Status::kTooLarge:
             waiting_.clear();
             QvMessageBox(TooLargeText(filePath, picture.fullWidth, picture.fullHeight),
-                         QStringLiteral("Error"), MessageIcon::kError);
+                         ErrorCaption(), MessageIcon::kError);
             return;
         case LoadedPicture::Status::kUnreadable:
             if (stage == Loading::kShown) {
@@ -246,7 +246,7 @@ void CPicture::OnPictureLoaded(const PictureRequest& /*request*/, LoadedPicture&
             } else {
                 waiting_.clear();
                 QvMessageBox(QStringLiteral("无法读取图片：%1\n%2").arg(filePath, picture.error),
-                             QStringLiteral("Error"), MessageIcon::kError);
+                             ErrorCaption(), MessageIcon::kError);
             }
             return;
         case LoadedPicture::Status::kPartial:

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Prints through a real CUPS scheduler of the test's own: its configuration, spool, logs and
 # socket live in a temporary folder, and it listens on nothing else, so the machine's printers
-# are never touched. Its one queue, the default, is a generic PDF printer whose output goes to
-# a file. Then the test program (first argument) presses "打印" and checks that file.
+# are never touched. Its default queue is a generic PDF printer whose output goes to a file; two
+# more queues refuse jobs (cupsreject) and hold them (cupsdisable). Then the test program (first
+# argument) presses "打印" and checks that file, and what the other queues' jobs are told.
 #
 # Exit 77 (skipped) when the scheduler cannot be started here; the reason is printed.
 set -uo pipefail
@@ -15,7 +16,7 @@ skip() {
   exit 77
 }
 
-for tool in cupsd lpadmin lpstat pdfinfo pdftoppm; do
+for tool in cupsd lpadmin lpstat cupsreject cupsdisable pdfinfo pdftoppm; do
   command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (scripts/setup.sh installs it)"
 done
 [[ -f $driver ]] || skip "the generic PDF printer driver $driver is not installed"
@@ -91,8 +92,14 @@ lpadmin -p Quorvane_Test -E -v "file:$output" -P "$driver" 2>/dev/null || {
   exit 1
 }
 lpadmin -d Quorvane_Test || exit 1
+for queue in Quorvane_Refusing Quorvane_Paused; do
+  lpadmin -p $queue -E -v "file:$work/out/$queue.pdf" -P "$driver" 2>/dev/null || exit 1
+done
+cupsreject -r "refused by the test" Quorvane_Refusing || exit 1
+cupsdisable -r "paused by the test" Quorvane_Paused || exit 1
 
-QUORVANE_CUPS_OUTPUT=$output "$program"
+QUORVANE_CUPS_OUTPUT=$output QUORVANE_CUPS_REFUSING=Quorvane_Refusing \
+  QUORVANE_CUPS_PAUSED=Quorvane_Paused "$program"
 status=$?
 # The scheduler logs each printed page with the job's name.
 if ! grep -q "Brevinaxor printer" "$work/log/page_log" 2>/dev/null; then

@@ -1,7 +1,7 @@
 // "打印" in picture mode through a real CUPS scheduler. cups_print_test.sh starts a private
 // scheduler whose default queue writes its output to the file named by QUORVANE_CUPS_OUTPUT,
 // then runs this program; it checks that the output holds one page with the picture on it,
-// centred and at its own proportions.
+// centred and at its own proportions, and that a queue that refuses or holds the job says so.
 
 #include <QtTest>
 
@@ -13,6 +13,7 @@
 #include "support/photo_home.h"
 #include "support/printed_page.h"
 #include "view/picture_item.h"
+#include "view/picture_printing.h"
 #include "view/thumbnail_view.h"
 
 namespace {
@@ -38,7 +39,21 @@ class CupsPrintTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void printButtonPrintsOnTheDefaultQueue() {
+    // "打印" on the default queue, which prints, and on queues chosen with "打印设置" that refuse
+    // the job or hold it.
+    void printButtonSaysWhatTheQueueDid_data() {
+        QTest::addColumn<QString>("queue");  // empty: the default queue, nothing chosen
+        QTest::addColumn<QString>("message");
+        QTest::newRow("default") << QString() << QStringLiteral("打印机:打印完成");
+        QTest::newRow("refusing") << qEnvironmentVariable("QUORVANE_CUPS_REFUSING")
+                                  << QStringLiteral("打印机:打印失败：refused by the test");
+        QTest::newRow("paused") << qEnvironmentVariable("QUORVANE_CUPS_PAUSED")
+                                << QStringLiteral("打印机:打印任务正在等待：paused by the test");
+    }
+
+    void printButtonSaysWhatTheQueueDid() {
+        QFETCH(QString, queue);
+        QFETCH(QString, message);
         const QString output = qEnvironmentVariable("QUORVANE_CUPS_OUTPUT");
         if (output.isEmpty()) {
             QFAIL("run by cups_print_test.sh, which starts the scheduler");
@@ -48,6 +63,8 @@ private slots:
         SetMessageBoxHandler([&messages](const QString& text, const QString& caption, MessageIcon) {
             messages << caption + u':' + text;
         });
+        SetPrintDialogRunner(
+            [queue](QPrinter& printer, QWidget*) { printer.setPrinterName(queue); });
         PhotoHome home;
         QVERIFY(home.Make());
         const QString picture = home.Storage() + QStringLiteral("/striped.bmp");
@@ -61,10 +78,16 @@ private slots:
         main.Thumbnails()->AddPicture(thumbnail, picture);
         SendWindowMessage(&main, qvmsg::kSetWorkMode, 1, 0);
         QCOMPARE(main.WorkRegion()->GetPictureItem()->GetFilePath(), picture);
+        if (!queue.isEmpty())
+            SendWindowMessage(&main, qvmsg::kButtonClicked, mainctl::kPrintSetup, 0);
+        SetPrintDialogRunner({});
         messages.clear();
         // Pressed while the picture is still being read: it prints once the picture is there.
         SendWindowMessage(&main, qvmsg::kButtonClicked, mainctl::kPrint, 0);
-        QTRY_COMPARE(messages, QStringList{QStringLiteral("打印机:打印完成")});
+        QTRY_COMPARE(messages, QStringList{message});
+        SetMessageBoxHandler({});
+        if (!queue.isEmpty())
+            return;
 
         // The scheduler runs the job's filters after the program has handed it over.
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -85,7 +108,6 @@ private slots:
         QVERIFY2(qAbs(ink.center().x() - page.width() / 2) <= page.width() / 20, qPrintable(where));
         QCOMPARE(qGray(page.pixel(ink.center())), 255);
         QVERIFY(qGray(page.pixel(ink.left() + ink.width() / 6, ink.center().y())) < 50);
-        SetMessageBoxHandler({});
     }
 };
 

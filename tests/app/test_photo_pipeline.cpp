@@ -147,6 +147,8 @@ private slots:
     void thumbnailIsAlways55();
     void watermarkOnlyWhenAsked();
     void dateWatermarkSitsBottomLeftOfTurnedPicture();
+    void watermarkStaysWholeInsideThePicture_data();
+    void watermarkStaysWholeInsideThePicture();
     void failedSaveLeavesNothing_data();
     void failedSaveLeavesNothing();
     void existingFileIsNotReplaced();
@@ -403,6 +405,52 @@ void PhotoPipelineTest::dateWatermarkSitsBottomLeftOfTurnedPicture() {
         }
     }
     QVERIFY(inked > 50);
+}
+
+// The whole text wherever it is placed (as much ink as well inside), a new user's at (0, 0) in
+// the top-left corner of the picture as written on (turned a quarter left), not above it.
+void PhotoPipelineTest::watermarkStaysWholeInsideThePicture_data() {
+    QTest::addColumn<QPointF>("ratios");
+    QTest::newRow("a new user's: top-left corner") << QPointF(0, 0);
+    QTest::newRow("bottom-right corner") << QPointF(1, 1);
+    QTest::newRow("past the right edge") << QPointF(0.95, 0.5);
+}
+
+void PhotoPipelineTest::watermarkStaysWholeInsideThePicture() {
+    QFETCH(QPointF, ratios);
+    CDibImage frame;
+    QVERIFY(frame.Create(200, 300, 24, kDibFormatBmp));
+    for (uint32_t row = 0; row < 300; ++row) {
+        std::memset(frame.GetRow(row), 0xFF, frame.GetEffWidth());
+    }
+    const PhotoSource source{&frame};
+    PhotoOptions options;
+    options.watermarkText = QStringLiteral("Quorvane 水印");
+    options.watermarkFont.height = 24;
+    const auto ink = [&](float x, float y, QPoint* first) {
+        options.watermarkX = x;
+        options.watermarkY = y;
+        CDibImage written = PreparePhoto(source, options);
+        written.RotateLeft90();
+        int count = 0;
+        for (uint32_t py = 0; py < written.GetHeight(); ++py) {
+            for (uint32_t px = 0; px < written.GetWidth(); ++px) {
+                if (TopDownRgb(written, px, py) != 0xFFFFFFu) {
+                    *first = count++ == 0 ? QPoint(int(px), int(py)) : *first;
+                    first->rx() = std::min(first->x(), int(px));
+                }
+            }
+        }
+        return count;
+    };
+    QPoint first;
+    const int whole = ink(0.2f, 0.5f, &first);
+    QVERIFY(whole > 100);
+    QCOMPARE(ink(float(ratios.x()), float(ratios.y()), &first), whole);
+    if (ratios.isNull()) {  // within the side bearing and the space above the capitals
+        QVERIFY2(first.x() <= 3 && first.y() <= 12,
+                 qPrintable(QStringLiteral("%1,%2").arg(first.x()).arg(first.y())));
+    }
 }
 
 void PhotoPipelineTest::failedSaveLeavesNothing_data() {

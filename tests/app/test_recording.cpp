@@ -152,8 +152,8 @@ private slots:
         QTest::addColumn<int>("cameras");
         QTest::addColumn<bool>("folderExists");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no camera") << 0 << true << "Error: No live picture to record";
-        QTest::newRow("missing folder") << 1 << false << "Error: Start recording error";
+        QTest::newRow("no camera") << 0 << true << "错误: No live picture to record";
+        QTest::newRow("missing folder") << 1 << false << "错误: Start recording error";
     }
     void refusalsAreTold() {
         QFETCH(int, cameras);

@@ -16,6 +16,7 @@
 #include "dialogs/picture_format_dialog.h"
 #include "dialogs/scan_size_dialog.h"
 #include "dialogs/storage_path_dialog.h"
+#include "dialogs/watermark_dialog.h"
 #include "media/media_platform.h"
 #include "platform/font_faces.h"
 #include "platform/message_box.h"
@@ -38,10 +39,22 @@ void Press(QObject* target, int id) {
     SendWindowMessage(target, qvmsg::kButtonClicked, WParam(id), 0);
 }
 
-void ClickItem(CQVOptionDialog& dialog, int itemId) {
-    const QvRect& hit = dialog.Item(itemId).HitRect();
-    QTest::mouseClick(&dialog, Qt::LeftButton, {},
+void ClickAt(QWidget* target, const QvRect& hit) {
+    QTest::mouseClick(target, Qt::LeftButton, {},
                       QPoint((hit.left + hit.right) / 2, (hit.top + hit.bottom) / 2));
+}
+
+void ClickItem(CQVOptionDialog& dialog, int itemId) {
+    ClickAt(&dialog, dialog.Item(itemId).HitRect());
+}
+
+// A panel's item, clicked once the panel has placed it.
+bool ClickPanelItem(COptionPanel* panel, int itemId) {
+    if (!QTest::qWaitFor([&] { return !panel->Item(itemId).HitRect().IsEmpty(); })) {
+        return false;
+    }
+    ClickAt(panel, panel->Item(itemId).HitRect());
+    return true;
 }
 
 QString StoredFolder() {
@@ -61,6 +74,7 @@ private slots:
     void storageFolder();
     void namingAndFormatShapeTheNextPhoto();
     void intervalRetimesRunningContinuousPhotos();
+    void choicesAreKeptForTheNextRun();
     void scanSizeChangesNothing();
     void defaultsRestoreAFirstRunAndKeepTheCounters();
     void onlyTheDefaultFolderIsMade_data();
@@ -186,7 +200,7 @@ void SettingsCommandsTest::namingAndFormatShapeTheNextPhoto() {
     Press(dlg.get(), 1003);
     QCOMPARE(CIniFile().ReadString(qvini::kPic, qvini::kPicName, {}), QStringLiteral("Page"));
     QCOMPARE(CIniFile().ReadInt(qvini::kPic, qvini::kNameMode, -1), 1);
-    QCOMPARE(CIniFile().ReadInt(qvini::kPic, qvini::kPicFormat, -1), -1);  // not kept
+    QCOMPARE(CIniFile().ReadInt(qvini::kPic, qvini::kPicFormat, -1), 3);
     QCOMPARE(dlg->PictureFormatNumber(), 3);
     QCOMPARE(dlg->PictureExtension(), QStringLiteral("png"));
     QCOMPARE(dlg->CaptureInterval(), 5);
@@ -230,6 +244,75 @@ void SettingsCommandsTest::intervalRetimesRunningContinuousPhotos() {
     QVERIFY(!dlg->IsContinuousRunning());
 }
 
+// Every choice a user makes in the dialogs and panels, made in one run, is what the next run
+// starts with: in its values, its panels and the live picture.
+void SettingsCommandsTest::choicesAreKeptForTheNextRun() {
+    {
+        auto dlg = Open();
+        QVERIFY(dlg);
+        dlg->SetDialogRunner([](CQVDialog& dialog) {
+            dialog.show();
+            dialog.grab();  // places the option items
+            if (auto* format = qobject_cast<CPicFormatDlg*>(&dialog)) {
+                ClickItem(*format, 4);  // PNG
+                format->IntervalEdit()->setText(QStringLiteral("7"));
+                Press(&dialog, CPicFormatDlg::kOkButtonId);
+            } else if (auto* mark = qobject_cast<CShuiYinDlg*>(&dialog)) {
+                mark->SetFontPicker([](QFont& font, QvColour& colour, QWidget*) {
+                    font = QvFont(QStringLiteral("Noto Sans CJK SC"), 30, 700);
+                    colour = QvRgb(10, 20, 200);
+                    return true;
+                });
+                Press(mark, CShuiYinDlg::kFontButtonId);
+                mark->TextEdit()->setText(QStringLiteral("样张"));  // typed, "输入" not pressed
+                Press(mark, CShuiYinDlg::kPositionButtonId);
+                QTest::mouseClick(mark, Qt::LeftButton, {}, QPoint(30 + 105, 50 + 75));
+                ClickAt(mark, mark->DateItem().HitRect());
+                Press(&dialog, CQVDialog::kCloseButtonId);
+            }
+        });
+        Press(dlg.get(), 1003);
+        Press(dlg.get(), mainctl::kWatermark);
+        QVERIFY(ClickPanelItem(dlg->SaveOptionPanel(), CSaveOption::kAutoCrop));
+        QVERIFY(ClickPanelItem(dlg->SaveOptionPanel(), CSaveOption::kTurnRight));
+        CNumberEdit* threshold = dlg->ColourModePanel()->ThresholdEdit();
+        threshold->selectAll();
+        QTest::keyClicks(threshold, QStringLiteral("90"));
+        QVERIFY(ClickPanelItem(dlg->ColourModePanel(), 3));  // "黑白"
+    }
+    auto dlg = Open();
+    QVERIFY(dlg);
+    const CVideoItem* live = dlg->WorkRegion()->GetVideoItem();
+    const PhotoOptions photo = dlg->CurrentPhotoOptions();
+    const struct {
+        const char* choice;
+        QVariant now;
+        QVariant kept;
+    } kept[] = {
+        {"picture format", dlg->PictureExtension(), QStringLiteral("png")},
+        {"interval", dlg->CaptureInterval(), 7},
+        {"automatic cropping", dlg->SaveOptionPanel()->IsAutoCrop(), true},
+        {"automatic cropping, live", live->IsAutoCropOn(), true},
+        {"save turn", dlg->SaveOptionPanel()->SaveTurn(), 2},
+        {"colour mode", dlg->ColourModePanel()->Mode(), 2},
+        {"colour mode, live", live->GetColourMode(), 2},
+        {"threshold", dlg->ColourModePanel()->ThresholdEdit()->text(), QStringLiteral("90")},
+        {"watermark text", photo.watermarkText, QStringLiteral("样张")},
+        {"watermark date", photo.dateWatermark, true},
+        {"watermark place", QPointF(photo.watermarkX, photo.watermarkY), QPointF(0.5, 0.25)},
+        {"watermark face", photo.watermarkFont.face, QStringLiteral("Noto Sans CJK SC")},
+        {"watermark size", photo.watermarkFont.height, 30},
+        {"watermark weight", photo.watermarkFont.weight, 700},
+        {"watermark colour", photo.watermarkColour, QvRgb(10, 20, 200)},
+    };
+    for (const auto& [choice, now, expected] : kept) {
+        QVERIFY2(
+            now == expected,
+            qPrintable(
+                QStringLiteral("%1: %2, not %3").arg(choice, now.toString(), expected.toString())));
+    }
+}
+
 void SettingsCommandsTest::scanSizeChangesNothing() {
     auto dlg = Open();
     QVERIFY(dlg);
@@ -263,9 +346,13 @@ void SettingsCommandsTest::defaultsRestoreAFirstRunAndKeepTheCounters() {
     QVERIFY(ini.WriteString(qvini::kVideo, qvini::kRecordPath, home_->Storage()));
     QVERIFY(ini.WriteString(qvini::kVideo, qvini::kRecordName, QStringLiteral("Lesson")));
     QVERIFY(ini.WriteInt(qvini::kVideo, qvini::kRecordIndex, 3));
+    QVERIFY(ini.WriteInt(qvini::kPic, qvini::kAutoCrop, 1));
+    QVERIFY(ini.WriteString(qvini::kPic, qvini::kWatermarkText, QStringLiteral("旧水印")));
+    QVERIFY(ini.WriteInt(qvini::kPic, qvini::kWatermarkColour, 0xFF));
     QVERIFY(ini.WriteInt(qvini::kPic, qvini::kAutoMode, 1));
     auto dlg = Open();
     QVERIFY(dlg);
+    QVERIFY(dlg->WorkRegion()->GetVideoItem()->IsAutoCropOn());
     dlg->SetDialogRunner([](CQVDialog& dialog) {
         dialog.show();
         dialog.grab();
@@ -290,7 +377,13 @@ void SettingsCommandsTest::defaultsRestoreAFirstRunAndKeepTheCounters() {
     });
     const QByteArray before = ReadBytes(ini.Path());
     Press(dlg.get(), 1010);
-    QCOMPARE(questions, QStringList{QStringLiteral("恢复默认设置?")});
+    QCOMPARE(questions.size(), 1);
+    // The question says what goes back, and what stays.
+    for (const char* named :
+         {"图片存储路径", "文件命名", "图片格式", "连拍方式和间隔", "JPEG压缩质量", "自动裁切",
+          "色彩模式", "黑白阀值", "文件保存方向", "水印", "录像", "编号"}) {
+        QVERIFY2(questions[0].contains(QString::fromUtf8(named)), named);
+    }
     QCOMPARE(ReadBytes(ini.Path()), before);
     QCOMPARE(dlg->PictureExtension(), QStringLiteral("bmp"));
 
@@ -304,6 +397,13 @@ void SettingsCommandsTest::defaultsRestoreAFirstRunAndKeepTheCounters() {
     QCOMPARE(now.recordFormat, first.recordFormat);
     QCOMPARE(now.recordPath, first.recordPath);
     QCOMPARE(now.recordName, first.recordName);
+    QCOMPARE(now.picFormat, first.picFormat);
+    QCOMPARE(now.interval, first.interval);
+    QCOMPARE(now.autoCrop, first.autoCrop);
+    QCOMPARE(now.colourMode, first.colourMode);
+    QCOMPARE(now.threshold, first.threshold);
+    QCOMPARE(now.saveTurn, first.saveTurn);
+    QVERIFY(now.watermark == first.watermark);
     QCOMPARE(now.autoMode, first.autoMode);
     QCOMPARE(now.picIndex, 7);
     QCOMPARE(now.recordIndex, 3);
@@ -321,6 +421,10 @@ void SettingsCommandsTest::defaultsRestoreAFirstRunAndKeepTheCounters() {
     QCOMPARE(dlg->PictureFormatNumber(), 1);
     QCOMPARE(dlg->PictureExtension(), QStringLiteral("jpg"));
     QCOMPARE(dlg->CaptureInterval(), 2);
+    QVERIFY(!dlg->SaveOptionPanel()->IsAutoCrop());
+    QVERIFY(!dlg->WorkRegion()->GetVideoItem()->IsAutoCropOn());
+    QVERIFY(dlg->CurrentPhotoOptions().watermarkText.isEmpty());
+    QCOMPARE(dlg->CurrentPhotoOptions().watermarkColour, first.watermark.colour);
 }
 
 void SettingsCommandsTest::onlyTheDefaultFolderIsMade_data() {

@@ -1,8 +1,10 @@
 // "文字识别" through the main window: the shown picture is read in the background with the busy
-// panel up and the window working, a second press starts nothing, the selection box limits the
-// text, the panel's "取消" ends the run without a result, failures are reported, and a page
+// panel up (also through full screen and back) and the window working, a second press is told
+// a run is under way, the selection box limits the text, the panel's "取消" ends the run without
+// a result, closing the window does not wait for the engine, failures are reported, and a page
 // photographed by the simulated camera with automatic cropping is read back.
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -10,6 +12,7 @@
 #include "app/quorvane_dlg.h"
 #include "app/work_region_mgr.h"
 #include "media/media_platform.h"
+#include "ocr/text_recognition_job.h"
 #include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
@@ -90,6 +93,15 @@ private slots:
         QVERIFY(busy->isVisible());
         QCOMPARE(busy->Text(), QStringLiteral("正在识别文字…"));
         Press(*dlg_, 1018);
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].startsWith(QStringLiteral("正在识别文字")), qPrintable(messages_[0]));
+        // The panel stays over the work region as the window goes full screen and back.
+        for (bool full : {true, false}) {
+            full ? dlg_->EnterFullScreen() : dlg_->LeaveFullScreen();
+            const QPoint offset =
+                busy->geometry().center() - dlg_->WorkRegion()->geometry().center();
+            QVERIFY2(offset.manhattanLength() <= 2, full ? "full screen" : "back");
+        }
         QTRY_VERIFY_WITH_TIMEOUT(busy->Progress() > 0, 60000);
         // With QUORVANE_GRAB_DIR set, the window as drawn during the run goes there for a look.
         if (!qEnvironmentVariableIsEmpty("QUORVANE_GRAB_DIR"))
@@ -102,7 +114,7 @@ private slots:
         QVERIFY2(Rate(presented_[0].text, true) < 0.05, qPrintable(presented_[0].text));
         QTest::qWait(100);
         QCOMPARE(presented_.size(), size_t(1));
-        QVERIFY(messages_.isEmpty());
+        QCOMPARE(messages_.size(), 1);
     }
 
     // With a box over the Chinese paragraph only that paragraph is read.
@@ -132,6 +144,22 @@ private slots:
         QVERIFY(messages_.isEmpty());
         Press(*dlg_, 1018);
         QVERIFY(dlg_->IsRecognisingText());
+    }
+
+    // Closing the window while the engine loads its languages and prepares the picture does
+    // not wait for it.
+    void closingDuringARunDoesNotWait() {
+        ShowPicture(page_);
+        Press(*dlg_, 1018);
+        QTest::qWait(300);
+        QElapsedTimer clock;
+        clock.start();
+        dlg_.reset();
+        const qint64 closing = clock.elapsed();
+        qInfo("closed in %lld ms", closing);
+        QVERIFY2(closing < 500, qPrintable(QString::number(closing)));
+        // The run left behind ends on its own, holding what it uses.
+        QTRY_COMPARE_WITH_TIMEOUT(CTextRecognitionJob::RunsLeft(), 0, 60000);
     }
 
     // A picture without text gives an empty text (the dialog then says "未识别到文字"); a picture

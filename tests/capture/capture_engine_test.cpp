@@ -552,9 +552,9 @@ private slots:
         QTest::addColumn<QString>("element");
         QTest::addColumn<QString>("message");
         QTest::newRow("converter") << "videoconvert"
-                                   << "Error: Connect Render Filter error";
+                                   << "错误: Connect Render Filter error";
         QTest::newRow("null sink") << "fakesink"
-                                   << "Error: Add No render fail";
+                                   << "错误: Add No render fail";
     }
     void missingElementsGiveTheStepsMessage() {
         QFETCH(QString, element);

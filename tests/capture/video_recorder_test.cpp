@@ -99,10 +99,10 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("width");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no picture") << "x.avi" << 0 << "Error: No live picture to record";
-        QTest::newRow("missing folder") << "missing/x.avi" << 320 << "Error: Start recording error";
+        QTest::newRow("no picture") << "x.avi" << 0 << "错误: No live picture to record";
+        QTest::newRow("missing folder") << "missing/x.avi" << 320 << "错误: Start recording error";
         QTest::newRow("missing folder, wmv")
-            << "missing/x.wmv" << 320 << "Error: Start recording error";
+            << "missing/x.wmv" << 320 << "错误: Start recording error";
     }
     void failuresAreToldAndLeaveNoFile() {
         QFETCH(QString, file);

@@ -1,8 +1,13 @@
 // The settings dialogs on their own: what each gives back for the ways it can be left, the
-// folders the new-folder dialog makes or refuses, and a layout in which every control fits.
+// folders the new-folder dialog makes or refuses, a layout in which every control fits, and the
+// window system's standard dialogs in Chinese.
 
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
@@ -11,11 +16,15 @@
 #include "dialogs/file_naming_dialog.h"
 #include "dialogs/new_folder_dialog.h"
 #include "dialogs/picture_format_dialog.h"
+#include "dialogs/record_setting.h"
 #include "dialogs/scan_size_dialog.h"
 #include "dialogs/storage_path_dialog.h"
 #include "platform/font_faces.h"
+#include "platform/message_box.h"
+#include "platform/qt_translations.h"
 #include "platform/window_messages.h"
 #include "support/dialog_skins.h"
+#include "support/recorded_messages.h"
 #include "ui/folder_browser.h"
 #include "ui/qv_button.h"
 
@@ -81,10 +90,13 @@ private slots:
     void storagePathBrowse();
     void newFolder_data();
     void newFolder();
+    void namesThatLeaveTheFolderAreRefused_data();
+    void namesThatLeaveTheFolderAreRefused();
     void scanSizeEveryButtonCloses_data();
     void scanSizeEveryButtonCloses();
     void controlsFitAndDoNotOverlap_data();
     void controlsFitAndDoNotOverlap();
+    void standardDialogsSpeakChinese();
 
 private:
     std::unique_ptr<DialogSkins> skins_;
@@ -288,6 +300,14 @@ void SettingsDialogsTest::newFolder_data() {
                                     << "不存在";
     QTest::newRow("closed without 确定") << "Scans" << kClose << "."
                                          << "";
+    QTest::newRow("spaces around: made trimmed") << "  Scans  " << ok << "Scans"
+                                                 << "";
+    QTest::newRow("parent folder") << " .. " << ok << ""
+                                   << "“..”";
+    QTest::newRow("parent inside the name") << "old/../x" << ok << ""
+                                            << "“..”";
+    QTest::newRow("empty part") << "old//x" << ok << ""
+                                << "不能为空";
 }
 
 void SettingsDialogsTest::newFolder() {
@@ -317,6 +337,53 @@ void SettingsDialogsTest::newFolder() {
         return;
     }
     QCOMPARE(QDir(current).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+}
+
+// A photo or recording name is joined to the chosen folder: one that would lead out of it is
+// refused, the dialog stays open and says why; mended, it closes with the new name.
+void SettingsDialogsTest::namesThatLeaveTheFolderAreRefused_data() {
+    QTest::addColumn<bool>("recording");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("reason");  // empty: accepted
+    const std::pair<const char*, const char*> names[] = {
+        {"../../X", "“/”"}, {"a/b", "“/”"}, {".", "“.”"}, {"..", "“..”"}, {"..Page..", ""}};
+    for (const bool recording : {false, true}) {
+        for (const auto& [typed, reason] : names) {
+            QTest::addRow("%s%s", recording ? "recording: " : "naming: ", typed)
+                << recording << QString::fromUtf8(typed) << QString::fromUtf8(reason);
+        }
+    }
+}
+
+void SettingsDialogsTest::namesThatLeaveTheFolderAreRefused() {
+    QFETCH(bool, recording);
+    QFETCH(QString, typed);
+    QFETCH(QString, reason);
+    RecordedMessages messages;
+    CNameFileDlg naming(QStringLiteral("文件命名"));
+    CRecordSetting record;
+    naming.SetPrefix(QStringLiteral("Image"));
+    record.name = QStringLiteral("Image");
+    CQVDialog& dialog = recording ? static_cast<CQVDialog&>(record) : naming;
+    QVERIFY(Open(dialog));
+    QLineEdit* edit = recording ? record.NameEdit() : naming.PrefixEdit();
+    const auto name = [&] { return recording ? record.name : naming.Prefix(); };
+    Type(edit, typed);
+    Press(dialog, kClose);
+    if (reason.isEmpty()) {
+        QVERIFY(ClosedWithOk(dialog));
+        QCOMPARE(name(), typed);
+        QVERIFY(messages.texts.isEmpty());
+        return;
+    }
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(messages.texts.size(), 1);
+    QVERIFY2(messages.texts[0].contains(reason), qPrintable(messages.texts[0]));
+    QCOMPARE(name(), QStringLiteral("Image"));
+    Type(edit, QStringLiteral("Page"));
+    Press(dialog, recording ? kClose : kEnterKey);
+    QVERIFY(ClosedWithOk(dialog));
+    QCOMPARE(name(), QStringLiteral("Page"));
 }
 
 void SettingsDialogsTest::scanSizeEveryButtonCloses_data() {
@@ -364,6 +431,8 @@ void SettingsDialogsTest::controlsFitAndDoNotOverlap() {
     std::unique_ptr<CQVDialog> dialog(make());
     QVERIFY(Open(*dialog));
     QCOMPARE(dialog->size(), size);
+    QVERIFY(!dialog->Title().isEmpty());
+    QCOMPARE(dialog->windowTitle(), dialog->Title());
     dialog->grab();  // paints, so the option items know their places
     QList<QRect> areas;
     for (QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -388,6 +457,23 @@ void SettingsDialogsTest::controlsFitAndDoNotOverlap() {
                      qPrintable(QStringLiteral("%1 %2").arg(i).arg(j)));
         }
     }
+}
+
+// Qt's own message box and file dialog, with the translations the program loads at start.
+void SettingsDialogsTest::standardDialogsSpeakChinese() {
+    QVERIFY(InstallQtTranslations(QLocale(QLocale::Chinese, QLocale::China)));
+    QMessageBox box(QMessageBox::Question, NoticeCaption(), QStringLiteral("?"),
+                    QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    QFileDialog files(nullptr, QStringLiteral("浏览"), QDir::homePath());
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    const auto* buttons = files.findChild<QDialogButtonBox*>();
+    QVERIFY(buttons != nullptr);
+    QStringList texts;
+    for (const QAbstractButton* button : buttons->buttons())
+        texts << button->text().remove(QLatin1Char('&'));
+    QCOMPARE(texts, (QStringList{QStringLiteral("打开(O)"), QStringLiteral("取消")}));
 }
 
 QTEST_MAIN(SettingsDialogsTest)

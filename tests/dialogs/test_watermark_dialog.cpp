@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(dlg_->VerticalRatio(), 0.5f);
     }
 
-    void textNeedsInputAndDateFollowsTheBox() {
+    void textIsTakenByInputOrAtCloseAndDateFollowsTheBox() {
         dlg_->SetValues(0.0f, 0.0f, QStringLiteral("旧"), true);
         dlg_->show();
         QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
@@ -117,6 +117,12 @@ private slots:
         QVERIFY(!dlg_->DateFlag());
         Click(dlg_.get(), Centre(dlg_->DateItem().HitRect()));
         QVERIFY(dlg_->DateFlag());
+
+        // Typed and never entered: closing takes it, however the dialog is closed.
+        dlg_->TextEdit()->setText(QStringLiteral("未按输入"));
+        QTest::keyClick(dlg_.get(), Qt::Key_Escape);
+        QVERIFY(!dlg_->isVisible());
+        QCOMPARE(dlg_->Text(), QStringLiteral("未按输入"));
     }
 
     // The font dialog gives points; the main window gets the same size in pixels at the

@@ -3,11 +3,13 @@
 
 #include <gst/gst.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QListWidget>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <chrono>
 #include <climits>
@@ -205,6 +207,36 @@ private slots:
         QCOMPARE(dialog.List()->item(1)->text(), QString("MJPG  1280 × 720  15 fps"));
         dialog.List()->setCurrentRow(0);
         QCOMPARE(dialog.Chosen(), 0);
+    }
+
+    void formatDialogOpensCentredOnTheActiveWindow() {
+        QWidget main;
+        main.setGeometry(60, 50, 640, 480);
+        main.show();
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QRect opened;
+        QString title;
+        QTimer::singleShot(0, [&opened, &title] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (dialog != nullptr) {
+                opened = dialog->frameGeometry();
+                title = dialog->windowTitle();
+                dialog->close();
+            }
+        });
+        GstCaps* caps = gst_caps_from_string("video/x-raw,format=YUY2,width=640,height=480");
+        RunFormatDialog(CapabilitiesOf(caps), 0);
+        gst_caps_unref(caps);
+        QCOMPARE(title, QStringLiteral("视频格式"));
+        QVERIFY2((opened.center() - main.frameGeometry().center()).manhattanLength() <= 4,
+                 qPrintable(QStringLiteral("%1,%2 %3x%4 over %5,%6")
+                                .arg(opened.x())
+                                .arg(opened.y())
+                                .arg(opened.width())
+                                .arg(opened.height())
+                                .arg(main.x())
+                                .arg(main.y())));
     }
 
     void simulatedCameraIsListedWithItsFormats() {

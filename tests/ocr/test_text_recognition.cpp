@@ -1,13 +1,17 @@
 // Text recognition on pages drawn here with known English and Chinese text: every text height
-// from small print to headings, the selection box, pictures of every depth, a picture without
-// text, missing language data, and a run cancelled half way.
+// from small print to headings, the selection box, pictures of every depth, a page against the
+// edge of a wide dark picture, noisy photographs of a mixed page, a picture without text,
+// missing and damaged language data, and a run cancelled half way.
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
+#include "media/simulated_scene.h"
 #include "ocr/text_recogniser.h"
 #include "ocr/text_recognition_job.h"
 #include "support/ocr_page.h"
@@ -42,6 +46,47 @@ Rates Score(const OcrPage& result, const OcrTestPage& page) {
     rates.chinese = CharacterErrorRate(NormaliseOcrText(TextIn(result, page.chineseBlock), true),
                                        NormaliseOcrText(OcrTestChinese(), true));
     return rates;
+}
+
+const QStringList kMixedEnglish = {
+    QStringLiteral("The quick brown fox jumps over the lazy dog."),
+    QStringLiteral("Invoice 2024-117 lists 36 boxes of index cards."),
+    QStringLiteral("Paper goes under the camera and comes back"),
+    QStringLiteral("as words you can search, copy and edit."),
+};
+const QStringList kMixedChinese = {
+    QStringLiteral("床前明月光，疑是地上霜。"),
+    QStringLiteral("举头望明月，低头思故乡。"),
+    QStringLiteral("白日依山尽，黄河入海流。"),
+    QStringLiteral("欲穷千里目，更上一层楼。"),
+};
+
+// At most this share of each script's characters may be misread. No line may come out in the
+// other script (which misreads a whole line); the Chinese model alone still misreads a few
+// characters of these small, noisy lines.
+constexpr double kMixedEnglishErrors = 0.05;
+constexpr double kMixedChineseErrors = 0.15;
+
+// An A4 sheet at 150 dots per inch with the lines above, one text height apart.
+QImage RenderMixedPage() {
+    QImage sheet(1240, 1754, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter p(&sheet);
+    p.setPen(Qt::black);
+    QFont english(QStringLiteral("Noto Sans CJK SC"));
+    english.setPixelSize(48);
+    QFont chinese(QStringLiteral("Noto Serif CJK SC"));
+    chinese.setPixelSize(48);
+    int y = 140;
+    for (const QStringList* lines : {&kMixedEnglish, &kMixedChinese}) {
+        p.setFont(lines == &kMixedEnglish ? english : chinese);
+        for (const QString& line : *lines) {
+            p.drawText(QPoint(100, y), line);
+            y += 88;
+        }
+        y += 88;
+    }
+    return sheet;
 }
 
 bool HasChinese(const QString& text) {
@@ -137,6 +182,104 @@ private slots:
         const OcrOutcome outcome = recogniser_->Recognise(ToDib(blank));
         QCOMPARE(outcome.status, OcrStatus::kDone);
         QVERIFY2(!outcome.page.HasText(), qPrintable(outcome.page.text));
+    }
+
+    // A page against one edge of a wide dark picture is read as well as on a white one.
+    void readsAPageAtTheEdgeOfAWideDarkPicture_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("west");
+        QTest::newRow("3200, west") << 3200 << true;
+        QTest::newRow("8000, east") << 8000 << false;
+    }
+
+    void readsAPageAtTheEdgeOfAWideDarkPicture() {
+        QFETCH(int, width);
+        QFETCH(bool, west);
+        OcrTestPage page = RenderOcrTestPage(30, 1000);
+        QImage wide(width, page.image.height() + 200, QImage::Format_RGB32);
+        wide.fill(Qt::black);
+        const QPoint at(west ? 0 : width - page.image.width(), 100);
+        QPainter(&wide).drawImage(at, page.image);
+        page.englishBlock.translate(at);
+        page.chineseBlock.translate(at);
+        const OcrOutcome outcome = recogniser_->Recognise(ToDib(wide));
+        QCOMPARE(outcome.status, OcrStatus::kDone);
+        const Rates rates = Score(outcome.page, page);
+        QVERIFY2(rates.english < 0.02 && rates.chinese < 0.05, qPrintable(outcome.page.text));
+    }
+
+    // Photographs of a page of four English lines over four Chinese ones, each with its own
+    // noise, place and tilt: every line is read in its own script.
+    void readsTenPhotographsOfAMixedPage() {
+        const QImage sheet = RenderMixedPage();
+        const QImage bgr = sheet.convertToFormat(QImage::Format_BGR888);
+        QElapsedTimer clock;
+        clock.start();
+        QStringList misread;
+        for (uint32_t shot = 0; shot < 10; ++shot) {
+            SimulatedSceneSettings settings;
+            settings.width = 1600;
+            settings.height = 1200;
+            settings.picture = {bgr.constBits(), bgr.width(), bgr.height(),
+                                int(bgr.bytesPerLine())};
+            settings.mirrored = false;
+            settings.noiseAmplitude = 3;  // the camera's own
+            settings.tiltDegrees = 0.3 * (int(shot % 5) - 2);
+            settings.centreX = 0.48 + 0.01 * (shot % 4);
+            settings.pageHeightFraction = 0.76 + 0.02 * (shot % 3);
+            SimulatedScene scene;
+            scene.Configure(settings);
+            std::vector<uint8_t> frame(size_t(scene.Stride()) * size_t(scene.Height()));
+            scene.RenderFrame(frame.data(), shot * 7919u);
+            CDibImage photo;
+            QVERIFY(photo.CreateFromPixels(frame.data(), uint32_t(scene.Width()),
+                                           uint32_t(scene.Height()), 24, uint32_t(scene.Stride()),
+                                           true));
+            const OcrOutcome outcome = recogniser_->Recognise(photo);
+            QCOMPARE(outcome.status, OcrStatus::kDone);
+            const QString text = outcome.page.text;
+            const double english =
+                CharacterErrorRate(NormaliseOcrText(OcrLinesOf(text, false), false),
+                                   NormaliseOcrText(kMixedEnglish.join(QLatin1Char(' ')), false));
+            const double chinese =
+                CharacterErrorRate(NormaliseOcrText(OcrLinesOf(text, true), true),
+                                   NormaliseOcrText(kMixedChinese.join(QString()), true));
+            qInfo("photograph %u: English %.1f %%, Chinese %.1f %%", shot, 100 * english,
+                  100 * chinese);
+            if (english > kMixedEnglishErrors || chinese > kMixedChineseErrors)
+                misread << QStringLiteral("photograph %1:\n%2").arg(shot).arg(text);
+        }
+        QVERIFY2(misread.isEmpty(), qPrintable(misread.join(QLatin1Char('\n'))));
+        qInfo("ten photographs read in %lld ms", clock.elapsed());
+    }
+
+    // Language data that is there but damaged is named, not left out without a word.
+    void damagedLanguageDataIsNamed_data() {
+        QTest::addColumn<qint64>("keep");  // bytes of chi_sim.traineddata left
+        QTest::newRow("empty") << qint64(0);
+        QTest::newRow("cut") << qint64(400000);
+    }
+
+    void damagedLanguageDataIsNamed() {
+        QFETCH(qint64, keep);
+        QTemporaryDir data;
+        const QDir installed(recogniser_->DataPath());
+        QVERIFY(QFile::copy(installed.filePath(QStringLiteral("eng.traineddata")),
+                            data.filePath(QStringLiteral("eng.traineddata"))));
+        QFile chinese(installed.filePath(QStringLiteral("chi_sim.traineddata")));
+        QVERIFY(chinese.open(QIODevice::ReadOnly));
+        QFile damaged(data.filePath(QStringLiteral("chi_sim.traineddata")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(chinese.read(keep));
+        damaged.close();
+        CTextRecogniser reader(QString::fromLatin1(CTextRecogniser::kDefaultLanguages),
+                               data.path());
+        const OcrOutcome outcome = reader.Recognise(ToDib(RenderOcrTestPage(30).image));
+        QCOMPARE(outcome.status, OcrStatus::kMissingLanguage);
+        QVERIFY2(outcome.error.contains(QStringLiteral("chi_sim")) &&
+                     outcome.error.contains(QStringLiteral("tesseract-ocr-chi-sim")) &&
+                     !outcome.error.contains(QStringLiteral("eng")),
+                 qPrintable(outcome.error));
     }
 
     void failuresAreNamed() {

@@ -53,7 +53,7 @@ TEST_F(SettingsTest, FirstRunCreatesAnEmptyFileAndStartsWithTheDefaults) {
     EXPECT_EQ(s.videoWidth, -1);
     EXPECT_EQ(s.videoHeight, -1);
     EXPECT_EQ(s.recordFormat, 0);
-    EXPECT_EQ(s.picFormat, 0);
+    EXPECT_EQ(s.picFormat, 1);  // JPEG
 }
 
 TEST_F(SettingsTest, EveryKeyIsReadFromAWindowsWrittenFile) {
@@ -98,13 +98,25 @@ TEST_F(SettingsTest, StoredValuesAreTakenAsTheyAreExceptTheNamedReplacements) {
     const StoredSettings s = ReadStoredSettings(store);
     EXPECT_EQ(s.picName, u"Image"_qs);  // present but empty, as if missing
     EXPECT_EQ(s.recordName, u"Record"_qs);
-    EXPECT_EQ(s.picFormat, 0);     // -1 means unset
+    EXPECT_EQ(s.picFormat, 1);     // -1 means unset: JPEG
     EXPECT_EQ(s.recordFormat, 7);  // no range check
     EXPECT_EQ(s.nameMode, 5);
     EXPECT_EQ(s.picIndex, -3);
     EXPECT_EQ(s.quality, 0);      // text without digits
     EXPECT_EQ(s.videoWidth, -1);  // only the two formats turn -1 into 0
     EXPECT_EQ(s.videoHeight, -2);
+
+    // Names the naming dialogs refuse, and choices out of range, read as first-run values.
+    WriteBytes(SettingsPath(),
+               "[PIC]\npicname=../../X\ncolormode=3\nthreshold=300\nsaveturn=-1\nwmx=2\n"
+               "[Video]\nrecordname=..\n");
+    const StoredSettings odd = ReadStoredSettings(store);
+    EXPECT_EQ(odd.picName, u"Image"_qs);
+    EXPECT_EQ(odd.recordName, u"Record"_qs);
+    EXPECT_EQ(odd.colourMode, 0);
+    EXPECT_EQ(odd.threshold, 128);
+    EXPECT_EQ(odd.saveTurn, 0);
+    EXPECT_EQ(odd.watermark.x, 0.0f);
 
     WriteBytes(SettingsPath(), "[Video]\nrecordformat=-1\n");
     EXPECT_EQ(ReadStoredSettings(store).recordFormat, 0);

@@ -1,9 +1,12 @@
 #pragma once
 // How well automatic cropping cut out a simulated page: the photo operations (turn by tiltAngle
 // with white corners, crop to cropImageRect) are run on the frame, the crop is mapped back into
-// the frame, and its overlap with the true page is the intersection over union.
+// the frame, and its overlap with the true page is the intersection over union. The photo's
+// outermost pixels tell whether desk shows along its edges, and the page's printed area whether
+// any text was cut off.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <utility>
@@ -83,12 +86,48 @@ inline Polygon CropInFrame(const QvRect& crop, int tiltAngle, double frameW, dou
     return quad;
 }
 
+// The point at (u, v) of the page (fractions of its width and height from its top-left corner).
+inline Pt OnPage(const std::array<ScenePoint, 4>& corners, double u, double v) {
+    const auto mix = [](const ScenePoint& a, const ScenePoint& b, double t) {
+        return Pt{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+    };
+    const Pt top = mix(corners[0], corners[1], u);
+    const Pt bottom = mix(corners[3], corners[2], u);
+    return {top.x + (bottom.x - top.x) * v, top.y + (bottom.y - top.y) * v};
+}
+
+// Darker than the simulated paper (grey 236 and more, noise aside) and than the white a turn
+// fills corners with: every desk (the bright one is about 200), and ink.
+inline bool Dark(const CDibImage& image, uint32_t x, uint32_t y) {
+    const QvColour c = image.GetPixelColour(x, y);
+    return 299 * QvRed(c) + 587 * QvGreen(c) + 114 * QvBlue(c) < 215 * 1000;
+}
+
+// Share of the picture's outermost pixels (its one-pixel frame) that are dark.
+inline double DarkBorderShare(const CDibImage& image) {
+    const uint32_t w = image.GetWidth();
+    const uint32_t h = image.GetHeight();
+    if (w < 2 || h < 2) {
+        return 1;
+    }
+    int dark = 0;
+    for (uint32_t x = 0; x < w; ++x) {
+        dark += Dark(image, x, 0) + Dark(image, x, h - 1);
+    }
+    for (uint32_t y = 1; y + 1 < h; ++y) {
+        dark += Dark(image, 0, y) + Dark(image, w - 1, y);
+    }
+    return double(dark) / double(2 * (w + h) - 4);
+}
+
 }  // namespace crop_overlap
 
 struct CropOverlap {
     bool photoMade = false;
     QvRect crop;  // cropImageRect clamped to the turned photo: what the photo holds
     double iou = 0;
+    double darkBorder = 1;  // share of the photo's outermost pixels that show desk (or ink)
+    double textKept = 0;    // share of the built-in page's printed area inside the photo
 };
 
 inline CropOverlap MeasureCropOverlap(const SceneFrame& scene, const DocumentEdgeResults& results) {
@@ -115,7 +154,12 @@ inline CropOverlap MeasureCropOverlap(const SceneFrame& scene, const DocumentEdg
     }
     const double frameW = scene.frame.GetWidth();
     const double frameH = scene.frame.GetHeight();
-    out.iou = IntersectionOverUnion(
-        CropInFrame(out.crop, results.tiltAngle, frameW, frameH, pw, ph), page);
+    const Polygon cut = CropInFrame(out.crop, results.tiltAngle, frameW, frameH, pw, ph);
+    out.iou = IntersectionOverUnion(cut, page);
+    out.darkBorder = DarkBorderShare(cropped);
+    // The built-in page prints within 10 % of its width and 8 % of its height from its edges.
+    const Polygon printed = {OnPage(scene.corners, 0.1, 0.08), OnPage(scene.corners, 0.9, 0.08),
+                             OnPage(scene.corners, 0.9, 0.92), OnPage(scene.corners, 0.1, 0.92)};
+    out.textKept = std::abs(Area(Clip(printed, cut))) / std::abs(Area(printed));
     return out;
 }

@@ -78,6 +78,12 @@ int Report(const CPdfMaker::Result& result, const QString& pdf, std::FILE* error
                             : QStringLiteral("no such file %1; it is left out").arg(path));
         }
     }
+    for (const QString& path : result.damagedPaths) {
+        Say(errors,
+            QStringLiteral("the picture %1 is damaged (the file ends early); its page holds "
+                           "only the part that could be read")
+                .arg(path));
+    }
     if (result.overLimit > 0) {
         Say(errors,
             QStringLiteral("a PDF holds at most %1 pages; the last %2 pictures are left out")

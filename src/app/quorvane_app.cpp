@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/end_signals.h"
 #include "app/language.h"
 #include "app/quorvane_dlg.h"
 #include "app/single_instance.h"
@@ -14,8 +15,23 @@
 #include "platform/font_faces.h"
 #include "platform/message_box_dialog.h"
 #include "platform/qt_translations.h"
+#include "platform/window_messages.h"
 
 CQuorvaneApp::CQuorvaneApp(int& argc, char** argv) : QApplication(argc, argv) {}
+
+namespace {
+
+// Asked by a signal to end: the dialogs open over the window are cancelled, then the window is
+// closed as by its close button, which finishes a recording and keeps the photos.
+void EndAsIfClosed(CQuorvaneDlg& dialog) {
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (modal == &dialog || !modal->close())
+            break;  // one that will not close now (a PDF being cancelled) is left to its owner
+    }
+    PostWindowMessage(&dialog, qvmsg::kButtonClicked, mainctl::kClose, 0);
+}
+
+}  // namespace
 
 bool CQuorvaneApp::InitInstance() {
     // The standard dialogs and buttons speak the interface's language.
@@ -52,6 +68,8 @@ bool CQuorvaneApp::InitInstance() {
         QTimer::singleShot(0, &dialog,
                            [&dialog, files = options_.files] { dialog.OpenFiles(files); });
     }
+    CEndSignals endSignals;
+    connect(&endSignals, &CEndSignals::Requested, &dialog, [&dialog] { EndAsIfClosed(dialog); });
     dialog.exec();
     return false;
 }

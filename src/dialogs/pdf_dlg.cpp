@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 #include "image/pdf_making_job.h"
@@ -65,6 +66,11 @@ QString LeftOutText(const CPdfMaker::Result& result) {
         lines << QStringLiteral("%1张图片无法读取，未写入PDF。").arg(result.unreadable - tooSmall);
     if (tooSmall > 0)
         lines << QStringLiteral("%1张图片太小（宽度不足8像素），未写入PDF。").arg(tooSmall);
+    // Kept: the part that is there may be all the user has of the page.
+    for (const QString& path : result.damagedPaths) {
+        lines << QStringLiteral("图片已损坏（文件不完整），只写入了能读取的部分：%1")
+                     .arg(QDir::toNativeSeparators(path));
+    }
     if (result.overLimit > 0) {
         lines << QStringLiteral("一个PDF文件最多%1页，后面的%2张图片未写入。")
                      .arg(kPdfMaxPages)
@@ -264,14 +270,26 @@ void CPDFDlg::ShowPreview() {
 
 void CPDFDlg::OnPreviewLoaded(const PictureRequest& /*request*/, LoadedPicture& picture) {
     // A file that cannot be read shows an empty preview rather than the previous picture.
-    if (picture.IsLoaded() &&
-        picture.image.Resample(kPreviewRect.width(), kPreviewRect.height(), 1)) {
+    if (picture.IsLoaded() && FitPreview(picture)) {
         previewImage_ = std::move(picture.image);
     } else if (picture.status == LoadedPicture::Status::kTooLarge) {
         previewNote_ =
             QStringLiteral("图片太大\n%1 × %2").arg(picture.fullWidth).arg(picture.fullHeight);
     }
     update(kPreviewRect);
+}
+
+// The page keeps its proportions: it is fitted into the preview square, not stretched to it.
+bool CPDFDlg::FitPreview(LoadedPicture& picture) {
+    // The reduced picture rounds its sides up; the file's own size gives the true proportions.
+    const double width = picture.fullWidth > 0 ? picture.fullWidth : picture.image.GetWidth();
+    const double height = picture.fullHeight > 0 ? picture.fullHeight : picture.image.GetHeight();
+    if (width <= 0 || height <= 0)
+        return false;
+    const double scale = std::min(kPreviewRect.width() / width, kPreviewRect.height() / height);
+    const int fitWidth = std::max(1, int(std::lround(width * scale)));
+    const int fitHeight = std::max(1, int(std::lround(height * scale)));
+    return picture.image.Resample(fitWidth, fitHeight, 1);
 }
 
 QString CPDFDlg::StartFolder() const {
@@ -430,7 +448,10 @@ void CPDFDlg::paintEvent(QPaintEvent* event) {
     p.setPen(kFrameColour);
     p.drawRect(kPreviewRect.adjusted(-1, -1, 0, 0));
     if (previewImage_.IsValid()) {
-        previewImage_.Draw(&p, kPreviewRect.left(), kPreviewRect.top());
+        // Centred in the square, the rest left blank.
+        const int width = int(previewImage_.GetWidth()), height = int(previewImage_.GetHeight());
+        previewImage_.Draw(&p, kPreviewRect.left() + (kPreviewRect.width() - width) / 2,
+                           kPreviewRect.top() + (kPreviewRect.height() - height) / 2);
     } else if (previewLoader_->IsBusy() || !previewNote_.isEmpty()) {
         p.setPen(kLabelColour);
         p.drawText(kPreviewRect, Qt::AlignCenter,

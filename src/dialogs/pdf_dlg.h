@@ -97,6 +97,7 @@ private:
     // supersedes it, and closing the dialog cancels it.
     void ShowPreview();
     void OnPreviewLoaded(const PictureRequest& request, LoadedPicture& picture);
+    static bool FitPreview(LoadedPicture& picture);
     void AddFiles();
     void RemoveSelected();
     void ChoosePdfPath();

@@ -163,6 +163,7 @@ void CDibImage::CopyInfo(const CDibImage& source) {
     yDpi_ = source.yDpi_;
     alphaMax_ = source.alphaMax_;
     enabled_ = source.enabled_;
+    damaged_ = source.damaged_;
 }
 
 bool CDibImage::Copy(const CDibImage& source, bool copyPixels, bool /*copySelection*/,

@@ -119,6 +119,9 @@ public:
     uint8_t GetAlphaMax() const { return alphaMax_; }
     void Enable(bool enabled) { enabled_ = enabled; }
     bool IsEnabled() const { return enabled_; }
+    // The file ended before the picture did: what is missing is filled in by the decoder.
+    void SetDamaged(bool damaged) { damaged_ = damaged; }
+    bool IsDamaged() const { return damaged_; }
     const char* GetLastError() const { return lastError_; }
 
     // --- files and memory
@@ -195,5 +198,6 @@ private:
     int32_t yDpi_ = 96;
     uint8_t alphaMax_ = 255;
     bool enabled_ = true;
+    bool damaged_ = false;
     char lastError_[256] = {};
 };

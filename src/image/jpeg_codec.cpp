@@ -3,6 +3,7 @@
 // clang-format off
 #include <cstddef>
 #include <jpeglib.h>
+#include <jerror.h>
 // clang-format on
 
 #include <algorithm>
@@ -25,6 +26,7 @@ struct JpegErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX + 8];
+    bool endedEarly;  // the data ran out before the last row: the rest is filled in
 };
 
 constexpr int kMaxScans = 1000;               // progressive scan bombs stop here
@@ -38,8 +40,15 @@ void OnJpegError(j_common_ptr info) {
     std::longjmp(err->jump, 1);
 }
 
-// Corrupt-data warnings (a truncated file, extraneous bytes) still give a picture.
-void OnJpegMessage(j_common_ptr, int) {}
+// Corrupt-data warnings (a truncated file, extraneous bytes) still give a picture. A file that
+// ends early is marked: most of its page may be the decoder's grey, and the user is told.
+void OnJpegMessage(j_common_ptr info, int level) {
+    if (level >= 0)
+        return;
+    ++info->err->num_warnings;
+    if (info->err->msg_code == JWRN_JPEG_EOF)
+        reinterpret_cast<JpegErrorManager*>(info->err)->endedEarly = true;
+}
 
 void OnJpegProgress(j_common_ptr info) {
     auto* d = reinterpret_cast<j_decompress_ptr>(info);
@@ -285,6 +294,7 @@ bool DecodeJpeg(std::FILE* stream, CDibImage& out, std::string& error, DecodeOpt
     } else if (!options || PlanReduction(&reader, *options, error)) {
         ok = options && options->reduced ? ReadReduced(&reader, out, error, *options)
                                          : ReadPixels(&reader, out, error, options);
+        out.SetDamaged(reader.err.endedEarly);
     }
     jpeg_destroy_decompress(&reader.cinfo);
     if (!ok)

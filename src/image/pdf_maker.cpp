@@ -73,6 +73,7 @@ CDibImage PagePicture(CDibImage picture) {
 struct PreparedPage {
     bool made = false;      // false: the picture gave no page
     bool tooSmall = false;  // read, but narrower than a page's picture may be
+    bool damaged = false;   // its file ended early
     std::vector<uint8_t> jpeg;
     uint32_t width = 0;  // the page picture's pixels
     uint32_t height = 0;
@@ -233,6 +234,7 @@ private:
         if (!picture.Load(path, PdfPageFormatCode(path)) || halt_)
             return page;
         page.tooSmall = PdfCutWidth(picture.GetWidth()) == 0;
+        page.damaged = picture.IsDamaged();
         picture = PagePicture(std::move(picture));
         if (!picture.IsValid() || halt_ || !Compress(picture, page) || !options_.textReaders ||
             halt_)
@@ -338,6 +340,8 @@ CPdfMaker::Result CPdfMaker::Make(const QStringList& paths, const QString& pdfPa
             }
             if (pages.Add(*page)) {
                 ++result.pages;
+                if (page->damaged)
+                    result.damagedPaths << paths[i];
             } else {
                 ++result.unreadable;
                 result.unreadablePaths << paths[i];

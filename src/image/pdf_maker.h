@@ -41,6 +41,8 @@ public:
         int overLimit = 0;   // pictures left out because a PDF holds at most 256 pages
         QStringList unreadablePaths;  // the pictures counted in unreadable, in list order
         QStringList tooSmallPaths;    // those of them that were read but are too narrow for a page
+        // Pictures whose files end early: their pages hold what could be read, the rest filled in.
+        QStringList damagedPaths;
         QString error;  // why, for the user, with kCannotCreate, kWriteFailed and kTextFailed
     };
 

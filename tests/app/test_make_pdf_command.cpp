@@ -52,6 +52,9 @@ void MakePdfCommandTest::initTestCase() {
     QFile broken(dir_.filePath("broken.jpg"));
     QVERIFY(broken.open(QIODevice::WriteOnly));
     broken.write("not a picture");
+    QFile whole(dir_.filePath("a.jpg")), cut(dir_.filePath("cut.jpg"));
+    QVERIFY(whole.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
+    cut.write(whole.read(whole.size() / 2));  // the file ends halfway through the picture
 }
 
 Run MakePdfCommandTest::Quorvane(const QStringList& arguments) {
@@ -102,6 +105,9 @@ void MakePdfCommandTest::exitCodesAndMessages_data() {
                        "quorvane: the picture %1/tiny.png is narrower than 8 pixels; it is left "
                        "out"}
         << "1 pages";
+    QTest::newRow("damaged, kept")
+        << QStringList{"--make-pdf", "out.pdf", "cut.jpg"} << 0
+        << QStringList{"quorvane: the picture %1/cut.jpg is damaged"} << "1 pages";
     QTest::newRow("none readable")
         << QStringList{"--make-pdf", "out.pdf", "broken.jpg", "gone.jpg"} << 3
         << QStringList{cannotRead, noSuchFile, "quorvane: no picture could be read; no PDF written"}

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QtTest>
+#include <csignal>
 #include <memory>
 
 #include "app/quorvane_dlg.h"
@@ -110,6 +111,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!dlg_->IsFinishingRecordings(), 20000);
         const double played = ProbeVideo(folder_ + "/Clip00000d.wmv").duration;
         QVERIFY2(std::abs(played - seconds) <= 0.05 * seconds, qPrintable(QString::number(played)));
+    }
+
+    // SIGTERM (as SIGINT and SIGHUP) ends the built program as closing its window does: the
+    // recording started by a click in its window is finished into a file that plays.
+    void endSignalFinishesTheRecording() {
+        CIniFile().WriteInt(qvini::kVideo, qvini::kRecordFormat, 1);
+        QVERIFY(Open());  // this window, with the same settings, shows where "录像" is
+        CQVButton* button = dlg_->Button(1027);
+        const QPoint record = button->mapTo(dlg_.get(), button->rect().center());
+        dlg_.reset();
+        QProcess program;
+        program.start(QUORVANE_PROGRAM, {"--simulated-camera"});
+        QVERIFY(program.waitForStarted());
+        const QString window = RunTool("xdotool", {"search", "--sync", "--onlyvisible", "--pid",
+                                                   QString::number(program.processId())})
+                                   .section(u'\n', 0, 0);
+        QVERIFY(!window.isEmpty());
+        QTest::qWait(2000);  // the live picture is running
+        RunTool("xdotool", {"mousemove", "--window", window, QString::number(record.x()),
+                            QString::number(record.y()), "click", "1"});
+        QTest::qWait(2000);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        const QStringList files = QDir(folder_).entryList({"*.avi"});
+        QCOMPARE(files.size(), 1);
+        QVERIFY2(ProbeVideo(folder_ + u'/' + files[0]).duration > 1,
+                 qPrintable(QString::fromUtf8(program.readAllStandardError())));
     }
 
     // A held Enter (or a foot switch that holds it) sends the press again and again: one photo.

@@ -261,10 +261,12 @@ void PdfDlgTest::previewAndOpen() {
     Drag(dlg->FileList(), 0, 0);
     QCOMPARE(dlg->PreviewPath(), Picture(0));
     QTRY_VERIFY(!dlg->IsPreviewLoading());
+    // 160 × 120 keeps its proportions: 128 × 96, centred, the bands above and below left blank.
     QCOMPARE(dlg->PreviewImage().GetWidth(), 128u);
-    QCOMPARE(dlg->PreviewImage().GetHeight(), 128u);
+    QCOMPARE(dlg->PreviewImage().GetHeight(), 96u);
     const QImage shown = dlg->grab(CPDFDlg::kPreviewRect).toImage();
     QVERIFY(shown.pixelColor(64, 64).red() > 240);
+    QVERIFY(shown.pixelColor(64, 20).red() > 240 && shown.pixelColor(64, 12).green() > 200);
     Press(*dlg, CPDFDlg::kOpenId);
     QDesktopServices::unsetUrlHandler("file");
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(Picture(0))});

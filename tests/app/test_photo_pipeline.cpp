@@ -423,7 +423,8 @@ void PhotoPipelineTest::watermarkStaysWholeInsideThePicture() {
     for (uint32_t row = 0; row < 300; ++row) {
         std::memset(frame.GetRow(row), 0xFF, frame.GetEffWidth());
     }
-    const PhotoSource source{&frame};
+    PhotoSource source;
+    source.workImage = &frame;
     PhotoOptions options;
     options.watermarkText = QStringLiteral("Quorvane 水印");
     options.watermarkFont.height = 24;

@@ -50,7 +50,7 @@ bool CQuorvaneApp::InitInstance() {
     SetFormatChooser(RunFormatDialog);
     SetCameraSettingsShower(ShowCameraSettingsDialog);
     // The media layer starts before the main window finds its cameras.
-    std::vector<SimulatedCameraSpec> cameras;
+    std::vector<SimulatedCameraSetup> cameras;
     for (const SimulatedCameraOption& c : options_.simulatedCameras)
         cameras.push_back({c.file.toStdString(), c.webcam});
     SetSimulatedCameraOptions(cameras);

@@ -5,10 +5,10 @@
 #include <QByteArray>
 
 namespace {
-std::vector<SimulatedCameraSpec> g_cameras;
+std::vector<SimulatedCameraSetup> g_cameras;
 }  // namespace
 
-void SetSimulatedCameraOptions(const std::vector<SimulatedCameraSpec>& cameras) {
+void SetSimulatedCameraOptions(const std::vector<SimulatedCameraSetup>& cameras) {
     g_cameras = cameras;
 }
 

@@ -8,7 +8,7 @@
 #include "media/simulated_camera.h"
 
 // Asks for the simulated cameras before MediaPlatformInit (the program's start options).
-void SetSimulatedCameraOptions(const std::vector<SimulatedCameraSpec>& cameras);
+void SetSimulatedCameraOptions(const std::vector<SimulatedCameraSetup>& cameras);
 // One simulated document camera, or none.
 void SetSimulatedCameraOption(bool enabled, const QString& pictureFile = QString());
 

@@ -27,7 +27,7 @@ constexpr const char* kSimulatedCameraElement = "quorvanesimcam";
 constexpr const char* kSimulatedCameraName = "Simulated Document Camera";
 constexpr const char* kSimulatedWebcamName = "Simulated Integrated Webcam";
 
-struct SimulatedCameraSpec {
+struct SimulatedCameraSetup {
     std::string pictureFile;  // empty: the built-in page, and the camera is always plugged in
     bool webcam = false;      // a laptop's built-in camera, listed before every other camera
 };
@@ -35,7 +35,7 @@ struct SimulatedCameraSpec {
 // Registers the element and its device provider in this process (once) and sets the cameras it
 // lists: webcams first, then document cameras in the order given; a later call replaces the list
 // (cameras asked for again stay as they are). gst_init must have run.
-void RegisterSimulatedCameras(const std::vector<SimulatedCameraSpec>& cameras);
+void RegisterSimulatedCameras(const std::vector<SimulatedCameraSetup>& cameras);
 // deviceCount document cameras, each laying pictureFile (may be empty) on the desk.
 void RegisterSimulatedCamera(const std::string& pictureFile, int deviceCount = 1);
 // Changes how many document cameras the provider lists (tests); 0 lists none.

@@ -15,7 +15,7 @@
 namespace {
 
 struct Camera {
-    SimulatedCameraSpec spec;
+    SimulatedCameraSetup setup;
     uint64_t serial = 0;  // tells this entry apart from the one it replaced
     std::shared_ptr<FollowedPictureFile> file;
     std::string name;
@@ -75,14 +75,14 @@ void qv_sim_cam_device_init(QvSimCamDevice* self) {
 
 // A new device for the camera, owned by the caller.
 GstDevice* MakeDevice(const Camera& camera) {
-    GstCaps* caps = SimulatedCameraCaps(camera.spec.webcam);
+    GstCaps* caps = SimulatedCameraCaps(camera.setup.webcam);
     // Properties as a real camera's: an identity that stays the same from run to run (the
     // picture file, where it has one) and whether it sits on an outside port.
     GstStructure* props = gst_structure_new("properties", "device.api", G_TYPE_STRING, "simulated",
                                             "device.removable", G_TYPE_STRING,
-                                            camera.spec.webcam ? "fixed" : "removable", nullptr);
-    if (!camera.spec.pictureFile.empty())
-        gst_structure_set(props, "device.serial", G_TYPE_STRING, camera.spec.pictureFile.c_str(),
+                                            camera.setup.webcam ? "fixed" : "removable", nullptr);
+    if (!camera.setup.pictureFile.empty())
+        gst_structure_set(props, "device.serial", G_TYPE_STRING, camera.setup.pictureFile.c_str(),
                           nullptr);
     GObject* object = G_OBJECT(g_object_new(qv_sim_cam_device_get_type(), "display-name",
                                             camera.name.c_str(), "caps", caps, "device-class",
@@ -90,8 +90,8 @@ GstDevice* MakeDevice(const Camera& camera) {
     gst_caps_unref(caps);
     gst_structure_free(props);
     auto* device = reinterpret_cast<QvSimCamDevice*>(gst_object_ref_sink(object));
-    device->builtIn = camera.spec.webcam;
-    device->pictureFile = g_strdup(camera.spec.pictureFile.c_str());
+    device->builtIn = camera.setup.webcam;
+    device->pictureFile = g_strdup(camera.setup.pictureFile.c_str());
     return GST_DEVICE(device);
 }
 
@@ -193,23 +193,23 @@ std::string NameOf(bool webcam, int number) {
     return number == 1 ? base : base + " " + std::to_string(number);
 }
 
-// Under g_camerasLock: the list for specs, keeping the entries (and so the devices) of cameras
+// Under g_camerasLock: the list for setups, keeping the entries (and so the devices) of cameras
 // that are asked for again unchanged.
-void SetCameras(std::vector<SimulatedCameraSpec> specs) {
-    std::stable_partition(specs.begin(), specs.end(),
-                          [](const SimulatedCameraSpec& s) { return s.webcam; });
+void SetCameras(std::vector<SimulatedCameraSetup> setups) {
+    std::stable_partition(setups.begin(), setups.end(),
+                          [](const SimulatedCameraSetup& s) { return s.webcam; });
     std::vector<Camera> cameras;
     int webcams = 0, documents = 0;
-    for (size_t i = 0; i < specs.size(); ++i) {
+    for (size_t i = 0; i < setups.size(); ++i) {
         Camera c;
-        c.spec = specs[i];
-        c.name = NameOf(c.spec.webcam, c.spec.webcam ? ++webcams : ++documents);
-        if (i < g_cameras.size() && g_cameras[i].spec.pictureFile == c.spec.pictureFile &&
-            g_cameras[i].spec.webcam == c.spec.webcam) {
+        c.setup = setups[i];
+        c.name = NameOf(c.setup.webcam, c.setup.webcam ? ++webcams : ++documents);
+        if (i < g_cameras.size() && g_cameras[i].setup.pictureFile == c.setup.pictureFile &&
+            g_cameras[i].setup.webcam == c.setup.webcam) {
             c = g_cameras[i];
         } else {
             c.serial = ++g_serials;
-            c.file = FollowedPictureFile::Follow(c.spec.pictureFile);
+            c.file = FollowedPictureFile::Follow(c.setup.pictureFile);
         }
         cameras.push_back(std::move(c));
     }
@@ -218,11 +218,11 @@ void SetCameras(std::vector<SimulatedCameraSpec> specs) {
 
 }  // namespace
 
-void RegisterSimulatedCameras(const std::vector<SimulatedCameraSpec>& cameras) {
+void RegisterSimulatedCameras(const std::vector<SimulatedCameraSetup>& cameras) {
     {
         std::lock_guard<std::mutex> guard(g_camerasLock);
         SetCameras(cameras);
-        for (const SimulatedCameraSpec& s : cameras) {
+        for (const SimulatedCameraSetup& s : cameras) {
             if (!s.webcam) {
                 g_documentFile = s.pictureFile;
                 break;
@@ -241,16 +241,16 @@ void RegisterSimulatedCameras(const std::vector<SimulatedCameraSpec>& cameras) {
 
 void RegisterSimulatedCamera(const std::string& pictureFile, int deviceCount) {
     RegisterSimulatedCameras(
-        std::vector<SimulatedCameraSpec>(std::max(0, deviceCount), {pictureFile, false}));
+        std::vector<SimulatedCameraSetup>(std::max(0, deviceCount), {pictureFile, false}));
 }
 
 void SetSimulatedCameraCount(int deviceCount) {
-    std::vector<SimulatedCameraSpec> specs;
+    std::vector<SimulatedCameraSetup> setups;
     {
         std::lock_guard<std::mutex> guard(g_camerasLock);
-        specs.assign(std::max(0, deviceCount), {g_documentFile, false});
+        setups.assign(std::max(0, deviceCount), {g_documentFile, false});
     }
-    RegisterSimulatedCameras(specs);
+    RegisterSimulatedCameras(setups);
 }
 
 bool SimulatedCameraRegistered() {

@@ -17,10 +17,11 @@ packages=(
   gstreamer1.0-libav gstreamer1.0-tools
   # interface fonts
   fonts-noto-cjk
-  # text recognition: the engine, its Chinese and English language data, and its command line
-  # (the benchmark's peer)
+  # text recognition: the engine, its Chinese and English language data, the simplified Han
+  # script's (Chinese lines are read again with it) and its command line (the benchmark's peer)
   libtesseract-dev
   tesseract-ocr-chi-sim
+  tesseract-ocr-script-hans
   tesseract-ocr-eng
   tesseract-ocr
   # tests and benchmarks

@@ -3,18 +3,14 @@
 #include <QList>
 #include <algorithm>
 
-namespace {
+#include "image/wide_characters.h"
 
-// Characters of Chinese (and Japanese) writing and their full-width punctuation, which stand
-// without spaces between words.
-bool IsWide(char32_t c) {
-    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
-           (c >= 0xFF00 && c <= 0xFF60) || (c >= 0x20000 && c <= 0x3FFFF);
-}
+namespace {
 
 // Between two words of Chinese there is no space.
 bool SpaceBetween(const std::u32string& word, const std::u32string& next) {
-    return !word.empty() && !next.empty() && !(IsWide(word.back()) && IsWide(next.front()));
+    return !word.empty() && !next.empty() &&
+           !(IsWideCharacter(word.back()) && IsWideCharacter(next.front()));
 }
 
 // The left and right edges of a line's words, in picture pixels, as readers should see them: a

@@ -7,9 +7,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
 
 #include "image/dib_image.h"
-#include "ocr/grey_resample.h"
+#include "image/wide_characters.h"
 #include "ocr/ocr_picture.h"
 
 // A line as the engine read it, with its box in the prepared picture's pixels.
@@ -17,6 +22,12 @@ struct OcrReadLine {
     OcrLine line;
     QvRect prepared;
     bool paragraphStart = false;
+};
+
+// One more reading of a line: by which model, with its strokes darkened by which power.
+struct LineReading {
+    const char* model;
+    double power;
 };
 
 namespace {
@@ -49,17 +60,41 @@ bool Cancelled(const std::atomic<bool>* cancel) {
 }
 
 // Words the mixed-language engine reads below this confidence, none of them Chinese, may be a
-// Chinese line taken for Latin letters: such a line is read again with the Chinese model alone.
+// Chinese line taken for Latin letters: such a line is read again with a Chinese model alone.
 constexpr float kDoubtfulLatin = 75;
 constexpr const char* kChinese = "chi_sim";
-constexpr double kChineseEnlargement = 2.0;
 // Room left around a line read again, so that its strokes do not touch the edge.
 constexpr int kLinePadding = 6;
+
+// In a photograph the thin strokes of printed Chinese (the horizontals of a serif face) come out
+// light grey, and 千 is read as 干, 白 as 日. A line read again has its greys stretched from its
+// darkest ink to its paper and raised to a power, which darkens light strokes and keeps the
+// paper white. The model of the simplified Han script ("HanS") reads these small characters more
+// surely than the Chinese language model; the language model stands in when the script's data
+// is not installed. Measured on fifty photographed pages of four Chinese lines (48 characters):
+// the unchanged line alone misread 5 % of the characters; one darkened reading by the script
+// model 3 %, with up to four characters of one page. The engine's slips differ between these
+// readings, so the line keeps the reading closest to the others and to the first one: 2.5 %, and
+// 49 of the 50 pages lost at most two characters.
+constexpr std::array<LineReading, 3> kLineReadings{{{"HanS", 2.0}, {"HanS", 3.0}, {kChinese, 3.0}}};
 
 QString TakeText(char* text) {
     const QString result = QString::fromUtf8(text).trimmed();
     delete[] text;
     return result;
+}
+
+// The engine puts a space between all words, also between Chinese ones, which stand without.
+QString WithoutWideSpaces(const QString& text) {
+    const std::u32string in = text.toStdU32String();
+    std::u32string out;
+    for (size_t i = 0; i < in.size(); ++i) {
+        if (in[i] == U' ' && !out.empty() && i + 1 < in.size() && IsWideCharacter(out.back()) &&
+            IsWideCharacter(in[i + 1]))
+            continue;
+        out += in[i];
+    }
+    return QString::fromStdU32String(out);
 }
 
 QvRect RawBox(tesseract::ResultIterator& it, tesseract::PageIteratorLevel level) {
@@ -84,7 +119,7 @@ std::vector<OcrReadLine> ReadLines(tesseract::TessBaseAPI& engine) {
             continue;
         OcrReadLine read;
         read.paragraphStart = paragraphStart;
-        read.line.text = TakeText(it->GetUTF8Text(RIL_TEXTLINE));
+        read.line.text = WithoutWideSpaces(TakeText(it->GetUTF8Text(RIL_TEXTLINE)));
         read.prepared = RawBox(*it, RIL_TEXTLINE);
         do {
             OcrWord word;
@@ -134,17 +169,89 @@ OcrPage MakePage(std::vector<OcrReadLine>& lines, const OcrPicture& picture) {
     return page;
 }
 
-// `area` of the prepared picture, scaled to width x height; empty when the area is too small.
-std::vector<uint8_t> EnlargedArea(const OcrPicture& picture, const QvRect& area, int width,
-                                  int height) {
-    if (area.Width() < 2 || area.Height() < 2)
+QvRect Grown(const QvRect& r, int by) {
+    return QvRect{r.left - by, r.top - by, r.right + by, r.bottom + by};
+}
+
+QvRect Shifted(const QvRect& r, int dx, int dy) {
+    return QvRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+QvRect Intersection(const QvRect& a, const QvRect& b) {
+    return QvRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                  std::min(a.bottom, b.bottom)};
+}
+
+QvRect Union(const QvRect& a, const QvRect& b) {
+    return QvRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                  std::max(a.bottom, b.bottom)};
+}
+
+// The number of characters to change to make one text the other.
+size_t EditDistance(const std::u32string& a, const std::u32string& b) {
+    std::vector<size_t> previous(b.size() + 1), current(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        previous[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        current[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j)
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1,
+                                   previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+        std::swap(previous, current);
+    }
+    return previous[b.size()];
+}
+
+// The reading whose text differs least from the others'; the earliest of equals.
+size_t ClosestToOthers(const std::vector<OcrReadLine>& readings) {
+    std::vector<std::u32string> texts;
+    for (const OcrReadLine& read : readings)
+        texts.push_back(QString(read.line.text).remove(QLatin1Char(' ')).toStdU32String());
+    size_t best = 0;
+    size_t bestSum = SIZE_MAX;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        size_t sum = 0;
+        for (const std::u32string& other : texts)
+            sum += EditDistance(texts[i], other);
+        if (sum < bestSum) {
+            best = i;
+            bestSum = sum;
+        }
+    }
+    return best;
+}
+
+// The line in `box` of the prepared picture with its strokes darkened by `power`, on
+// white paper the size of `area` (which holds the box). Nothing outside the box is copied: a
+// part of the next line would be read as a line of its own. Empty when the box is too small.
+std::vector<uint8_t> DarkenedLine(const OcrPicture& picture, const QvRect& box, const QvRect& area,
+                                  double power) {
+    const QvRect line{std::max(box.left, area.left), std::max(box.top, area.top),
+                      std::min(box.right, area.right), std::min(box.bottom, area.bottom)};
+    if (line.Width() < 2 || line.Height() < 2)
         return {};
-    std::vector<uint8_t> cut(size_t(area.Width()) * size_t(area.Height()));
-    for (int y = 0; y < area.Height(); ++y)
-        std::copy_n(
-            picture.grey.data() + size_t(area.top + y) * size_t(picture.width) + size_t(area.left),
-            area.Width(), cut.data() + size_t(y) * size_t(area.Width()));
-    return ResampleGrey(cut.data(), area.Width(), area.Height(), width, height);
+    const auto row = [&](int y) {
+        return picture.grey.data() + size_t(y) * size_t(picture.width) + size_t(line.left);
+    };
+    int ink = 255;
+    int paper = 0;
+    for (int y = line.top; y < line.bottom; ++y) {
+        const auto [darkest, lightest] = std::minmax_element(row(y), row(y) + line.Width());
+        ink = std::min<int>(ink, *darkest);
+        paper = std::max<int>(paper, *lightest);
+    }
+    std::array<uint8_t, 256> curve{};
+    for (int v = 0; v < 256; ++v) {
+        const double t = std::clamp(double(v - ink) / std::max(1, paper - ink), 0.0, 1.0);
+        curve[size_t(v)] = uint8_t(std::lround(255 * std::pow(t, power)));
+    }
+    std::vector<uint8_t> out(size_t(area.Width()) * size_t(area.Height()), 255);
+    for (int y = line.top; y < line.bottom; ++y) {
+        uint8_t* to = out.data() + size_t(y - area.top) * size_t(area.Width()) +
+                      size_t(line.left - area.left);
+        std::transform(row(y), row(y) + line.Width(), to, [&](uint8_t v) { return curve[v]; });
+    }
+    return out;
 }
 
 OcrOutcome Failure(OcrStatus status, const QString& error) {
@@ -240,50 +347,75 @@ bool CTextRecogniser::ReadsChinese() const {
            languages_ != QLatin1String(kChinese);
 }
 
+tesseract::TessBaseAPI* CTextRecogniser::LineEngine(const QString& model) {
+    const auto known = lineEngines_.find(model);
+    if (known != lineEngines_.end())
+        return known->second.get();
+    std::shared_ptr<tesseract::TessBaseAPI> engine;
+    QString error;
+    if (QFileInfo(QDir(DataPath()).filePath(model + QStringLiteral(".traineddata"))).isFile())
+        engine = StartEngine(model, error);
+    if (engine) {
+        engine->SetVariable("debug_file", "/dev/null");
+        engine->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    } else if (model != QLatin1String(kChinese)) {
+        LineEngine(QString::fromLatin1(kChinese));
+        engine = lineEngines_[QString::fromLatin1(kChinese)];
+    }
+    lineEngines_[model] = engine;
+    return engine.get();
+}
+
+std::optional<OcrReadLine> CTextRecogniser::ReadLineInChinese(const OcrPicture& picture,
+                                                              const QvRect& box,
+                                                              const LineReading& reading) {
+    tesseract::TessBaseAPI* engine = LineEngine(QString::fromLatin1(reading.model));
+    const QvRect whole{0, 0, picture.width, picture.height};
+    const QvRect line = Intersection(Grown(box, box.Height() / 4 + 2), whole);
+    const QvRect area = Intersection(Grown(box, std::max(kLinePadding, box.Height() / 2)), whole);
+    const std::vector<uint8_t> pixels = DarkenedLine(picture, line, area, reading.power);
+    if (engine == nullptr || pixels.empty())
+        return std::nullopt;
+    engine->SetImage(pixels.data(), area.Width(), area.Height(), 1, area.Width());
+    engine->SetSourceResolution(kSourceDpi);
+    std::vector<OcrReadLine> again;
+    if (engine->Recognize(nullptr) == 0)
+        again = ReadLines(*engine);
+    engine->Clear();
+    if (again.size() != 1 || !HasChinese(again[0].line.text))
+        return std::nullopt;
+    OcrReadLine& read = again[0];
+    read.prepared = box;
+    for (OcrWord& word : read.line.words) {
+        word.box = Intersection(Shifted(word.box, area.left, area.top), line);
+        read.prepared = Union(read.prepared, word.box);
+    }
+    return std::move(read);
+}
+
 void CTextRecogniser::ReadAgainInChinese(std::vector<OcrReadLine>& lines, const OcrPicture& picture,
                                          const std::atomic<bool>* cancel) {
     for (OcrReadLine& read : lines) {
-        if (Cancelled(cancel))
-            return;
-        if (HasChinese(read.line.text) || MeanConfidence(read.line) >= kDoubtfulLatin)
+        const bool chinese = HasChinese(read.line.text);
+        if (!chinese && MeanConfidence(read.line) >= kDoubtfulLatin)
             continue;
-        if (!chinese_) {
-            QString error;
-            chinese_ = StartEngine(QString::fromLatin1(kChinese), error);
-            if (!chinese_)
+        std::vector<OcrReadLine> readings;
+        for (const LineReading& reading : kLineReadings) {
+            if (Cancelled(cancel))
                 return;
-            chinese_->SetVariable("debug_file", "/dev/null");
-            chinese_->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+            if (std::optional<OcrReadLine> again =
+                    ReadLineInChinese(picture, read.prepared, reading))
+                readings.push_back(std::move(*again));
         }
-        // The line alone, with room around it, enlarged: Chinese strokes need more pixels than
-        // Latin letters.
-        const QvRect& box = read.prepared;
-        const int pad = std::max(kLinePadding, box.Height() / 2);
-        const QvRect area{std::max(0, box.left - pad), std::max(0, box.top - pad),
-                          std::min(picture.width, box.right + pad),
-                          std::min(picture.height, box.bottom + pad)};
-        const int width = int(area.Width() * kChineseEnlargement);
-        const int height = int(area.Height() * kChineseEnlargement);
-        const std::vector<uint8_t> big = EnlargedArea(picture, area, width, height);
-        if (big.empty())
+        if (readings.empty())
             continue;
-        chinese_->SetImage(big.data(), width, height, 1, width);
-        chinese_->SetSourceResolution(kSourceDpi);
-        std::vector<OcrReadLine> again;
-        if (chinese_->Recognize(nullptr) == 0)
-            again = ReadLines(*chinese_);
-        chinese_->Clear();
-        if (again.size() != 1 || !HasChinese(again[0].line.text) ||
-            MeanConfidence(again[0].line) <= MeanConfidence(read.line))
+        readings.push_back(read);  // last, so that it wins no tie
+        OcrReadLine& best = readings[ClosestToOthers(readings)];
+        if (&best == &readings.back() ||
+            (!chinese && MeanConfidence(best.line) <= MeanConfidence(read.line)))
             continue;
-        read.line = std::move(again[0].line);
-        for (OcrWord& word : read.line.words) {
-            const QvRect& b = word.box;
-            word.box = QvRect{area.left + int(b.left / kChineseEnlargement),
-                              area.top + int(b.top / kChineseEnlargement),
-                              area.left + int(b.right / kChineseEnlargement),
-                              area.top + int(b.bottom / kChineseEnlargement)};
-        }
+        best.paragraphStart = read.paragraphStart;
+        read = std::move(best);
     }
 }
 

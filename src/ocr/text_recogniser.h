@@ -7,7 +7,9 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "ocr/ocr_result.h"
@@ -16,6 +18,7 @@
 class CDibImage;
 struct OcrPicture;
 struct OcrReadLine;
+struct LineReading;
 namespace tesseract {
 class TessBaseAPI;
 }
@@ -56,13 +59,22 @@ private:
                                                         QString& error) const;
     // Chinese among several languages: lines may come out in the wrong script.
     bool ReadsChinese() const;
-    // Lines read as doubtful Latin words are read again with the Chinese model alone; its
-    // reading is kept when it is Chinese and surer.
+    // The engine that reads single lines with `model` alone, loaded when first asked for; the
+    // Chinese language model's when `model` does not load; null when neither does.
+    tesseract::TessBaseAPI* LineEngine(const QString& model);
+    // The line in `box` of the prepared picture read again as `reading` says, its boxes in the
+    // prepared picture's pixels; empty unless it reads as one line with Chinese in it.
+    std::optional<OcrReadLine> ReadLineInChinese(const OcrPicture& picture, const QvRect& box,
+                                                 const LineReading& reading);
+    // Chinese lines, and lines read as doubtful Latin words, are read again by Chinese models
+    // alone with their strokes darkened. The reading that agrees best with the others and the
+    // first one replaces a Chinese line's; a Latin line's only when it is also surer.
     void ReadAgainInChinese(std::vector<OcrReadLine>& lines, const OcrPicture& picture,
                             const std::atomic<bool>* cancel);
 
     QString languages_;
     QString dataPath_;
     std::unique_ptr<tesseract::TessBaseAPI> engine_;
-    std::unique_ptr<tesseract::TessBaseAPI> chinese_;  // loaded when first needed
+    // Loaded when first needed; a model that does not load stands for the one used instead.
+    std::map<QString, std::shared_ptr<tesseract::TessBaseAPI>> lineEngines_;
 };

@@ -202,11 +202,20 @@ size_t EditDistance(const std::u32string& a, const std::u32string& b) {
     return previous[b.size()];
 }
 
+// A line's text as readings are compared: without spaces, which the models place differently.
+std::u32string ComparedText(const OcrLine& line) {
+    return QString(line.text).remove(QLatin1Char(' ')).toStdU32String();
+}
+
+bool SameText(const OcrLine& a, const OcrLine& b) {
+    return ComparedText(a) == ComparedText(b);
+}
+
 // The reading whose text differs least from the others'; the earliest of equals.
 size_t ClosestToOthers(const std::vector<OcrReadLine>& readings) {
     std::vector<std::u32string> texts;
     for (const OcrReadLine& read : readings)
-        texts.push_back(QString(read.line.text).remove(QLatin1Char(' ')).toStdU32String());
+        texts.push_back(ComparedText(read.line));
     size_t best = 0;
     size_t bestSum = SIZE_MAX;
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -406,6 +415,10 @@ void CTextRecogniser::ReadAgainInChinese(std::vector<OcrReadLine>& lines, const 
             if (std::optional<OcrReadLine> again =
                     ReadLineInChinese(picture, read.prepared, reading))
                 readings.push_back(std::move(*again));
+            // When the first reading again says what the first one said, no other reading can
+            // come closer to the rest: the line stands as it was read.
+            if (chinese && readings.size() == 1 && SameText(readings[0].line, read.line))
+                break;
         }
         if (readings.empty())
             continue;

@@ -76,6 +76,11 @@ constexpr int kLinePadding = 6;
 // ten without darkening), up to four of one page. The engine's slips differ between readings, so
 // the line keeps the reading closest to the others and to the first one: 2.6 % over fifty pages,
 // 49 of which lost at most two characters.
+// A line cut out alone is read as a single straight line. The first reading of a Chinese line
+// that climbs or falls more than this (about 1.5 degrees) is kept: the engine straightens the
+// lines of the whole page itself, while the line cut out would take pieces of its neighbours
+// along, and the readings of those pieces would agree with each other more than with it.
+constexpr double kLevel = 0.026;
 constexpr std::array<LineReading, 3> kLineReadings{{{"HanS", 2.0}, {"HanS", 3.0}, {kChinese, 3.0}}};
 
 QString TakeText(char* text) {
@@ -200,6 +205,37 @@ size_t EditDistance(const std::u32string& a, const std::u32string& b) {
         std::swap(previous, current);
     }
     return previous[b.size()];
+}
+
+// How far the ink of the line in `box` climbs or falls per pixel from left to right: the
+// difference in height between the ink of its left and right thirds, over their distance.
+double InkSlope(const OcrPicture& picture, const QvRect& box) {
+    const auto [darkest, lightest] = [&] {
+        int lo = 255, hi = 0;
+        for (int y = box.top; y < box.bottom; ++y) {
+            const uint8_t* row = picture.grey.data() + size_t(y) * size_t(picture.width);
+            const auto [a, b] = std::minmax_element(row + box.left, row + box.right);
+            lo = std::min<int>(lo, *a);
+            hi = std::max<int>(hi, *b);
+        }
+        return std::pair{lo, hi};
+    }();
+    const int ink = (darkest + lightest) / 2;
+    const int third = box.Width() / 3;
+    const auto inkHeight = [&](int left) {
+        double sum = 0, count = 0;
+        for (int y = box.top; y < box.bottom; ++y) {
+            const uint8_t* row = picture.grey.data() + size_t(y) * size_t(picture.width);
+            const auto dark =
+                std::count_if(row + left, row + left + third, [&](uint8_t v) { return v < ink; });
+            sum += double(dark) * y;
+            count += double(dark);
+        }
+        return count > 0 ? sum / count : 0.0;
+    };
+    if (third < 1 || lightest <= darkest)
+        return 0;
+    return (inkHeight(box.right - third) - inkHeight(box.left)) / (2.0 * third);
 }
 
 // A line's text as readings are compared: without spaces, which the models place differently.
@@ -404,9 +440,11 @@ std::optional<OcrReadLine> CTextRecogniser::ReadLineInChinese(const OcrPicture& 
 
 void CTextRecogniser::ReadAgainInChinese(std::vector<OcrReadLine>& lines, const OcrPicture& picture,
                                          const std::atomic<bool>* cancel) {
+    const QvRect whole{0, 0, picture.width, picture.height};
     for (OcrReadLine& read : lines) {
         const bool chinese = HasChinese(read.line.text);
-        if (!chinese && MeanConfidence(read.line) >= kDoubtfulLatin)
+        if (chinese ? std::abs(InkSlope(picture, Intersection(read.prepared, whole))) > kLevel
+                    : MeanConfidence(read.line) >= kDoubtfulLatin)
             continue;
         std::vector<OcrReadLine> readings;
         for (const LineReading& reading : kLineReadings) {

@@ -210,30 +210,29 @@ size_t EditDistance(const std::u32string& a, const std::u32string& b) {
 // How far the ink of the line in `box` climbs or falls per pixel from left to right: the
 // difference in height between the ink of its left and right thirds, over their distance.
 double InkSlope(const OcrPicture& picture, const QvRect& box) {
-    const auto [darkest, lightest] = [&] {
-        int lo = 255, hi = 0;
-        for (int y = box.top; y < box.bottom; ++y) {
-            const uint8_t* row = picture.grey.data() + size_t(y) * size_t(picture.width);
-            const auto [a, b] = std::minmax_element(row + box.left, row + box.right);
-            lo = std::min<int>(lo, *a);
-            hi = std::max<int>(hi, *b);
-        }
-        return std::pair{lo, hi};
-    }();
-    const int ink = (darkest + lightest) / 2;
     const int third = box.Width() / 3;
+    if (third < 1 || box.Height() < 1)
+        return 0;
+    const auto row = [&](int y) { return picture.grey.data() + size_t(y) * size_t(picture.width); };
+    int darkest = 255;
+    int lightest = 0;
+    for (int y = box.top; y < box.bottom; ++y) {
+        const auto [lo, hi] = std::minmax_element(row(y) + box.left, row(y) + box.right);
+        darkest = std::min<int>(darkest, *lo);
+        lightest = std::max<int>(lightest, *hi);
+    }
+    const int ink = (darkest + lightest) / 2;
     const auto inkHeight = [&](int left) {
         double sum = 0, count = 0;
         for (int y = box.top; y < box.bottom; ++y) {
-            const uint8_t* row = picture.grey.data() + size_t(y) * size_t(picture.width);
-            const auto dark =
-                std::count_if(row + left, row + left + third, [&](uint8_t v) { return v < ink; });
+            const auto dark = std::count_if(row(y) + left, row(y) + left + third,
+                                            [&](uint8_t v) { return v < ink; });
             sum += double(dark) * y;
             count += double(dark);
         }
         return count > 0 ? sum / count : 0.0;
     };
-    if (third < 1 || lightest <= darkest)
+    if (lightest <= darkest)
         return 0;
     return (inkHeight(box.right - third) - inkHeight(box.left)) / (2.0 * third);
 }
@@ -271,8 +270,7 @@ size_t ClosestToOthers(const std::vector<OcrReadLine>& readings) {
 // part of the next line would be read as a line of its own. Empty when the box is too small.
 std::vector<uint8_t> DarkenedLine(const OcrPicture& picture, const QvRect& box, const QvRect& area,
                                   double power) {
-    const QvRect line{std::max(box.left, area.left), std::max(box.top, area.top),
-                      std::min(box.right, area.right), std::min(box.bottom, area.bottom)};
+    const QvRect line = Intersection(box, area);
     if (line.Width() < 2 || line.Height() < 2)
         return {};
     const auto row = [&](int y) {

@@ -76,12 +76,14 @@ cupsd -f -c "$work/conf/cupsd.conf" -s "$work/conf/cups-files.conf" >"$work/log/
 scheduler=$!
 export CUPS_SERVER=$work/cups.sock
 unset LPDEST PRINTER
+# lpstat -r exits with 0 also when it finds no scheduler; only its words tell.
+running() { [[ $(lpstat -r 2>/dev/null) == "scheduler is running" ]]; }
 for _ in $(seq 50); do
-  lpstat -r >/dev/null 2>&1 && break
+  running && break
   kill -0 "$scheduler" 2>/dev/null || break
   sleep 0.2
 done
-if ! lpstat -r >/dev/null 2>&1; then
+if ! running; then
   cat "$work/log/stdout" "$work/log/error_log" 2>/dev/null | tail -n 5
   skip "the private CUPS scheduler did not start"
 fi

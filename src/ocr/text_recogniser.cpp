@@ -91,14 +91,18 @@ QString TakeText(char* text) {
     return result;
 }
 
-// The engine puts a space between all words, also between Chinese ones, which stand without.
+// The engine puts spaces between all words, also between Chinese ones, which stand without.
 QString WithoutWideSpaces(const QString& text) {
     const std::u32string in = text.toStdU32String();
     std::u32string out;
     for (size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == U' ' && !out.empty() && i + 1 < in.size() && IsWideCharacter(out.back()) &&
-            IsWideCharacter(in[i + 1]))
-            continue;
+        if (in[i] == U' ' && !out.empty() && IsWideCharacter(out.back())) {
+            const size_t next = in.find_first_not_of(U' ', i);
+            if (next != std::u32string::npos && IsWideCharacter(in[next])) {
+                i = next - 1;
+                continue;
+            }
+        }
         out += in[i];
     }
     return QString::fromStdU32String(out);

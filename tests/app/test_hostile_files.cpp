@@ -22,14 +22,13 @@
 #include "app/quorvane_dlg.h"
 #include "app/save_notice.h"
 #include "app/work_region_mgr.h"
-#include "media/media_platform.h"
 #include "platform/atomic_save.h"
-#include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "support/file_bytes.h"
 #include "support/photo_home.h"
+#include "support/simulated_media.h"
 #include "support/test_mounts.h"
 #include "view/picture_item.h"
 #include "view/thumbnail_view.h"
@@ -116,9 +115,7 @@ private slots:
 };
 
 void HostileTestBase::initTestCase() {
-    InstallFontFaces();
-    SetSimulatedCameraOption(true);
-    QVERIFY(MediaPlatformInit());
+    QVERIFY(StartSimulatedMedia());
     SetMessageBoxHandler([](const QString&, const QString&, MessageIcon) {});
 }
 

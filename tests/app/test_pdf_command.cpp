@@ -10,13 +10,12 @@
 #include "app/quorvane_dlg.h"
 #include "app/work_region_mgr.h"
 #include "dialogs/pdf_dlg.h"
-#include "media/media_platform.h"
-#include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
 #include "support/photo_home.h"
+#include "support/simulated_media.h"
 #include "view/video_item.h"
 
 class PdfCommandTest : public QObject {
@@ -27,9 +26,7 @@ private slots:
 };
 
 void PdfCommandTest::listsThePhotosNewestFirst() {
-    InstallFontFaces();
-    SetSimulatedCameraOption(true);
-    QVERIFY(MediaPlatformInit());
+    QVERIFY(StartSimulatedMedia());
     SetMessageBoxHandler([](const QString&, const QString&, MessageIcon) {});
     PhotoHome home;
     QVERIFY(home.Make());

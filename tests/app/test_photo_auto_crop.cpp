@@ -15,14 +15,13 @@
 
 #include "app/quorvane_dlg.h"
 #include "app/work_region_mgr.h"
-#include "media/media_platform.h"
 #include "media/simulated_camera.h"
-#include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
 #include "support/photo_home.h"
+#include "support/simulated_media.h"
 #include "ui/save_option_panel.h"
 #include "view/video_item.h"
 
@@ -100,9 +99,7 @@ class PhotoAutoCropTest : public QObject {
 
 private slots:
     void initTestCase() {
-        InstallFontFaces();
-        SetSimulatedCameraOption(true);
-        QVERIFY(MediaPlatformInit());
+        QVERIFY(StartSimulatedMedia());
         SetMessageBoxHandler([](const QString&, const QString&, MessageIcon) {});
     }
 

@@ -6,11 +6,10 @@
 
 #include "app/quorvane_dlg.h"
 #include "app/work_region_mgr.h"
-#include "media/media_platform.h"
-#include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
 #include "support/photo_home.h"
+#include "support/simulated_media.h"
 #include "ui/input_edit.h"
 #include "view/picture_item.h"
 #include "view/thumbnail_view.h"
@@ -71,9 +70,7 @@ class PictureWindowTest : public QObject {
 
 private slots:
     void initTestCase() {
-        InstallFontFaces();
-        SetSimulatedCameraOption(true);
-        QVERIFY(MediaPlatformInit());
+        QVERIFY(StartSimulatedMedia());
         SetMessageBoxHandler([](const QString&, const QString&, MessageIcon) {});
     }
 

@@ -14,12 +14,12 @@
 #include "dialogs/record_setting.h"
 #include "media/media_platform.h"
 #include "media/simulated_camera.h"
-#include "platform/font_faces.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
 #include "support/photo_home.h"
 #include "support/recorded_messages.h"
+#include "support/simulated_media.h"
 #include "support/video_probe.h"
 #include "ui/color_mode_panel.h"
 #include "ui/folder_browser.h"
@@ -48,11 +48,7 @@ class RecordingTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        InstallFontFaces();
-        SetSimulatedCameraOption(true);
-        QVERIFY(MediaPlatformInit());
-    }
+    void initTestCase() { QVERIFY(StartSimulatedMedia()); }
     void init() {
         SetSimulatedCameraCount(1);
         messages_.texts.clear();

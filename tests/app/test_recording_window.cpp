@@ -11,13 +11,12 @@
 #include "app/quorvane_dlg.h"
 #include "app/work_region_mgr.h"
 #include "capture/video_recorder.h"
-#include "media/media_platform.h"
 #include "media/simulated_camera.h"
-#include "platform/font_faces.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
 #include "support/photo_home.h"
 #include "support/recorded_messages.h"
+#include "support/simulated_media.h"
 #include "support/video_probe.h"
 #include "ui/qv_button.h"
 #include "view/thumbnail_view.h"
@@ -27,11 +26,7 @@ class RecordingWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        InstallFontFaces();
-        SetSimulatedCameraOption(true);
-        QVERIFY(MediaPlatformInit());
-    }
+    void initTestCase() { QVERIFY(StartSimulatedMedia()); }
     void init() {
         home_ = std::make_unique<PhotoHome>();
         QVERIFY(home_->Make());

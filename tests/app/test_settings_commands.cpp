@@ -17,14 +17,13 @@
 #include "dialogs/scan_size_dialog.h"
 #include "dialogs/storage_path_dialog.h"
 #include "dialogs/watermark_dialog.h"
-#include "media/media_platform.h"
-#include "platform/font_faces.h"
 #include "platform/message_box.h"
 #include "platform/window_messages.h"
 #include "settings/ini_file.h"
 #include "settings/stored_settings.h"
 #include "support/file_bytes.h"
 #include "support/photo_home.h"
+#include "support/simulated_media.h"
 #include "support/video_probe.h"
 #include "ui/color_mode_panel.h"
 #include "ui/folder_browser.h"
@@ -88,9 +87,7 @@ private:
 };
 
 void SettingsCommandsTest::initTestCase() {
-    InstallFontFaces();
-    SetSimulatedCameraOption(true);
-    QVERIFY(MediaPlatformInit());
+    QVERIFY(StartSimulatedMedia());
     SetMessageBoxHandler(
         [this](const QString& text, const QString&, MessageIcon) { messages_ << text; });
 }

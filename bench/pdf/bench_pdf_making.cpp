@@ -37,6 +37,7 @@
 #include "image/pdf_maker.h"
 #include "media/simulated_scene.h"
 #include "support/child_process.h"
+#include "support/photo_names.h"
 
 namespace {
 
@@ -47,17 +48,6 @@ struct Size {
     int width, height;
 };
 constexpr Size kSizes[] = {{1600, 1200}, {2592, 1944}};
-
-QString PhotoPath(const QString& folder, int index) {
-    return QStringLiteral("%1/photo%2.jpg").arg(folder).arg(index, 3, 10, QLatin1Char('0'));
-}
-
-QStringList Photos(const QString& folder, int count) {
-    QStringList paths;
-    for (int i = 0; i < count; ++i)
-        paths << PhotoPath(folder, i);
-    return paths;
-}
 
 // The simulated camera's page with fresh noise in every photo, saved as the program saves it.
 bool MakePhotos(const QString& folder, Size size, int count) {

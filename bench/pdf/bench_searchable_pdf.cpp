@@ -36,6 +36,7 @@
 #include "platform/font_faces.h"
 #include "support/child_process.h"
 #include "support/ocr_page.h"
+#include "support/photo_names.h"
 #include "support/photographed_sheet.h"
 
 namespace {
@@ -45,17 +46,6 @@ struct Size {
     int width, height;
 };
 constexpr Size kSizes[] = {{1600, 1200}, {2592, 1944}};
-
-QString PhotoPath(const QString& folder, int index) {
-    return QStringLiteral("%1/photo%2.jpg").arg(folder).arg(index, 2, 10, QLatin1Char('0'));
-}
-
-QStringList Photos(const QString& folder, int count) {
-    QStringList paths;
-    for (int i = 0; i < count; ++i)
-        paths << PhotoPath(folder, i);
-    return paths;
-}
 
 // --- the measured runs, each in a process of its own
 
